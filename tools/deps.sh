@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Flintor need, only those that are
+# missing, so running it again changes nothing. Sourced by tools/run and tools/test.
+set -euo pipefail
+
+FLINTOR_PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-qpa-plugins libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-liberation
+  squashfs-tools
+  xvfb xdotool xclip x11-utils x11-apps imagemagick
+  desktop-file-utils appstream
+)
+
+flintor_missing_packages() {
+  local pkg
+  for pkg in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+      printf '%s\n' "$pkg"
+    fi
+  done
+}
+
+flintor_install_deps() {
+  local missing
+  mapfile -t missing < <(flintor_missing_packages "${FLINTOR_PACKAGES[@]}" "$@")
+  if [ "${#missing[@]}" -eq 0 ]; then
+    return 0
+  fi
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "flintor: these Debian packages are missing: ${missing[*]}" >&2
+    echo "flintor: run this command as root (or install them with apt-get) and try again." >&2
+    exit 1
+  fi
+  echo "flintor: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
