@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+/// One visible entry of a folder, as the folder and file lists show it.
+struct FolderEntry {
+    enum class Kind { File, Folder };
+    QString name; // decoded with decodeLocalName, so it maps back to the exact bytes
+    Kind kind = Kind::File;
+};
+
+/// The regular files and folders of `path` that are not hidden (names starting with "."), in the
+/// order the file system returns them; empty when the folder cannot be read. Symbolic links count
+/// as what they point to; broken links, links that loop and links to a folder that contains the
+/// link (which would let the folder list descend for ever) are left out. Nothing is followed
+/// recursively, so a listing always ends.
+std::vector<FolderEntry> listFolder(const QString& path);
+
+/// Joins a folder and a name with one "/".
+QString joinPath(const QString& folder, const QString& name);
