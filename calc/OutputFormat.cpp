@@ -1,0 +1,82 @@
+#include "OutputFormat.h"
+
+#include "Texts.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace flintor {
+
+namespace {
+
+std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
+    for (auto pos = text.find(from); pos != std::string::npos; pos = text.find(from, pos + to.size())) {
+        text.replace(pos, from.size(), to);
+    }
+    return text;
+}
+
+bool ContainsIgnoringCase(std::string_view text, std::string_view part) {
+    const auto it = std::search(text.begin(), text.end(), part.begin(), part.end(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    });
+    return it != text.end() || part.empty();
+}
+
+bool IsPartitionLine(std::string_view line) {
+    return line.size() >= 3 && ContainsIgnoringCase(line.substr(0, 3), "mtd");
+}
+
+std::string RewriteLine(std::string line, int form, bool adam2) {
+    line = ReplaceAll(std::move(line), ", ", ",");
+    switch (form) {
+    case 1:
+        return "setenv " + ReplaceAll(std::move(line), ":", "");
+    case 2:
+        line = ReplaceAll(std::move(line), ":", ",");
+        return "quote SETENV " + ReplaceAll(std::move(line), " ", "");
+    default: {
+        // The grave accent and "|" stand in for the escaped and the plain double quote until the end.
+        line = "SEND |echo `" + ReplaceAll(std::move(line), ":", "");
+        line += adam2 ? "` >/proc/sys/dev/adam2/environment\\n|" : "` >/proc/ticfg/env\\n|";
+        line = ReplaceAll(std::move(line), "`", "\\\"");
+        return ReplaceAll(std::move(line), "|", "\"");
+    }
+    }
+}
+
+} // namespace
+
+std::string FormatOutput(std::string_view resultText, std::optional<int> form, bool includeFileName,
+                         std::string_view fileName) {
+    const int index = form && *form >= 0 && *form <= 3 ? *form : 0;
+    std::string text;
+    if (index == 0) {
+        text = resultText;
+    } else {
+        const bool adam2 = ContainsIgnoringCase(resultText, "single");
+        std::size_t pos = 0;
+        while (true) {
+            const auto end = resultText.find("\r\n", pos);
+            std::string line(
+                resultText.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos));
+            text += IsPartitionLine(line) ? RewriteLine(std::move(line), index, adam2) : line;
+            if (end == std::string_view::npos) {
+                break;
+            }
+            text += "\r\n";
+            pos = end + 2;
+        }
+        if (index == 3 && adam2) {
+            text += "\r\n";
+            text += texts::kTelnetNote;
+            text += "\r\n\"/proc/sys/dev/adam2/environment\" with \"/proc/ticfg/env\"";
+        }
+    }
+    if (includeFileName) {
+        return std::string(fileName) + "\r\n" + text;
+    }
+    return text;
+}
+
+} // namespace flintor

@@ -1,0 +1,386 @@
+#include "Workflow.h"
+
+#include "LenientNumber.h"
+#include "OutputFormat.h"
+#include "Texts.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace flintor {
+
+namespace {
+
+// Thrown inside a run when the host's event pump asks it to stop.
+struct Stop {};
+
+class Run {
+public:
+    Run(WorkflowHost& host) : m_host(host) {}
+
+    // Sets a status and lets events be processed; a host that wants the run to stop ends it here.
+    void status(const char* text) {
+        m_host.setStatus(text);
+        pump();
+    }
+    void pump() {
+        if (!m_host.processEvents()) {
+            throw Stop{};
+        }
+    }
+    void warn(const std::string& text) { m_host.showMessage(text, MessageKind::Warning); }
+    WorkflowHost& host() { return m_host; }
+
+private:
+    WorkflowHost& m_host;
+};
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view head) {
+    return text.size() >= head.size() && EqualsIgnoringCase(text.substr(0, head.size()), head);
+}
+
+bool ContainsIgnoringCase(std::string_view text, std::string_view part) {
+    for (std::size_t i = 0; i + part.size() <= text.size(); ++i) {
+        if (EqualsIgnoringCase(text.substr(i, part.size()), part)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string Trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(" \t");
+    return std::string(text.substr(first, last - first + 1));
+}
+
+std::string WithoutAll(std::string text, std::string_view part) {
+    for (auto pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos)) {
+        text.erase(pos, part.size());
+    }
+    return text;
+}
+
+std::vector<std::string> Lines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (true) {
+        const auto end = text.find("\r\n", pos);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(pos));
+            return lines;
+        }
+        lines.emplace_back(text.substr(pos, end - pos));
+        pos = end + 2;
+    }
+}
+
+FlashSizeReading Rejected(const char* error) {
+    FlashSizeReading reading;
+    reading.chosen = true;
+    reading.error = error;
+    return reading;
+}
+
+// Checks an integral flash size in bytes against what the 32-bit flash addresses can hold.
+FlashSizeReading Checked(double bytes, bool overflow) {
+    if (overflow || std::isnan(bytes)) {
+        return Rejected(bytes < 0 ? texts::kFlashNegative : texts::kFlashTooLarge);
+    }
+    if (bytes < 0) {
+        return Rejected(texts::kFlashNegative);
+    }
+    if (bytes >= static_cast<double>(kFlashSizeLimit)) {
+        return Rejected(texts::kFlashTooLarge);
+    }
+    FlashSizeReading reading;
+    reading.chosen = true;
+    reading.flashSize = static_cast<std::int32_t>(bytes);
+    return reading;
+}
+
+} // namespace
+
+std::vector<Mtd5Item> Mtd5Items() {
+    std::vector<Mtd5Item> items{{"None", 0}};
+    for (int size = 65536; size <= 458752; size += 65536) {
+        items.push_back({SizeText(size), size / 65536});
+    }
+    items.push_back({"Maximum", 0});
+    return items;
+}
+
+std::int64_t RequestedMtd5Size(bool visible, std::string_view text, std::optional<int> itemData) {
+    if (!visible) {
+        return 0;
+    }
+    if (EqualsIgnoringCase(text, "Maximum")) {
+        return -1;
+    }
+    if (itemData) {
+        return static_cast<std::int64_t>(*itemData) * 0x10000;
+    }
+    return 0;
+}
+
+FlashSizeReading ReadFlashSize(std::optional<int> memoryOption, std::string_view sizeInMb,
+                               std::string_view sizeInHex) {
+    FlashSizeReading reading;
+    if (!memoryOption || *memoryOption < 0 || *memoryOption > 4) {
+        return reading;
+    }
+    reading.chosen = true;
+    switch (*memoryOption) {
+    case 0:
+        reading.flashSize = 0x200000;
+        return reading;
+    case 1:
+        reading.flashSize = 0x400000;
+        return reading;
+    case 2: {
+        const LenientNumber mb = ReadLenientNumber(sizeInMb);
+        return Checked(RoundHalfEven(mb.value * 1024 * 1024), mb.overflow);
+    }
+    case 3: {
+        const LenientNumber hex = ReadLenientNumber("&H" + std::string(sizeInHex));
+        if (hex.hexTooLong()) {
+            return Rejected(texts::kFlashHexTooLong);
+        }
+        return Checked(hex.value, hex.overflow);
+    }
+    default:
+        return reading;
+    }
+}
+
+std::string ImagePathOf(std::string_view folder, std::string_view fileName, char separator) {
+    return AddBackslash(folder, separator) + std::string(fileName);
+}
+
+std::string WithAdam2Note(std::string resultText) {
+    if (!resultText.empty()) {
+        resultText.append("\r\n").append(67, '-').append("\r\n").append(texts::kAdam2Note);
+    }
+    return resultText;
+}
+
+std::string PartitionsTextOf(std::string_view resultText) {
+    std::string joined;
+    bool first = true;
+    for (const auto& line : Lines(resultText)) {
+        if (ContainsIgnoringCase(line, "separate")) {
+            break;
+        }
+        std::string entry;
+        if (StartsWithIgnoringCase(line, "mtd")) {
+            const std::string range = WithoutAll(WithoutAll(FieldOf(line, ":", 2), " "), "0x");
+            entry.append(Trimmed(FieldOf(line, ":", 1)))
+                .append(":")
+                .append(HexToDecimalText(Trimmed(FieldOf(range, ",", 1))))
+                .append(",")
+                .append(HexToDecimalText(Trimmed(FieldOf(range, ",", 2))));
+        }
+        if (!first) {
+            joined += "\r\n";
+        }
+        joined += entry;
+        first = false;
+    }
+    std::string text;
+    for (const auto& entry : Lines(CollapseSeparator(joined, "\r\n", true))) {
+        text.append(text.empty() ? "" : ";").append(entry);
+    }
+    return text;
+}
+
+std::string PartitionMapToolTip(bool adam2) {
+    return adam2 ? texts::kMapToolTipAdam2 : texts::kMapToolTipPsp;
+}
+
+bool Workflow::validateInputs(const WorkflowInputs& inputs, WorkflowHost& host) {
+    try {
+        return validate(inputs, host);
+    } catch (const Stop&) {
+        return false;
+    }
+}
+
+bool Workflow::validate(const WorkflowInputs& inputs, WorkflowHost& host) {
+    Run run(host);
+    const auto fail = [&](const std::string& message, void (WorkflowHost::*focus)()) {
+        run.warn(message);
+        if (focus != nullptr) {
+            (host.*focus)();
+        }
+        run.status(texts::kValidationComplete);
+        return false;
+    };
+
+    run.status(texts::kValidatingFilename);
+    const std::string path = ImagePathOf(inputs.folder, inputs.fileName, inputs.separator);
+    if (inputs.fileName.empty()) {
+        return fail(texts::kSelectFile, &WorkflowHost::focusFileList);
+    }
+
+    run.status(texts::kValidatingFile);
+    try {
+        std::string typeText;
+        if (!ImageTypeOf(path, typeText, m_state.ImageLength)) {
+            return fail(typeText.empty() ? std::string(texts::kNotFirmware)
+                                         : texts::kWrongTypePrefix + typeText + texts::kWrongTypeSuffix,
+                        &WorkflowHost::focusFileList);
+        }
+
+        run.status(texts::kValidatingSquashFs);
+        m_state.FilesystemOffset = FindSquashFs(path, [&run] {
+            run.pump();
+            return true;
+        });
+    } catch (const ImageReadError& error) {
+        return fail(error.what(), &WorkflowHost::focusFileList);
+    }
+    if (m_state.FilesystemOffset == -1) {
+        return fail(texts::kNotSquashFs, &WorkflowHost::focusFileList);
+    }
+    if (m_state.FilesystemOffset == 0) {
+        // A combined image's header occupies its first 16 bytes, so 0 means that nothing was searched.
+        struct stat st {};
+        if (m_state.ImageLength > kLargestSearchedFile) {
+            return fail(texts::kTooLargeToSearch, &WorkflowHost::focusFileList);
+        }
+        if (::stat(path.c_str(), &st) != 0) {
+            return fail(std::string(texts::kReadFailedPrefix) + std::strerror(errno),
+                        &WorkflowHost::focusFileList);
+        }
+        return fail(texts::kFileChanged, &WorkflowHost::focusFileList);
+    }
+
+    run.status(texts::kValidatingMemory);
+    const FlashSizeReading flash = ReadFlashSize(inputs.memoryOption, inputs.sizeInMb, inputs.sizeInHex);
+    if (!flash.chosen) {
+        return fail(texts::kSelectMemory, nullptr);
+    }
+    if (!flash.error.empty()) {
+        return fail(flash.error, nullptr);
+    }
+    m_state.FlashSize = flash.flashSize;
+    if (m_state.FlashSize > 0 && m_state.ImageLength > m_state.FlashSize) {
+        return fail(texts::kTooLarge, &WorkflowHost::focusFileList);
+    }
+    // An unknown flash size is taken as 4MB at most; a longer image would get partitions that cannot
+    // hold it.
+    if (m_state.FlashSize == 0 && m_state.ImageLength > 0x400000) {
+        return fail(texts::kLargerThanAssumedFlash, nullptr);
+    }
+
+    run.status(texts::kValidatingBootloader);
+    if (!inputs.psp && !inputs.adam2) {
+        return fail(texts::kSelectBootloader, &WorkflowHost::focusPsp);
+    }
+
+    run.status(texts::kValidationComplete);
+    return true;
+}
+
+WorkflowOutcome Workflow::calculate(const WorkflowInputs& inputs, WorkflowHost& host) {
+    if (m_running) {
+        return WorkflowOutcome::Cancelled;
+    }
+    m_running = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{m_running};
+
+    Run run(host);
+    CalculationDetails details;
+    try {
+        if (!validate(inputs, host)) {
+            run.status(texts::kValidationFailed);
+            return WorkflowOutcome::ValidationFailed;
+        }
+        run.status(texts::kValidationPassed);
+
+        details.imagePath = ImagePathOf(inputs.folder, inputs.fileName, inputs.separator);
+        details.fileName = inputs.fileName;
+        details.adam2 = inputs.adam2;
+        details.filesystemOffset = m_state.FilesystemOffset;
+        details.flashSize = m_state.FlashSize;
+        // The length is read again; a file that changed since it was searched gets no partitions.
+        struct stat st {};
+        if (::stat(details.imagePath.c_str(), &st) != 0) {
+            run.warn(std::string(texts::kReadFailedPrefix) + std::strerror(errno));
+            run.status(texts::kCalculationFailed);
+            return WorkflowOutcome::Failed;
+        }
+        details.imageLength = st.st_size;
+        if (!S_ISREG(st.st_mode) || details.imageLength != m_state.ImageLength) {
+            run.warn(texts::kFileChanged);
+            run.status(texts::kCalculationFailed);
+            return WorkflowOutcome::Failed;
+        }
+
+        details.effectiveFlashSize = EffectiveFlashSize(m_state.FlashSize, details.imageLength);
+        details.requestedMtd5Size =
+            RequestedMtd5Size(inputs.mtd5Visible, inputs.mtd5Text, inputs.mtd5ItemData);
+
+        host.setStatus(texts::kScanningFile);
+        host.setResultsText(texts::kScanningFile);
+        run.pump();
+    } catch (const Stop&) {
+        return WorkflowOutcome::Cancelled;
+    }
+
+    // From here on the run completes: the calculator's messages are modal and nothing else waits.
+    const auto layout =
+        CalculateLayout(details.imageLength, details.filesystemOffset, details.effectiveFlashSize,
+                        details.adam2, details.requestedMtd5Size,
+                        [&host](const std::string& text, MessageKind kind) { host.showMessage(text, kind); });
+    details.layout = layout.value_or(MtdLayout{});
+    m_state.ResultText = layout ? ResultTextOf(*layout) : std::string();
+    if (details.adam2) {
+        m_state.ResultText = WithAdam2Note(std::move(m_state.ResultText));
+    }
+    details.resultsText =
+        FormatOutput(m_state.ResultText, inputs.outputForm, inputs.includeFileName, inputs.fileName);
+    host.setResultsText(details.resultsText);
+    details.partitionsText = PartitionsTextOf(m_state.ResultText);
+    details.partitionMapToolTip = PartitionMapToolTip(details.adam2);
+    host.setPartitionMap(details.partitionsText, details.partitionMapToolTip);
+    host.setStatus(texts::kCalculationComplete);
+    host.processEvents();
+    if (m_state.FlashSize == 0 && m_state.ImageLength > 0x200000) {
+        details.moreThan2MbNotice = true;
+        host.showMessage(texts::kMoreThan2MbNotice, MessageKind::Information);
+    }
+    m_last = std::move(details);
+    return WorkflowOutcome::Completed;
+}
+
+std::optional<std::string> Workflow::reformat(const WorkflowInputs& inputs) const {
+    if (m_state.ResultText.empty()) {
+        return std::nullopt;
+    }
+    return FormatOutput(m_state.ResultText, inputs.outputForm, inputs.includeFileName, inputs.fileName);
+}
+
+} // namespace flintor

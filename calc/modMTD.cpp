@@ -1,0 +1,450 @@
+#include "modMTD.h"
+
+#include "Texts.h"
+#include "modMisc.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace flintor {
+
+namespace {
+
+// The file is opened for each read and closed again, so that a file removed or replaced meanwhile is
+// noticed at the next read instead of being read on through a stale descriptor.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const std::string& path) {
+        // O_NONBLOCK: a FIFO that slipped in after the type check must not block the open.
+        do {
+            m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        } while (m_fd < 0 && errno == EINTR);
+        m_error = m_fd < 0 ? errno : 0;
+    }
+    ~ReadOnlyFile() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    int error() const { return m_error; }
+
+    bool statRegular(std::int64_t& length) const {
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            return false;
+        }
+        length = st.st_size;
+        return true;
+    }
+
+    // Reads up to count bytes at offset; returns the number read, or -1 with errno set.
+    std::int64_t readAt(std::uint8_t* buffer, std::int64_t count, std::int64_t offset) const {
+        std::int64_t done = 0;
+        while (done < count) {
+            const auto got = ::pread(m_fd, buffer + done, static_cast<std::size_t>(count - done),
+                                     static_cast<off_t>(offset + done));
+            if (got < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return -1;
+            }
+            if (got == 0) {
+                break;
+            }
+            done += got;
+        }
+        return done;
+    }
+
+private:
+    int m_fd = -1;
+    int m_error = 0;
+};
+
+[[noreturn]] void ThrowReadFailed(int error) {
+    throw ImageReadError(std::string(texts::kReadFailedPrefix) + std::strerror(error));
+}
+
+[[noreturn]] void ThrowChanged() {
+    throw ImageReadError(texts::kFileChanged);
+}
+
+// Length of a regular file, or nullopt for an empty path, a missing path or anything but a regular file.
+std::optional<std::int64_t> RegularFileLength(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+std::uint32_t Word(const std::uint8_t* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+// Reads the chunk at the 1-based position of a file whose length must still be expectedLength.
+std::int64_t ReadSearchChunk(const std::string& path, std::int64_t position, std::int64_t expectedLength,
+                             std::uint8_t* buffer) {
+    const ReadOnlyFile file(path);
+    if (!file.isOpen()) {
+        ThrowReadFailed(file.error());
+    }
+    std::int64_t length = 0;
+    if (!file.statRegular(length) || length != expectedLength) {
+        ThrowChanged();
+    }
+    const std::int64_t wanted = std::min(kChunkSize, length - (position - 1));
+    const std::int64_t got = file.readAt(buffer, wanted, position - 1);
+    if (got < 0) {
+        ThrowReadFailed(errno);
+    }
+    if (got != wanted) {
+        ThrowChanged();
+    }
+    return got;
+}
+
+// 0-based index of the first "hsqs" in the bytes, or -1.
+std::int64_t FindMagic(const std::uint8_t* bytes, std::int64_t count) {
+    static constexpr std::uint8_t kMagic[4] = {'h', 's', 'q', 's'};
+    const std::uint8_t* p = bytes;
+    const std::uint8_t* const last = bytes + count - 4; // last possible start of a match
+    while (p <= last) {
+        p = static_cast<const std::uint8_t*>(
+            std::memchr(p, kMagic[0], static_cast<std::size_t>(last - p + 1)));
+        if (p == nullptr) {
+            return -1;
+        }
+        if (std::memcmp(p + 1, kMagic + 1, 3) == 0) {
+            return p - bytes;
+        }
+        ++p;
+    }
+    return -1;
+}
+
+} // namespace
+
+bool ImageTypeOf(const std::string& path, std::string& typeText, std::int64_t& imageLength) {
+    if (!RegularFileLength(path)) {
+        return false;
+    }
+    const ReadOnlyFile file(path);
+    if (!file.isOpen()) {
+        if (file.error() == ENOENT) {
+            return false;
+        }
+        ThrowReadFailed(file.error());
+    }
+    std::int64_t length = 0;
+    if (!file.statRegular(length)) {
+        return false;
+    }
+    imageLength = length;
+    if (length < kShortestClassifiableFile) {
+        return false;
+    }
+    std::uint8_t header[16];
+    const std::int64_t got = file.readAt(header, sizeof header, 0);
+    if (got < 0) {
+        ThrowReadFailed(errno);
+    }
+    if (got != static_cast<std::int64_t>(sizeof header)) {
+        ThrowChanged();
+    }
+    const std::uint32_t w0 = Word(header), w1 = Word(header + 4), w2 = Word(header + 8),
+                        w3 = Word(header + 12);
+    const bool combined = w0 == 0x4D544434u && w1 == 0x04030201u && w2 == 0x10203040u && w3 == 0;
+    if (combined) {
+        typeText = "combined image";
+    }
+    if (w0 == 0x73717368u) {
+        typeText = "filesystem image";
+    } else if (w0 == 0xFEEDFA42u) {
+        typeText = "kernel image";
+    } else if (w0 == 0x434D4D4Cu && w1 == 0x00000300u) {
+        typeText = "config image";
+    }
+    return combined;
+}
+
+std::vector<std::uint8_t> ReadChunk(const std::string& path, std::int64_t& position) {
+    if (position <= 0) {
+        position = 1;
+    }
+    const ReadOnlyFile file(path);
+    if (!file.isOpen()) {
+        ThrowReadFailed(file.error());
+    }
+    std::int64_t length = 0;
+    if (!file.statRegular(length)) {
+        ThrowReadFailed(EINVAL);
+    }
+    const std::int64_t wanted = std::clamp<std::int64_t>(length - (position - 1), 0, kChunkSize);
+    std::vector<std::uint8_t> chunk(static_cast<std::size_t>(wanted));
+    const std::int64_t got = file.readAt(chunk.data(), wanted, position - 1);
+    if (got < 0) {
+        ThrowReadFailed(errno);
+    }
+    if (got != wanted) {
+        ThrowChanged();
+    }
+    if (position - 1 + wanted >= length) {
+        position = -1;
+    }
+    return chunk;
+}
+
+std::int32_t FindSquashFs(const std::string& path, const EventPump& afterChunk) {
+    const auto length = RegularFileLength(path);
+    if (!length || *length > kLargestSearchedFile) {
+        return 0;
+    }
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(kChunkSize));
+    std::int64_t result = -1;
+    std::int64_t position = 1;
+    bool ended = false;
+    do {
+        const std::int64_t start = position;
+        const std::int64_t count = ReadSearchChunk(path, start, *length, buffer.data());
+        const std::int64_t index = FindMagic(buffer.data(), count);
+        if (index >= 0) {
+            result = start - 1 + index;
+        }
+        position = start + count;
+        ended = position - 1 >= *length || position > kSearchLimit;
+        if (afterChunk && !afterChunk()) {
+            throw CalculationCancelled();
+        }
+    } while (result == -1 && !ended);
+    return static_cast<std::int32_t>(result);
+}
+
+std::string HexAddress(std::uint32_t address) {
+    char digits[8];
+    const auto end = std::to_chars(digits, digits + sizeof digits, address, 16).ptr;
+    std::string text = "0x";
+    for (const char* p = digits; p != end; ++p) {
+        text += static_cast<char>(*p >= 'a' ? *p - 'a' + 'A' : *p);
+    }
+    return text;
+}
+
+std::int64_t Align64K(std::int64_t value, bool roundUp) {
+    auto aligned = static_cast<std::int64_t>(RoundHalfEven(static_cast<double>(value) / 0x10000)) * 0x10000;
+    if (roundUp && aligned < value) {
+        aligned += 0x10000;
+    }
+    return aligned;
+}
+
+std::int32_t EffectiveFlashSize(double flashSize, std::int64_t imageLength) {
+    if (flashSize == 0) {
+        return imageLength <= 0x200000 ? 0x200000 : 0x400000;
+    }
+    return RoundToInt(flashSize);
+}
+
+std::optional<PartitionBounds> PartitionBoundsOf(bool adam2, bool separate, std::int64_t filesystemOffset,
+                                                 std::int64_t flashSize, int partition, bool maxKernelSize,
+                                                 std::int64_t mtd5Size) {
+    if (partition < 0 || partition > 5) {
+        return std::nullopt;
+    }
+    // Addresses are the router's 32-bit flash addresses; the flash size is below kFlashSizeLimit, so
+    // none of them passes 0xFFFFFFFF.
+    const auto o = static_cast<std::uint32_t>(filesystemOffset);
+    const std::uint32_t end = FlashBase + static_cast<std::uint32_t>(flashSize);
+    const std::uint32_t d = mtd5Size < 1 ? 0u : static_cast<std::uint32_t>(mtd5Size);
+    const std::uint32_t k = flashSize > 0x200000 ? 0xC0000u : 0x80000u;
+    const auto r = static_cast<std::uint32_t>(Align64K(0x90010000LL + filesystemOffset, true));
+
+    PartitionBounds bounds;
+    bounds.number = partition;
+    auto set = [&bounds](std::uint32_t start, std::uint32_t stop) {
+        bounds.start = start;
+        bounds.end = stop;
+    };
+    if (!adam2) {
+        switch (partition) {
+        case 0:
+            set(0x90020000u + o, end - d);
+            break;
+        case 1:
+            set(0x90020090u, 0x90020000u + o);
+            break;
+        case 2:
+            set(0x90000000u, 0x90010000u);
+            break;
+        case 3:
+            set(0x90010000u, 0x90020000u);
+            break;
+        case 4:
+            set(0x90020000u, end - d);
+            break;
+        default:
+            set(end - d, end);
+            break;
+        }
+        return bounds;
+    }
+    // Adam2 keeps its configuration block in the last 64 KiB of the flash.
+    const std::uint32_t config = end - 0x10000u;
+    switch (partition) {
+    case 0:
+        if (!separate) {
+            set(0x90010000u + o, config - d);
+        } else if (!maxKernelSize) {
+            set(r, config - d);
+        } else {
+            set(0x90010000u + k, config - d);
+        }
+        break;
+    case 1:
+        if (!separate) {
+            set(0x90010090u, 0x90010000u + o);
+        } else if (!maxKernelSize) {
+            set(0x90010000u, r);
+        } else {
+            set(0x90010000u, 0x90010000u + k);
+        }
+        break;
+    case 2:
+        set(0x90000000u, 0x90010000u);
+        break;
+    case 3:
+        set(config, end);
+        break;
+    case 4:
+        set(0x90010000u, config - d);
+        break;
+    default:
+        set(config - d, config);
+        break;
+    }
+    return bounds;
+}
+
+std::string PartitionRange(bool adam2, bool separate, std::int64_t filesystemOffset, std::int64_t flashSize,
+                           int partition, bool maxKernelSize, std::int64_t mtd5Size) {
+    const auto bounds =
+        PartitionBoundsOf(adam2, separate, filesystemOffset, flashSize, partition, maxKernelSize, mtd5Size);
+    if (!bounds) {
+        return {};
+    }
+    return HexAddress(bounds->start) + ", " + HexAddress(bounds->end);
+}
+
+MtdLayout BuildLayout(bool adam2, std::int64_t filesystemOffset, std::int64_t flashSize,
+                      std::int64_t mtd5Size, std::int64_t imageLength, const MessageSink& messages) {
+    const auto tell = [&messages](const std::string& text) {
+        if (messages) {
+            messages(text, MessageKind::Information);
+        }
+    };
+    std::int64_t d = mtd5Size;
+    if (d != 0) {
+        // Both boot loader layouts keep 128 KiB outside the image area and mtd5.
+        const std::int64_t room = (flashSize - 0x20000) - Align64K(imageLength, true);
+        const std::int64_t maximum = Align64K(room, false);
+        if (d == -1) {
+            tell(texts::kMtd5MaximumPrefix + SizeText(static_cast<double>(maximum)));
+            d = maximum;
+        } else if (d > maximum) {
+            tell(texts::kMtd5ReducedPrefix + SizeText(static_cast<double>(maximum)));
+            d = maximum;
+        }
+    }
+    if (d < 1) {
+        d = 0;
+    }
+
+    MtdLayout layout;
+    layout.adam2 = adam2;
+    layout.flashSize = flashSize;
+    layout.mtd5Size = d;
+    const auto block = [&](std::string heading, bool separate, bool maxKernelSize) {
+        LayoutBlock result{std::move(heading), {}};
+        for (int n = 0; n <= (d >= 1 ? 5 : 4); ++n) {
+            result.partitions.push_back(
+                *PartitionBoundsOf(adam2, separate, filesystemOffset, flashSize, n, maxKernelSize, d));
+        }
+        return result;
+    };
+    if (!adam2) {
+        layout.blocks.push_back(block({}, false, false));
+        return layout;
+    }
+    layout.blocks.push_back(block("Single images:", false, false));
+    layout.blocks.push_back(block("Separate images (filesystem offset):", true, false));
+    LayoutBlock maxKernel = block("Separate images (max kernel size):", true, true);
+    const auto& byOffset = layout.blocks[1].partitions;
+    if (maxKernel.partitions[0] != byOffset[0] || maxKernel.partitions[1] != byOffset[1]) {
+        layout.blocks.push_back(std::move(maxKernel));
+    }
+    return layout;
+}
+
+std::string ResultTextOf(const MtdLayout& layout) {
+    std::string text;
+    const auto line = [&text](const std::string& content) {
+        if (!text.empty()) {
+            text += "\r\n";
+        }
+        text += content;
+    };
+    for (const auto& block : layout.blocks) {
+        if (!block.heading.empty()) {
+            line(block.heading);
+        }
+        for (const auto& p : block.partitions) {
+            line("mtd" + std::to_string(p.number) + ": " + HexAddress(p.start) + ", " + HexAddress(p.end));
+        }
+    }
+    return text;
+}
+
+std::string BuildResultText(bool adam2, std::int64_t filesystemOffset, std::int64_t flashSize,
+                            std::int64_t mtd5Size, std::int64_t imageLength, const MessageSink& messages) {
+    return ResultTextOf(BuildLayout(adam2, filesystemOffset, flashSize, mtd5Size, imageLength, messages));
+}
+
+std::optional<MtdLayout> CalculateLayout(std::int64_t imageLength, std::int64_t filesystemOffset,
+                                         double flashSize, bool adam2, std::int64_t mtd5Size,
+                                         const MessageSink& messages) {
+    if (filesystemOffset < 0) {
+        return std::nullopt;
+    }
+    const double flash = RoundHalfEven(flashSize);
+    if (!(flash >= 0 && flash < static_cast<double>(kFlashSizeLimit))) {
+        throw std::invalid_argument("flash size outside 0..0x6FFFFFFF");
+    }
+    if (mtd5Size != 0 && flashSize <= 2097152) {
+        if (messages) {
+            messages(texts::kMtd5NotRecommended, MessageKind::Warning);
+        }
+        mtd5Size = 0;
+    }
+    return BuildLayout(adam2, filesystemOffset, static_cast<std::int64_t>(flash), mtd5Size, imageLength,
+                       messages);
+}
+
+std::string CalculateMtd(std::int64_t imageLength, std::int64_t filesystemOffset, double flashSize,
+                         bool adam2, std::int64_t mtd5Size, const MessageSink& messages) {
+    const auto layout = CalculateLayout(imageLength, filesystemOffset, flashSize, adam2, mtd5Size, messages);
+    return layout ? ResultTextOf(*layout) : std::string();
+}
+
+} // namespace flintor

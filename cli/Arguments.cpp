@@ -1,0 +1,228 @@
+#include "Arguments.h"
+
+#include <array>
+#include <cctype>
+#include <string_view>
+
+namespace flintor::cli {
+
+namespace {
+
+constexpr std::array<std::string_view, 9> kMtd5Choices = {"none", "64K",  "128K", "192K", "256K",
+                                                          "320K", "384K", "448K", "max"};
+constexpr std::array<std::string_view, 4> kOutputForms = {"standard", "pctool", "ftp", "telnet"};
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// A plain decimal number: optional sign, digits with an optional fraction, optional exponent.
+bool IsDecimalNumber(std::string_view text) {
+    std::size_t pos = 0;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        ++pos;
+    }
+    std::size_t digits = 0;
+    while (pos < text.size() && IsDigit(text[pos])) {
+        ++pos;
+        ++digits;
+    }
+    if (pos < text.size() && text[pos] == '.') {
+        ++pos;
+        while (pos < text.size() && IsDigit(text[pos])) {
+            ++pos;
+            ++digits;
+        }
+    }
+    if (digits == 0) {
+        return false;
+    }
+    if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+        ++pos;
+        if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+            ++pos;
+        }
+        std::size_t exponentDigits = 0;
+        while (pos < text.size() && IsDigit(text[pos])) {
+            ++pos;
+            ++exponentDigits;
+        }
+        if (exponentDigits == 0) {
+            return false;
+        }
+    }
+    return pos == text.size();
+}
+
+bool IsHexDigits(std::string_view text) {
+    if (text.empty()) {
+        return false;
+    }
+    for (char c : text) {
+        if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool EndsWithMb(std::string_view text) {
+    return text.size() >= 2 && (text[text.size() - 2] == 'M' || text[text.size() - 2] == 'm') &&
+           (text.back() == 'B' || text.back() == 'b');
+}
+
+bool ParseFlash(std::string_view value, CliOptions& options) {
+    if (value == "unknown") {
+        options.memoryOption = 4;
+        return true;
+    }
+    if ((value.starts_with("0x") || value.starts_with("0X")) && IsHexDigits(value.substr(2))) {
+        options.memoryOption = 3;
+        options.sizeInHex = value.substr(2);
+        return true;
+    }
+    if (EndsWithMb(value)) {
+        const std::string_view number = value.substr(0, value.size() - 2);
+        if (number == "2" || number == "4") {
+            options.memoryOption = number == "2" ? 0 : 1;
+            return true;
+        }
+        if (IsDecimalNumber(number)) {
+            options.memoryOption = 2;
+            options.sizeInMb = number;
+            return true;
+        }
+    }
+    return false;
+}
+
+template <std::size_t N>
+std::optional<int> IndexOf(const std::array<std::string_view, N>& names, std::string_view value) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (names[i] == value) {
+            return static_cast<int>(i);
+        }
+    }
+    return std::nullopt;
+}
+
+ParseResult Error(std::string text) {
+    return ParseResult{std::nullopt, std::move(text)};
+}
+
+} // namespace
+
+ParseResult ParseArguments(const std::vector<std::string>& args) {
+    CliOptions options;
+    bool mtd5Given = false;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            if (options.image) {
+                return Error("only one IMAGE may be given");
+            }
+            options.image = arg;
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string name = arg;
+        std::optional<std::string> value;
+        if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+        }
+        const bool takesValue =
+            name == "--flash" || name == "--bootloader" || name == "--mtd5" || name == "--output";
+        if (!takesValue) {
+            if (value) {
+                return Error("option " + name + " takes no value");
+            }
+            if (name == "--include-filename") {
+                options.includeFileName = true;
+            } else if (name == "--json") {
+                options.json = true;
+            } else if (name == "--help" || name == "-h") {
+                options.help = true;
+            } else if (name == "--version") {
+                options.version = true;
+            } else {
+                return Error("unknown option " + name);
+            }
+            continue;
+        }
+        if (!value) {
+            if (i + 1 >= args.size()) {
+                return Error("option " + name + " needs a value");
+            }
+            value = args[++i];
+        }
+        if (name == "--flash") {
+            if (!ParseFlash(*value, options)) {
+                return Error("--flash takes 2MB, 4MB, unknown, <number>MB or 0x<hex digits>, not \"" +
+                             *value + "\"");
+            }
+        } else if (name == "--bootloader") {
+            if (*value != "adam2" && *value != "psp") {
+                return Error("--bootloader takes adam2 or psp, not \"" + *value + "\"");
+            }
+            options.adam2 = *value == "adam2";
+            options.psp = !options.adam2;
+        } else if (name == "--mtd5") {
+            const auto choice = IndexOf(kMtd5Choices, *value);
+            if (!choice) {
+                return Error("--mtd5 takes none, 64K, 128K, 192K, 256K, 320K, 384K, 448K or max, not \"" +
+                             *value + "\"");
+            }
+            options.mtd5Choice = *choice;
+            mtd5Given = true;
+        } else {
+            const auto form = IndexOf(kOutputForms, *value);
+            if (!form) {
+                return Error("--output takes standard, pctool, ftp or telnet, not \"" + *value + "\"");
+            }
+            options.outputForm = *form;
+        }
+    }
+    if (options.help || options.version) {
+        return ParseResult{options, {}};
+    }
+    // As in the window, an mtd5 size can be requested only for the PSP boot loader.
+    if (mtd5Given && !options.psp) {
+        return Error("--mtd5 needs --bootloader psp");
+    }
+    return ParseResult{options, {}};
+}
+
+std::string UsageText() {
+    return "Usage: flintor-calc --flash SIZE --bootloader adam2|psp [--mtd5 CHOICE] [--output FORM]\n"
+           "                    [--include-filename] [--json] IMAGE\n"
+           "       flintor-calc --help | --version\n";
+}
+
+std::string HelpText() {
+    return UsageText() +
+           "\n"
+           "Computes the mtd0..mtd5 partition boundaries that an Adam2 or PSP boot loader needs for a\n"
+           "combined firmware image, and prints them as the results box of Flintor's window would.\n"
+           "\n"
+           "  --flash SIZE          flash ROM size: 2MB, 4MB, unknown, <number>MB (such as 8MB or 1.5MB)\n"
+           "                        or 0x<hex digits> (such as 0x3F0000)\n"
+           "  --bootloader LOADER   adam2 or psp\n"
+           "  --mtd5 CHOICE         PSP only: extra mtd5 partition of none (default), 64K, 128K, 192K,\n"
+           "                        256K, 320K, 384K, 448K, or max (as large as fits)\n"
+           "  --output FORM         standard (default), pctool (setenv lines), ftp (quote SETENV lines)\n"
+           "                        or telnet (SEND lines of a Telnet script)\n"
+           "  --include-filename    put the image's file name first\n"
+           "  --json                print one JSON object with the image, the layouts and the messages\n"
+           "  --help                show this text\n"
+           "  --version             show the version\n"
+           "\n"
+           "Messages go to standard error. Exit status: 0 success, 1 the image or the choices were\n"
+           "rejected, 2 usage error.\n";
+}
+
+} // namespace flintor::cli

@@ -1,0 +1,42 @@
+#pragma once
+
+// The command line of flintor-calc, parsed into the choices the window would offer.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace flintor::cli {
+
+/// The options of one flintor-calc command line.
+struct CliOptions {
+    std::optional<int> memoryOption; ///< optMem index 0..4 chosen by --flash; none without --flash
+    std::string sizeInMb;            ///< the number of --flash <number>MB, as typed
+    std::string sizeInHex;           ///< the digits of --flash 0x<digits>, as typed
+    bool psp = false;                ///< --bootloader psp
+    bool adam2 = false;              ///< --bootloader adam2
+    int mtd5Choice = 0;              ///< index into the cboMTD5 list: 0 none, 1..7 64K..448K, 8 max
+    int outputForm = 0;              ///< optOut index: standard, pctool, ftp, telnet
+    bool includeFileName = false;
+    bool json = false;
+    bool help = false;
+    bool version = false;
+    std::optional<std::string> image; ///< the IMAGE operand; none when missing
+};
+
+/// A parsed command line, or why it is not one.
+struct ParseResult {
+    std::optional<CliOptions> options; ///< set when the command line is valid
+    std::string error;                 ///< the usage error otherwise
+};
+
+/// Parses the arguments after the program name. Options take their value as the next argument or after
+/// "="; "--" ends the options. --help and --version win over everything else that parses.
+ParseResult ParseArguments(const std::vector<std::string>& args);
+
+/// The short usage text printed with a usage error.
+std::string UsageText();
+/// The --help text.
+std::string HelpText();
+
+} // namespace flintor::cli

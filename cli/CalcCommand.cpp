@@ -1,0 +1,231 @@
+#include "CalcCommand.h"
+
+#include "Workflow.h"
+
+#include <cstdio>
+#include <sstream>
+
+#ifndef FLINTOR_VERSION
+#define FLINTOR_VERSION "1.0.1"
+#endif
+
+namespace flintor::cli {
+
+namespace {
+
+constexpr const char* kPrefix = "flintor-calc: ";
+
+// Writes each message to standard error as it arises, in the order the window would show its boxes.
+class CommandLineHost : public WorkflowHost {
+public:
+    explicit CommandLineHost(std::ostream& err) : m_err(err) {}
+
+    void setStatus(const std::string&) override {}
+    bool processEvents() override { return true; }
+    void showMessage(const std::string& text, MessageKind kind) override {
+        m_err << kPrefix << text << '\n';
+        m_messages.emplace_back(text, kind);
+    }
+
+    const std::vector<std::pair<std::string, MessageKind>>& messages() const { return m_messages; }
+
+private:
+    std::ostream& m_err;
+    std::vector<std::pair<std::string, MessageKind>> m_messages;
+};
+
+// The IMAGE operand as the file list would show it: its folder and the selected name. A path that ends
+// in "/" names a folder; its "." is taken as the name so that it is rejected as not being a firmware file.
+void SplitImagePath(const std::string& image, std::string& folder, std::string& name) {
+    const auto slash = image.rfind('/');
+    if (slash == std::string::npos) {
+        folder = ".";
+        name = image;
+    } else if (slash + 1 == image.size()) {
+        folder = image;
+        name.assign(1, '.');
+    } else {
+        folder.assign(image, 0, slash == 0 ? 1 : slash);
+        name.assign(image, slash + 1);
+    }
+}
+
+WorkflowInputs InputsOf(const CliOptions& options) {
+    WorkflowInputs inputs;
+    if (options.image && !options.image->empty()) {
+        SplitImagePath(*options.image, inputs.folder, inputs.fileName);
+    }
+    inputs.memoryOption = options.memoryOption;
+    inputs.sizeInMb = options.sizeInMb;
+    inputs.sizeInHex = options.sizeInHex;
+    inputs.psp = options.psp;
+    inputs.adam2 = options.adam2;
+    inputs.mtd5Visible = options.psp;
+    const auto items = Mtd5Items();
+    const auto& item = items.at(static_cast<std::size_t>(options.mtd5Choice));
+    inputs.mtd5Text = item.text;
+    inputs.mtd5ItemData = item.itemData;
+    inputs.outputForm = options.outputForm;
+    inputs.includeFileName = options.includeFileName;
+    return inputs;
+}
+
+std::string WithUnixLineEnds(const std::string& text) {
+    std::string result;
+    result.reserve(text.size() + 1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        result += text[i];
+    }
+    return result + '\n';
+}
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "\"";
+    quoted.append(JsonEscaped(text)).append("\"");
+    return quoted;
+}
+
+std::string JsonOf(const CliOptions& options, const CalculationDetails& details,
+                   const std::vector<std::pair<std::string, MessageKind>>& messages,
+                   const std::string& output) {
+    std::ostringstream json;
+    json << "{\n";
+    json << "  \"image\": {\"path\": " << Quoted(*options.image)
+         << ", \"file_name\": " << Quoted(details.fileName)
+         << ", \"type\": \"combined image\", \"length\": " << details.imageLength
+         << ", \"squashfs_offset\": " << details.filesystemOffset << "},\n";
+    json << "  \"flash_size\": " << details.effectiveFlashSize << ",\n";
+    json << "  \"flash_size_given\": "
+         << (details.flashSize == 0 ? std::string("null") : std::to_string(details.flashSize)) << ",\n";
+    json << "  \"bootloader\": \"" << (details.adam2 ? "adam2" : "psp") << "\",\n";
+    json << "  \"mtd5_size\": " << details.layout.mtd5Size << ",\n";
+    json << "  \"messages\": [";
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        json << (i == 0 ? "\n" : ",\n") << "    {\"kind\": \""
+             << (messages[i].second == MessageKind::Warning ? "warning" : "information")
+             << "\", \"text\": " << Quoted(messages[i].first) << "}";
+    }
+    json << (messages.empty() ? "],\n" : "\n  ],\n");
+    json << "  \"layouts\": [";
+    for (std::size_t b = 0; b < details.layout.blocks.size(); ++b) {
+        const auto& block = details.layout.blocks[b];
+        std::string name = block.heading;
+        if (!name.empty() && name.back() == ':') {
+            name.pop_back();
+        }
+        json << (b == 0 ? "\n" : ",\n")
+             << "    {\"name\": " << (name.empty() ? std::string("null") : Quoted(name))
+             << ", \"partitions\": [";
+        for (std::size_t p = 0; p < block.partitions.size(); ++p) {
+            const auto& part = block.partitions[p];
+            json << (p == 0 ? "\n" : ",\n") << "      {\"name\": \"mtd" << part.number
+                 << "\", \"start\": " << part.start << ", \"end\": " << part.end << "}";
+        }
+        json << "\n    ]}";
+    }
+    json << "\n  ],\n";
+    json << "  \"output\": " << Quoted(output) << "\n";
+    json << "}\n";
+    return json.str();
+}
+
+} // namespace
+
+std::string JsonEscaped(const std::string& text) {
+    std::string result;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    for (std::size_t i = 0; i < size;) {
+        const unsigned char c = bytes[i];
+        if (c == '"' || c == '\\') {
+            result += '\\';
+            result += static_cast<char>(c);
+            ++i;
+        } else if (c == '\n') {
+            result += "\\n";
+            ++i;
+        } else if (c == '\r') {
+            result += "\\r";
+            ++i;
+        } else if (c == '\t') {
+            result += "\\t";
+            ++i;
+        } else if (c < 0x20 || c == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            result += escape;
+            ++i;
+        } else if (c < 0x80) {
+            result += static_cast<char>(c);
+            ++i;
+        } else {
+            // Copy a well-formed UTF-8 sequence; anything else becomes the replacement character.
+            std::size_t length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c <= 0xDF ? 2 : 0;
+            if (c > 0xF4) {
+                length = 0;
+            }
+            bool valid = length > 0 && i + length <= size;
+            std::uint32_t codePoint = length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
+            for (std::size_t k = 1; valid && k < length; ++k) {
+                if ((bytes[i + k] & 0xC0) != 0x80) {
+                    valid = false;
+                } else {
+                    codePoint = codePoint << 6 | (bytes[i + k] & 0x3F);
+                }
+            }
+            if (valid &&
+                ((length == 3 && (codePoint < 0x800 || (codePoint >= 0xD800 && codePoint <= 0xDFFF))) ||
+                 (length == 4 && (codePoint < 0x10000 || codePoint > 0x10FFFF)))) {
+                valid = false;
+            }
+            if (valid) {
+                result.append(text, i, length);
+                i += length;
+            } else {
+                result += "\xEF\xBF\xBD";
+                ++i;
+            }
+        }
+    }
+    return result;
+}
+
+int RunCalculation(const CliOptions& options, std::ostream& out, std::ostream& err) {
+    CommandLineHost host(err);
+    Workflow workflow;
+    const WorkflowOutcome outcome = workflow.calculate(InputsOf(options), host);
+    if (outcome != WorkflowOutcome::Completed || !workflow.lastCalculation()) {
+        return kExitRejected;
+    }
+    const CalculationDetails& details = *workflow.lastCalculation();
+    const std::string text = WithUnixLineEnds(details.resultsText);
+    if (options.json) {
+        out << JsonOf(options, details, host.messages(), text);
+    } else {
+        out << text;
+    }
+    out.flush();
+    return kExitSuccess;
+}
+
+int RunFlintorCalc(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const ParseResult parsed = ParseArguments(args);
+    if (!parsed.options) {
+        err << kPrefix << parsed.error << '\n' << UsageText();
+        return kExitUsage;
+    }
+    if (parsed.options->help) {
+        out << HelpText();
+        return kExitSuccess;
+    }
+    if (parsed.options->version) {
+        out << "flintor-calc " FLINTOR_VERSION "\n";
+        return kExitSuccess;
+    }
+    return RunCalculation(*parsed.options, out, err);
+}
+
+} // namespace flintor::cli
