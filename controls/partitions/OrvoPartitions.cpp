@@ -1,0 +1,196 @@
+#include "OrvoPartitions.h"
+
+#include "Colour.h"
+#include "PartitionPainter.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QString kColoursKey = QStringLiteral("Colours");
+const QString kPartitionsKey = QStringLiteral("Partitions");
+const QString kLabelFontKey = QStringLiteral("LabelFont");
+const QString kBackColourKey = QStringLiteral("BackColour");
+const QString kFillPartsKey = QStringLiteral("FillParts");
+
+constexpr ColourValue kWhite = 0xFFFFFF;
+
+// The main window's map is 8055 × 615 twips.
+constexpr double kHintWidthTwips = 8055;
+constexpr double kHintHeightTwips = 615;
+
+} // namespace
+
+OrvoPartitions::OrvoPartitions(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    Initialize();
+}
+
+void OrvoPartitions::Initialize() {
+    m_twipsPerPixel = std::max(1, TwipsPerPixelX(this));
+    m_twipsPerPixelY = std::max(1, TwipsPerPixelY(this));
+    m_colourTable = ColourTable{0};
+    m_layout = PartitionLayout::unparsed();
+    m_coloursText.clear();
+    m_partitionsText.clear();
+    m_labelFont.reset();
+    m_backColour = kWhite;
+    m_fillParts = false;
+    m_clientRect = WinRect{};
+    m_parseError.clear();
+}
+
+bool OrvoPartitions::setColours(const QString& text) {
+    m_coloursText = text.isEmpty() ? kDefaultColours : text;
+    try {
+        m_colourTable = ParseColours(m_coloursText);
+    } catch (const PartitionParseError& error) {
+        m_parseError = QString::fromUtf8(error.what());
+        return false;
+    }
+    m_parseError.clear();
+    Redraw();
+    notify(&OrvoPartitions::coloursChanged, kColoursKey);
+    return true;
+}
+
+bool OrvoPartitions::setPartitions(const QString& text) {
+    m_partitionsText = text.isEmpty() ? kDefaultPartitions : text;
+    try {
+        m_layout = ParsePartitions(m_partitionsText);
+    } catch (const PartitionParseError& error) {
+        m_parseError = QString::fromUtf8(error.what());
+        return false;
+    }
+    m_parseError.clear();
+    Redraw();
+    notify(&OrvoPartitions::partitionsChanged, kPartitionsKey);
+    return true;
+}
+
+void OrvoPartitions::setLabelFont(const QFont& font) {
+    m_labelFont = font;
+    Redraw();
+    notify(&OrvoPartitions::labelFontChanged, kLabelFontKey);
+}
+
+void OrvoPartitions::clearLabelFont() {
+    m_labelFont.reset();
+    Redraw();
+    notify(&OrvoPartitions::labelFontChanged, kLabelFontKey);
+}
+
+void OrvoPartitions::setBackColour(ColourValue colour) {
+    m_backColour = colour;
+    Redraw();
+    notify(&OrvoPartitions::backColourChanged, kBackColourKey);
+}
+
+void OrvoPartitions::setFillParts(bool fill) {
+    m_fillParts = fill;
+    Redraw();
+    notify(&OrvoPartitions::fillPartsChanged, kFillPartsKey);
+}
+
+void OrvoPartitions::notify(void (OrvoPartitions::*changed)(), const QString& name) {
+    emit(this->*changed)();
+    emit propertyChanged(name);
+}
+
+void OrvoPartitions::InitProperties() {
+    // The texts wait for a write or a load before they are parsed: until then the map keeps
+    // showing what it was created with.
+    m_coloursText = kDefaultColours;
+    m_partitionsText = kDefaultPartitions;
+    m_labelFont = font();
+    m_backColour = kWhite;
+    m_fillParts = false;
+}
+
+bool OrvoPartitions::ReadProperties(const PropertyBag& bag) {
+    // Stored values are taken as they are: an empty stored text is not replaced by the default.
+    m_coloursText = bag.read(kColoursKey, kDefaultColours).toString();
+    m_partitionsText = bag.read(kPartitionsKey, kDefaultPartitions).toString();
+    const QVariant storedFont = bag.read(kLabelFontKey, font());
+    if (storedFont.canConvert<QFont>() && !storedFont.isNull())
+        m_labelFont = storedFont.value<QFont>();
+    else
+        m_labelFont.reset();
+    m_backColour = bag.read(kBackColourKey, kWhite).toInt();
+    m_fillParts = bag.read(kFillPartsKey, false).toBool();
+
+    // Both texts are parsed before either table changes, so a failed load leaves the map whole.
+    ColourTable colours;
+    PartitionLayout layout;
+    try {
+        colours = ParseColours(m_coloursText);
+        layout = ParsePartitions(m_partitionsText);
+    } catch (const PartitionParseError& error) {
+        m_parseError = QString::fromUtf8(error.what());
+        return false;
+    }
+    m_parseError.clear();
+    m_colourTable = std::move(colours);
+    m_layout = std::move(layout);
+    Redraw();
+    return true;
+}
+
+void OrvoPartitions::WriteProperties(PropertyBag& bag) const {
+    bag.write(kColoursKey, m_coloursText, kDefaultColours);
+    bag.write(kPartitionsKey, m_partitionsText, kDefaultPartitions);
+    // A map without a label font is saved as an empty value, which loads back as no font.
+    bag.write(kLabelFontKey, m_labelFont ? QVariant(*m_labelFont) : QVariant(), QVariant(font()));
+    bag.write(kBackColourKey, m_backColour, kWhite);
+    bag.write(kFillPartsKey, m_fillParts, false);
+}
+
+void OrvoPartitions::Resize() {
+    m_clientRect = WinRect{0, 0, width(), height()};
+    Redraw();
+}
+
+void OrvoPartitions::Redraw() {
+    if (m_image.size() != size())
+        m_image = QImage(size(), QImage::Format_RGB32);
+    if (m_image.isNull()) {
+        update();
+        return;
+    }
+    const MapExtent extent{static_cast<float>(width()) * static_cast<float>(m_twipsPerPixel),
+                           static_cast<float>(height()) * static_cast<float>(m_twipsPerPixel), m_twipsPerPixel};
+    MapStyle style;
+    style.backColour = m_backColour;
+    style.fillParts = m_fillParts;
+    style.labelFont = m_labelFont;
+    style.baseFont = font();
+    style.twipsPerPixelX = m_twipsPerPixel;
+    style.twipsPerPixelY = m_twipsPerPixelY;
+    style.clientBottom = m_clientRect.bottom;
+    PaintPartitionMap(m_image, LayoutBars(m_layout, m_colourTable, extent), style);
+    update();
+}
+
+QSize OrvoPartitions::sizeHint() const {
+    return QSize(static_cast<int>(std::nearbyint(kHintWidthTwips / m_twipsPerPixel)),
+                 static_cast<int>(std::nearbyint(kHintHeightTwips / m_twipsPerPixel)));
+}
+
+void OrvoPartitions::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    if (m_image.isNull()) {
+        painter.fillRect(event->rect(), toQColor(ResolveColour(m_backColour)));
+        return;
+    }
+    painter.drawImage(event->rect(), m_image, event->rect());
+}
+
+void OrvoPartitions::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Resize();
+}
