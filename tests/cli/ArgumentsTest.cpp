@@ -1,0 +1,125 @@
+#include "Arguments.h"
+
+#include "CalcCommand.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace flintor::cli {
+namespace {
+
+CliOptions Parsed(const std::vector<std::string>& args) {
+    const ParseResult result = ParseArguments(args);
+    EXPECT_TRUE(result.options) << result.error;
+    return result.options.value_or(CliOptions{});
+}
+
+TEST(ParseArguments, FlashSizesMapToTheWindowsChoices) {
+    const struct {
+        const char* flash;
+        int option;
+        const char* mb;
+        const char* hex;
+    } cases[] = {
+        {"2MB", 0, "", ""},
+        {"4MB", 1, "", ""},
+        {"unknown", 4, "", ""},
+        {"8MB", 2, "8", ""},
+        {"1.5MB", 2, "1.5", ""},
+        {"2.0MB", 2, "2.0", ""},
+        {"4mb", 1, "", ""},
+        {"-1MB", 2, "-1", ""},
+        {"1e1MB", 2, "1e1", ""},
+        {"0x3F0000", 3, "", "3F0000"},
+        {"0X400000", 3, "", "400000"},
+        {"0x123456789", 3, "", "123456789"},
+    };
+    for (const auto& c : cases) {
+        const CliOptions options = Parsed({"--flash", c.flash, "fw.bin"});
+        EXPECT_EQ(options.memoryOption, c.option) << c.flash;
+        EXPECT_EQ(options.sizeInMb, c.mb) << c.flash;
+        EXPECT_EQ(options.sizeInHex, c.hex) << c.flash;
+    }
+}
+
+TEST(ParseArguments, EverythingElseIsAUsageError) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"--flash", "4", "fw.bin"},        {"--flash", "MB", "fw.bin"},
+        {"--flash", "0x", "fw.bin"},       {"--flash", "0x40G000", "fw.bin"},
+        {"--flash", "4 MB", "fw.bin"},     {"--flash", "1.5.1MB", "fw.bin"},
+        {"--flash", "Unknown", "fw.bin"},  {"--flash"},
+        {"--bootloader", "PSP", "fw.bin"}, {"--bootloader", "redboot", "fw.bin"},
+        {"--output", "xml", "fw.bin"},     {"--mtd5", "512K", "fw.bin"},
+        {"--mtd5", "64K", "fw.bin"},       {"--bootloader", "adam2", "--mtd5", "max", "fw.bin"},
+        {"--frobnicate", "fw.bin"},        {"a.bin", "b.bin"},
+        {"--json=yes", "fw.bin"},          {"-x", "fw.bin"},
+    };
+    for (const auto& args : cases) {
+        const ParseResult result = ParseArguments(args);
+        EXPECT_FALSE(result.options) << args[0] << ' ' << (args.size() > 1 ? args[1] : "");
+        EXPECT_FALSE(result.error.empty());
+    }
+}
+
+TEST(ParseArguments, OptionsInAnyOrderWithSpaceOrEquals) {
+    const CliOptions options = Parsed({"fw.bin", "--output=telnet", "--mtd5", "max", "--bootloader=psp",
+                                       "--include-filename", "--json", "--flash=2MB"});
+    EXPECT_EQ(options.image, "fw.bin");
+    EXPECT_EQ(options.outputForm, 3);
+    EXPECT_EQ(options.mtd5Choice, 8);
+    EXPECT_TRUE(options.psp);
+    EXPECT_FALSE(options.adam2);
+    EXPECT_TRUE(options.includeFileName);
+    EXPECT_TRUE(options.json);
+    EXPECT_EQ(options.memoryOption, 0);
+}
+
+TEST(ParseArguments, MissingChoicesAreLeftForValidation) {
+    const CliOptions options = Parsed({});
+    EXPECT_FALSE(options.memoryOption);
+    EXPECT_FALSE(options.psp || options.adam2);
+    EXPECT_FALSE(options.image);
+    EXPECT_EQ(options.outputForm, 0);
+    EXPECT_EQ(options.mtd5Choice, 0);
+}
+
+TEST(ParseArguments, DoubleDashEndsTheOptions) {
+    EXPECT_EQ(Parsed({"--", "--json"}).image, "--json");
+    EXPECT_EQ(Parsed({"-"}).image, "-");
+}
+
+TEST(ParseArguments, EachMtd5Choice) {
+    const char* choices[] = {"none", "64K", "128K", "192K", "256K", "320K", "384K", "448K", "max"};
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(Parsed({"--bootloader", "psp", "--mtd5", choices[i]}).mtd5Choice, i) << choices[i];
+    }
+}
+
+TEST(RunFlintorCalc, HelpVersionAndUsageErrors) {
+    std::ostringstream out, err;
+    EXPECT_EQ(RunFlintorCalc({"--version"}, out, err), 0);
+    EXPECT_EQ(out.str(), "flintor-calc 1.0.1\n");
+    out.str("");
+    EXPECT_EQ(RunFlintorCalc({"--help", "--flash", "2MB"}, out, err), 0);
+    EXPECT_EQ(out.str().rfind("Usage: flintor-calc --flash SIZE", 0), 0u);
+    EXPECT_TRUE(err.str().empty());
+    out.str("");
+    EXPECT_EQ(RunFlintorCalc({"--flash", "big"}, out, err), 2);
+    EXPECT_TRUE(out.str().empty());
+    EXPECT_NE(err.str().find("flintor-calc: --flash takes"), std::string::npos);
+    EXPECT_NE(err.str().find("Usage:"), std::string::npos);
+}
+
+TEST(JsonEscaped, EscapesQuotesControlsAndBadUtf8) {
+    EXPECT_EQ(JsonEscaped("a\"b\\c"), "a\\\"b\\\\c");
+    EXPECT_EQ(JsonEscaped("l1\nl2\t\x01"), "l1\\nl2\\t\\u0001");
+    EXPECT_EQ(JsonEscaped("gr\xC3\xBC\xC3\x9F"), "gr\xC3\xBC\xC3\x9F");
+    EXPECT_EQ(JsonEscaped("\xFF"
+                          "a\xC3"),
+              "\xEF\xBF\xBD"
+              "a\xEF\xBF\xBD");
+    EXPECT_EQ(JsonEscaped("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"); // a lone surrogate
+}
+
+} // namespace
+} // namespace flintor::cli

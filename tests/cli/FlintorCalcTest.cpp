@@ -1,0 +1,198 @@
+#include "RunProcess.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace flintor {
+namespace {
+
+using test::ProcessResult;
+using test::TempDir;
+
+bool StartsWith(const std::string& text, const std::string& head) {
+    return text.rfind(head, 0) == 0;
+}
+
+class FlintorCalcTest : public ::testing::Test {
+protected:
+    TempDir dir;
+
+    ProcessResult calc(const std::vector<std::string>& args, const std::string& cwd = {}) {
+        return test::RunProcess(FLINTOR_CALC_BINARY, args, cwd);
+    }
+
+    // A 0x300000-byte combined image with its file system at 0x80000.
+    std::string image(std::size_t length = 0x300000) { return dir.image("fw.bin", length, {0x80000}); }
+};
+
+const char* const kPsp4MbOutput = "mtd0: 0x900A0000, 0x90400000\n"
+                                  "mtd1: 0x90020090, 0x900A0000\n"
+                                  "mtd2: 0x90000000, 0x90010000\n"
+                                  "mtd3: 0x90010000, 0x90020000\n"
+                                  "mtd4: 0x90020000, 0x90400000\n";
+
+TEST_F(FlintorCalcTest, PrintsTheResultsBoxWithUnixLineEnds) {
+    const ProcessResult r = calc({"--flash", "4MB", "--bootloader", "psp", image()});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out, kPsp4MbOutput);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(FlintorCalcTest, RelativeImagePathAndFileNameLine) {
+    image();
+    const ProcessResult r = calc(
+        {"--flash", "0x400000", "--bootloader", "psp", "--output", "pctool", "--include-filename", "fw.bin"},
+        dir.path().string());
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_TRUE(StartsWith(r.out, "fw.bin\nsetenv mtd0 0x900A0000,0x90400000\nsetenv mtd1 ")) << r.out;
+}
+
+TEST_F(FlintorCalcTest, MessagesGoToStandardErrorInTheWindowsOrder) {
+    const ProcessResult r = calc({"--flash", "unknown", "--bootloader", "psp", "--mtd5", "max", image()});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.err, "flintor-calc: The maximum MTD5 size determined to be 896.00 KB\n"
+                     "flintor-calc: Please ensure your router has more than 2MB Flash ROM before using the "
+                     "selected file.\n");
+    EXPECT_NE(r.out.find("mtd5: 0x90320000, 0x90400000\n"), std::string::npos);
+}
+
+TEST_F(FlintorCalcTest, ValidationFailuresExitWith1AndPrintNothing) {
+    const std::string fw = image();
+    const std::string kernel =
+        dir.write("kernel.bin", {0x42, 0xFA, 0xED, 0xFE, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    ::mkfifo(dir.file("fifo").c_str(), 0600);
+    const std::string huge = dir.sparseImage("huge.bin", 3ULL << 30, 0x80000);
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"--flash", "4MB", "--bootloader", "psp"}, "Please select a suitable firmware image file."},
+        {{"--flash", "4MB", "--bootloader", "psp", ""}, "Please select a suitable firmware image file."},
+        {{"--bootloader", "psp", fw}, "Please select a memory size."},
+        {{fw}, "Please select a memory size."},
+        {{"--flash", "4MB", fw}, "Please select a bootloader type."},
+        {{"--flash", "2MB", "--bootloader", "adam2", fw},
+         "Warning! The firmware file you have selected is too large to fit on your router."},
+        {{"--flash", "4MB", "--bootloader", "psp", kernel},
+         "File is a kernel image file, NOT a valid COMBINED image firmware file."},
+        {{"--flash", "4MB", "--bootloader", "psp", dir.path().string()},
+         "File is not a valid firmware file."},
+        {{"--flash", "4MB", "--bootloader", "psp", dir.path().string() + "/"},
+         "File is not a valid firmware file."},
+        {{"--flash", "4MB", "--bootloader", "psp", dir.file("fifo")}, "File is not a valid firmware file."},
+        {{"--flash", "4MB", "--bootloader", "psp", "/dev/zero"}, "File is not a valid firmware file."},
+        {{"--flash", "4MB", "--bootloader", "psp", dir.file("missing.bin")},
+         "File is not a valid firmware file."},
+        {{"--flash", "unknown", "--bootloader", "psp", huge},
+         "File is too large to be a firmware file: only files of up to 32MB are searched for a SquashFS file "
+         "system."},
+        {{"--flash", "0x123456789", "--bootloader", "psp", fw},
+         "The Flash ROM size in hex must not have more than 8 digits."},
+        {{"--flash", "0x70000000", "--bootloader", "psp", fw},
+         "The Flash ROM size is too large: it must be less than 1792MB (70000000 in hex)."},
+        {{"--flash", "-4MB", "--bootloader", "psp", fw}, "The Flash ROM size must not be negative."},
+    };
+    for (const auto& c : cases) {
+        const ProcessResult r = calc(c.args);
+        EXPECT_FALSE(r.timedOut) << c.message;
+        EXPECT_EQ(r.exitStatus, 1) << c.message;
+        EXPECT_EQ(r.out, "") << c.message;
+        EXPECT_EQ(r.err, "flintor-calc: " + c.message + "\n");
+    }
+}
+
+TEST_F(FlintorCalcTest, UsageErrorsExitWith2) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--flash", "3"}, {"--bootloader", "adam2", "--mtd5", "64K", image()}, {"--colour"}}) {
+        const ProcessResult r = calc(args);
+        EXPECT_EQ(r.exitStatus, 2) << args[0];
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("Usage: flintor-calc"), std::string::npos);
+    }
+}
+
+TEST_F(FlintorCalcTest, HelpAndVersion) {
+    const ProcessResult version = calc({"--version"});
+    EXPECT_EQ(version.exitStatus, 0);
+    EXPECT_EQ(version.out, "flintor-calc 1.0.1\n");
+    const ProcessResult help = calc({"--help"});
+    EXPECT_EQ(help.exitStatus, 0);
+    EXPECT_NE(help.out.find("--include-filename"), std::string::npos);
+}
+
+TEST_F(FlintorCalcTest, JsonDescribesImageLayoutsAndMessages) {
+    const ProcessResult r = calc({"--json", "--flash", "unknown", "--bootloader", "adam2",
+                                  dir.image("a\"b.bin", 0x280000, {0x71000})});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    const std::string& json = r.out;
+    EXPECT_EQ(json.front(), '{');
+    EXPECT_EQ(json.substr(json.size() - 2), "}\n");
+    for (const char* part : {
+             "\"file_name\": \"a\\\"b.bin\"",
+             "\"type\": \"combined image\"",
+             "\"length\": 2621440",
+             "\"squashfs_offset\": 462848",
+             "\"flash_size\": 4194304",
+             "\"flash_size_given\": null",
+             "\"bootloader\": \"adam2\"",
+             "\"mtd5_size\": 0",
+             "{\"kind\": \"information\", \"text\": \"Please ensure your router has more than 2MB Flash ROM "
+             "before "
+             "using the selected file.\"}",
+             "{\"name\": \"Single images\", \"partitions\": [\n      {\"name\": \"mtd0\", \"start\": "
+             "2416447488, "
+             "\"end\": 2420047872}",
+             "{\"name\": \"Separate images (filesystem offset)\"",
+             "{\"name\": \"Separate images (max kernel size)\"",
+             "\"output\": \"Single images:\\nmtd0: 0x90081000, 0x903F0000\\n",
+         }) {
+        EXPECT_NE(json.find(part), std::string::npos) << part << "\n" << json;
+    }
+    // Messages still reach standard error.
+    EXPECT_NE(r.err.find("Please ensure"), std::string::npos);
+}
+
+TEST_F(FlintorCalcTest, JsonValidationFailurePrintsNothing) {
+    const ProcessResult r = calc({"--json", "--flash", "4MB", image()});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "flintor-calc: Please select a bootloader type.\n");
+}
+
+TEST_F(FlintorCalcTest, TelnetScriptForAdam2) {
+    const ProcessResult r = calc({"--flash", "4MB", "--bootloader", "adam2", "--output", "telnet",
+                                  dir.image("fw.bin", 0x200000, {0x71000})});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_TRUE(StartsWith(r.out, "Single images:\nSEND \"echo \\\"mtd0 0x90081000,0x903F0000\\\" "
+                                  ">/proc/sys/dev/adam2/environment\\n\"\n"))
+        << r.out;
+    const std::string ending = "NOTE: If the above script(s) do not work, you may need to replace\n"
+                               "\"/proc/sys/dev/adam2/environment\" with \"/proc/ticfg/env\"\n";
+    EXPECT_EQ(r.out.substr(r.out.size() - ending.size()), ending);
+}
+
+TEST_F(FlintorCalcTest, BundledSamples) {
+    const ProcessResult psp =
+        calc({"--flash", "4MB", "--bootloader", "psp", "--mtd5", "128K", FLINTOR_SAMPLES_DIR "/psp-4mb.bin"});
+    EXPECT_EQ(psp.exitStatus, 0) << psp.err;
+    EXPECT_EQ(psp.out, "mtd0: 0x90022000, 0x903E0000\n"
+                       "mtd1: 0x90020090, 0x90022000\n"
+                       "mtd2: 0x90000000, 0x90010000\n"
+                       "mtd3: 0x90010000, 0x90020000\n"
+                       "mtd4: 0x90020000, 0x903E0000\n"
+                       "mtd5: 0x903E0000, 0x90400000\n");
+    const ProcessResult adam2 =
+        calc({"--flash", "4MB", "--bootloader", "adam2", FLINTOR_SAMPLES_DIR "/adam2-4mb.bin"});
+    EXPECT_EQ(adam2.exitStatus, 0) << adam2.err;
+    EXPECT_TRUE(StartsWith(adam2.out, "Single images:\n"
+                                      "mtd0: 0x90013010, 0x903F0000\n"
+                                      "mtd1: 0x90010090, 0x90013010\n"
+                                      "mtd2: 0x90000000, 0x90010000\n"))
+        << adam2.out;
+    EXPECT_NE(adam2.out.find("Separate images (max kernel size):\nmtd0: 0x900D0000, 0x903F0000\n"),
+              std::string::npos);
+}
+
+} // namespace
+} // namespace flintor
