@@ -1,0 +1,134 @@
+// The calculation's one cost that grows with the input: the SquashFS search over a 16 MiB image without
+// the magic (all 164 chunks), alone and as a whole flintor-calc run, the latter beside `grep -c hsqs` on
+// the same file. The file is made once per process and read from the page cache.
+#include "OutputFormat.h"
+#include "modMTD.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr std::size_t kImageLength = 16 * 1024 * 1024;
+
+// A 16 MiB combined image of random bytes that holds no "hsqs"; removed at exit.
+class SearchImage {
+public:
+    SearchImage() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "flintor-bench.XXXXXX").string();
+        const int fd = ::mkstemp(pattern.data());
+        if (fd < 0) {
+            std::perror("mkstemp");
+            std::exit(1);
+        }
+        m_path = pattern;
+        std::vector<unsigned char> bytes(kImageLength);
+        std::mt19937_64 random(20240501);
+        for (std::size_t i = 0; i < bytes.size(); i += 8) {
+            const auto word = random();
+            for (std::size_t k = 0; k < 8; ++k) {
+                bytes[i + k] = static_cast<unsigned char>(word >> (8 * k));
+            }
+        }
+        const unsigned char header[16] = {0x34, 0x44, 0x54, 0x4D, 1, 2, 3, 4,
+                                          0x40, 0x30, 0x20, 0x10, 0, 0, 0, 0};
+        std::copy(std::begin(header), std::end(header), bytes.begin());
+        for (std::size_t i = 0; i + 4 <= bytes.size(); ++i) {
+            if (bytes[i] == 'h' && bytes[i + 1] == 's' && bytes[i + 2] == 'q' && bytes[i + 3] == 's') {
+                bytes[i] = 'H';
+            }
+        }
+        if (::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+            std::perror("write");
+            std::exit(1);
+        }
+        ::close(fd);
+    }
+    ~SearchImage() { std::filesystem::remove(m_path); }
+
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+const SearchImage& Image() {
+    static const SearchImage image;
+    return image;
+}
+
+// Runs a program with its output thrown away and waits for it.
+void Run(const std::vector<std::string>& args, benchmark::State& state) {
+    std::vector<char*> argv;
+    for (const auto& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        state.SkipWithError(("cannot start " + args[0]).c_str());
+    } else {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+void BM_FindSquashFs_16MiB_NoMagic(benchmark::State& state) {
+    const std::string& path = Image().path();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(flintor::FindSquashFs(path));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kImageLength);
+}
+BENCHMARK(BM_FindSquashFs_16MiB_NoMagic)->Unit(benchmark::kMillisecond);
+
+// The whole command: validation up to the search, which finds nothing ("File is not a valid SquashFS file.").
+void BM_FlintorCalcRun_16MiB(benchmark::State& state) {
+    const std::vector<std::string> args = {FLINTOR_CALC_BINARY, "--flash", "4MB",
+                                           "--bootloader",      "psp",     Image().path()};
+    for (auto _ : state) {
+        Run(args, state);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kImageLength);
+}
+BENCHMARK(BM_FlintorCalcRun_16MiB)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The yardstick: grep counting "hsqs" in the same file.
+void BM_GrepCountHsqs_16MiB(benchmark::State& state) {
+    const std::vector<std::string> args = {GREP_BINARY, "-c", "hsqs", Image().path()};
+    for (auto _ : state) {
+        Run(args, state);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kImageLength);
+}
+BENCHMARK(BM_GrepCountHsqs_16MiB)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The calculation and the output conversion themselves, for scale.
+void BM_CalculateAdam2AndTelnetScript(benchmark::State& state) {
+    for (auto _ : state) {
+        const std::string text = flintor::CalculateMtd(0x300000, 0x71000, 0x400000, true, 0);
+        benchmark::DoNotOptimize(flintor::FormatOutput(text, 3, true, "image.bin"));
+    }
+}
+BENCHMARK(BM_CalculateAdam2AndTelnetScript);
+
+} // namespace
+
+BENCHMARK_MAIN();
