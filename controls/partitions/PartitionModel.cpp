@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string_view>
@@ -105,50 +106,103 @@ PartitionLayout ParsePartitions(const QString& text) {
 }
 
 std::int16_t AssignNestingLevels(std::vector<PartitionEntry>& entries) {
+    // A range contains another when its start is not above and its end not below the other's. The
+    // count runs over the entries in order of start, with a Fenwick tree over the ends seen so far,
+    // so that the 32767 entries a 16-bit count allows take milliseconds rather than seconds.
     const std::size_t count = entries.size();
-    std::vector<double> starts(count), ends(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        starts[i] = entries[i].Start;
+    std::vector<double> ends(count);
+    for (std::size_t i = 0; i < count; ++i)
         ends[i] = entries[i].End;
-    }
+    std::sort(ends.begin(), ends.end());
+    ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
+    const auto rankOf = [&](double end) {
+        return static_cast<std::size_t>(std::lower_bound(ends.begin(), ends.end(), end) - ends.begin());
+    };
+    std::vector<int> tree(ends.size() + 1, 0); // counts of ends inserted, by rank
+    const auto insert = [&](std::size_t rank) {
+        for (std::size_t at = rank + 1; at < tree.size(); at += at & (~at + 1))
+            ++tree[at];
+    };
+    const auto countBelow = [&](std::size_t rank) { // inserted ends of a rank below `rank`
+        int sum = 0;
+        for (std::size_t at = rank; at > 0; at -= at & (~at + 1))
+            sum += tree[at];
+        return sum;
+    };
+
+    std::vector<std::size_t> byStart(count);
+    for (std::size_t i = 0; i < count; ++i)
+        byStart[i] = i;
+    std::sort(byStart.begin(), byStart.end(),
+              [&](std::size_t a, std::size_t b) { return entries[a].Start < entries[b].Start; });
     std::int16_t maxLevel = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const double start = starts[i], end = ends[i];
-        int containing = 0;
-        // Branch-free so that the thousands of entries a 16-bit count allows stay quick.
-        for (std::size_t j = 0; j < count; ++j)
-            containing += (start >= starts[j]) & (end <= ends[j]);
-        // The entry contains itself; it counts only the others.
-        entries[i].Level = static_cast<std::int16_t>(containing - 1);
-        maxLevel = std::max(maxLevel, entries[i].Level);
+    int inserted = 0;
+    for (std::size_t group = 0; group < count;) {
+        // Entries with equal starts contain one another as far as the ends allow: all of them are
+        // counted before any of them is asked.
+        std::size_t next = group;
+        while (next < count && entries[byStart[next]].Start == entries[byStart[group]].Start) {
+            insert(rankOf(entries[byStart[next]].End));
+            ++inserted;
+            ++next;
+        }
+        for (std::size_t at = group; at < next; ++at) {
+            PartitionEntry& entry = entries[byStart[at]];
+            // Every range counted so far with an end at or beyond this one's contains it; the entry
+            // itself is among them.
+            const int containing = inserted - countBelow(rankOf(entry.End));
+            entry.Level = static_cast<std::int16_t>(containing - 1);
+            maxLevel = std::max(maxLevel, entry.Level);
+        }
+        group = next;
     }
     return maxLevel;
 }
 
 void ArrangeDrawingOrder(std::vector<PartitionEntry>& entries) {
-    // The pass compares levels and starts only; it runs on a compact copy of them and moves the
-    // entries themselves once at the end.
+    // Each (j, k) step leaves at position j the entry with the lower start, on equal starts the one
+    // with the lower level, and on a full tie the one already there. So the pass orders by start
+    // and then level, and only entries with the same start and level (which are identical ranges)
+    // come out in an order of its own making. Without such ties a sort gives the same order; with
+    // them the pass runs as it is, on a compact copy of the keys, moving the entries once at the end.
     struct Key {
-        std::int16_t level;
         double start;
-        std::size_t index;
+        std::int32_t level;
+        std::int32_t index;
     };
     const std::size_t count = entries.size();
     std::vector<Key> keys(count);
     for (std::size_t i = 0; i < count; ++i)
-        keys[i] = Key{entries[i].Level, entries[i].Start, i};
-    for (std::size_t j = 0; j + 1 < count; ++j) {
-        for (std::size_t k = j; k < count; ++k) {
-            if (keys[j].level > keys[k].level)
-                std::swap(keys[j], keys[k]);
-            if (keys[j].start > keys[k].start)
-                std::swap(keys[j], keys[k]);
+        keys[i] = Key{entries[i].Start, entries[i].Level, static_cast<std::int32_t>(i)};
+    const auto before = [](const Key& a, const Key& b) {
+        return a.start < b.start || (a.start == b.start && a.level < b.level);
+    };
+    std::vector<Key> sorted = keys;
+    std::sort(sorted.begin(), sorted.end(), before);
+    const bool ties = std::adjacent_find(sorted.begin(), sorted.end(), [&](const Key& a, const Key& b) {
+                          return !before(a, b);
+                      }) != sorted.end();
+    if (!ties) {
+        keys = std::move(sorted);
+    } else {
+        for (std::size_t j = 0; j + 1 < count; ++j) {
+            Key held = keys[j];
+            for (std::size_t k = j + 1; k < count; ++k) {
+                const Key other = keys[k];
+                const bool byLevel = held.level > other.level;
+                const Key first = byLevel ? other : held;
+                const Key second = byLevel ? held : other;
+                const bool byStart = first.start > second.start;
+                held = byStart ? second : first;
+                keys[k] = byStart ? first : second;
+            }
+            keys[j] = held;
         }
     }
     std::vector<PartitionEntry> ordered;
     ordered.reserve(count);
     for (const Key& key : keys)
-        ordered.push_back(std::move(entries[key.index]));
+        ordered.push_back(std::move(entries[static_cast<std::size_t>(key.index)]));
     entries = std::move(ordered);
 }
 

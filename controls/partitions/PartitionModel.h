@@ -56,7 +56,8 @@ PartitionLayout ParsePartitions(const QString& text);
 std::int16_t AssignNestingLevels(std::vector<PartitionEntry>& entries);
 
 /// The drawing order: one pass over every pair (j, k ≥ j) that swaps on a higher level and then on
-/// a higher start. Not a strict sort, but it puts a containing range before the ranges it contains.
+/// a higher start. It orders by start and then level (so a containing range comes before the ranges
+/// it contains), and leaves identical ranges in the order the pass's exchanges give them.
 void ArrangeDrawingOrder(std::vector<PartitionEntry>& entries);
 
 /// Parses a Colours text (bare hexadecimal 0x00BBGGRR values joined by ","), resolving system

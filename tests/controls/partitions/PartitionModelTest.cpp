@@ -1,9 +1,12 @@
 #include "PartitionModel.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <vector>
 
 namespace {
@@ -119,6 +122,61 @@ TEST(ParsePartitions, DrawingOrderIsOnePassNotASort) {
                 {{"", 3, 4, 0}, {"", 3, 3, 1}, {"", 5, 8, 0}, {"", 6, 9, 0}});
 }
 
+TEST(ParsePartitions, LevelsAndOrderMatchThePairwiseRulesOnRandomLayouts) {
+    // The rules as written, pair by pair, against the quick versions; small values make many ties.
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        // Half of the rounds have distinct values, half repeat ranges.
+        const unsigned values = round % 2 ? 6 : 1000;
+        std::vector<PartitionEntry> entries(1 + random() % 12);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            entries[i].Label = QString::number(i);
+            entries[i].Start = static_cast<double>(random() % values);
+            entries[i].End = entries[i].Start + static_cast<double>(random() % values) - 1;
+        }
+        std::vector<PartitionEntry> expected = entries;
+        int maxLevel = 0;
+        for (auto& a : expected) {
+            for (const auto& b : expected)
+                if (&a != &b && a.Start >= b.Start && a.End <= b.End)
+                    ++a.Level;
+            maxLevel = std::max<int>(maxLevel, a.Level);
+        }
+        for (std::size_t j = 0; j + 1 < expected.size(); ++j)
+            for (std::size_t k = j; k < expected.size(); ++k) {
+                if (expected[j].Level > expected[k].Level)
+                    std::swap(expected[j], expected[k]);
+                if (expected[j].Start > expected[k].Start)
+                    std::swap(expected[j], expected[k]);
+            }
+
+        EXPECT_EQ(AssignNestingLevels(entries), maxLevel);
+        ArrangeDrawingOrder(entries);
+        ASSERT_EQ(entries, expected) << "round " << round;
+    }
+}
+
+TEST(ParsePartitions, IdenticalRangesComeOutInThePasssOrder) {
+    // The pass moves b1 to the end when it meets the smaller a: a, b2, b1.
+    expectTable(ParsePartitions(QStringLiteral("b1:5,6;b2:5,6;a:0,1")),
+                {{"a", 0, 1, 0}, {"b2", 5, 6, 1}, {"b1", 5, 6, 1}});
+}
+
+TEST(ParsePartitions, LargestTextParsesQuickly) {
+    // Nested and side-by-side ranges, all different.
+    QStringList entries;
+    for (int i = 0; i < 32767; ++i)
+        entries << QStringLiteral("p%1:%2,%3").arg(i).arg(i * 37 % 32771).arg(i * 37 % 32771 + i % 300 + 1);
+    QElapsedTimer timer;
+    timer.start();
+    const PartitionLayout layout = ParsePartitions(entries.join(u';'));
+    EXPECT_LT(timer.elapsed(), 1000) << "a text at the limit must not freeze the window";
+    ASSERT_EQ(layout.PartTable.size(), 32767u);
+    EXPECT_GT(layout.MaxLevel, 0);
+    EXPECT_TRUE(std::is_sorted(layout.PartTable.begin(), layout.PartTable.end(),
+                               [](const PartitionEntry& a, const PartitionEntry& b) { return a.Start < b.Start; }));
+}
+
 // Texts outside the model.
 TEST(ParsePartitions, NumberBeyondADoubleFails) {
     EXPECT_THROW(ParsePartitions(QStringLiteral("1e400,1")), PartitionParseError);
@@ -127,7 +185,7 @@ TEST(ParsePartitions, NumberBeyondADoubleFails) {
 }
 
 TEST(ParsePartitions, AtMost32767Entries) {
-    EXPECT_EQ(ParsePartitions(repeated(QStringLiteral("0,1"), 32767, u';')).PartTable.size(), 32767u);
+    EXPECT_EQ(ParsePartitions(repeated(QStringLiteral("0,1"), 32767, u';')).MaxLevel, 32766);
     EXPECT_THROW(ParsePartitions(repeated(QStringLiteral("0,1"), 32768, u';')), PartitionParseError);
     EXPECT_THROW(ParsePartitions(QString(40000, u';')), PartitionParseError);
 }
