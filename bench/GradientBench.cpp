@@ -8,9 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMouseEvent>
-
 #include <benchmark/benchmark.h>
-
 #include <memory>
 
 namespace {
@@ -53,7 +51,8 @@ void BM_CalculateButtonThousandMoves(benchmark::State& state) {
             moveOver(*button, 5 + i % 120);
         redraws += button->drawCount() - before;
     }
-    state.counters["redraws_per_1000_moves"] = benchmark::Counter(redraws, benchmark::Counter::kAvgIterations);
+    state.counters["redraws_per_1000_moves"] =
+        benchmark::Counter(redraws, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_CalculateButtonThousandMoves)->Unit(benchmark::kMicrosecond);
 

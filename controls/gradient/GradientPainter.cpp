@@ -1,7 +1,6 @@
 #include "GradientPainter.h"
 
 #include <QStringList>
-
 #include <algorithm>
 #include <cmath>
 
@@ -17,9 +16,13 @@ QString stopColour(ColourValue value) {
     return QString::number(static_cast<std::uint32_t>(ResolveColour(value)) & 0xFFFFFFu);
 }
 
-ColourValue colourOf(long r, long g, long b) { return static_cast<ColourValue>(r + 256 * g + 65536 * b); }
+ColourValue colourOf(long r, long g, long b) {
+    return static_cast<ColourValue>(r + 256 * g + 65536 * b);
+}
 
-bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
 
 } // namespace
 
@@ -90,15 +93,17 @@ QString LabelTriColourStops(ColourValue light, ColourValue normal, ColourValue s
 }
 
 QString ButtonStops(ColourValue light, ColourValue lookColour, ColourValue normal, ColourValue shade) {
-    return "0," + stopColour(light) + "#10," + stopColour(lookColour) + "#90," + stopColour(normal) + "#100," +
-           stopColour(shade);
+    return "0," + stopColour(light) + "#10," + stopColour(lookColour) + "#90," + stopColour(normal) +
+           "#100," + stopColour(shade);
 }
 
 QString DisabledButtonStops(ColourValue disabled, ColourValue normal, ColourValue shade) {
     return "0," + stopColour(disabled) + "#90," + stopColour(normal) + "#100," + stopColour(shade);
 }
 
-ColourValue SurfaceBackground() { return SystemColour(15); }
+ColourValue SurfaceBackground() {
+    return SystemColour(15);
+}
 
 QSize SurfaceSize(int resolution, QSize controlPixels, QSize current) {
     const double share = resolution / 100.0;
@@ -130,10 +135,17 @@ int PaintGradient(QImage& savePic, QImage& image, const QString& stops, int dire
     const int height = savePic.height();
     int extent = 0;
     switch (direction) {
-    case LeftToRight: extent = width; break;
-    case TopToBottom: extent = height; break;
-    case CentreOutwards: extent = std::min(width, height); break;
-    default: break;
+    case LeftToRight:
+        extent = width;
+        break;
+    case TopToBottom:
+        extent = height;
+        break;
+    case CentreOutwards:
+        extent = std::min(width, height);
+        break;
+    default:
+        break;
     }
     const int cx = RoundHalfEvenToInt(width / 2.0);
     const int cy = RoundHalfEvenToInt(height / 2.0);
@@ -142,14 +154,22 @@ int PaintGradient(QImage& savePic, QImage& image, const QString& stops, int dire
         return RoundHalfEvenToInt(LeadingNumber(GetField(stop, ",", 1)) * extent / 100.0);
     };
     auto colourAt = [&](const QString& stop) {
-        return SplitColour(static_cast<ColourValue>(RoundHalfEvenToInt(LeadingNumber(GetField(stop, ",", 2)))));
+        return SplitColour(
+            static_cast<ColourValue>(RoundHalfEvenToInt(LeadingNumber(GetField(stop, ",", 2)))));
     };
     auto drawStep = [&](int i, ColourValue colour) {
         switch (direction) {
-        case LeftToRight: DrawLine(savePic, i, 0, i, height, colour); break;
-        case TopToBottom: DrawLine(savePic, 0, i, width, i, colour); break;
-        case CentreOutwards: DrawBox(savePic, cx - i, cy - i, cx + i, cy + i, 0xFFFFFF, colour, 1, true); break;
-        default: break;
+        case LeftToRight:
+            DrawLine(savePic, i, 0, i, height, colour);
+            break;
+        case TopToBottom:
+            DrawLine(savePic, 0, i, width, i, colour);
+            break;
+        case CentreOutwards:
+            DrawBox(savePic, cx - i, cy - i, cx + i, cy + i, 0xFFFFFF, colour, 1, true);
+            break;
+        default:
+            break;
         }
     };
 
@@ -194,8 +214,8 @@ int PaintGradient(QImage& savePic, QImage& image, const QString& stops, int dire
     return steps;
 }
 
-void DrawBox(QImage& dc, int left, int top, int right, int bottom, ColourValue fill, ColourValue pen, int penWidth,
-             bool noFill) {
+void DrawBox(QImage& dc, int left, int top, int right, int bottom, ColourValue fill, ColourValue pen,
+             int penWidth, bool noFill) {
     gdi::Rectangle(dc, {left, top, right, bottom}, pen, penWidth,
                    noFill ? std::nullopt : std::optional<ColourValue>(fill));
 }
@@ -219,10 +239,14 @@ WinRect PlaceCaption(const WinRect& client, int captionHeight) {
 std::optional<unsigned> LabelAlignmentFlags(int alignment) {
     constexpr unsigned common = gdi::DT_WORDBREAK | gdi::DT_NOCLIP;
     switch (alignment) {
-    case 0: return gdi::DT_LEFT | common;
-    case 1: return gdi::DT_RIGHT | common;
-    case 2: return gdi::DT_CENTER | common;
-    default: return std::nullopt;
+    case 0:
+        return gdi::DT_LEFT | common;
+    case 1:
+        return gdi::DT_RIGHT | common;
+    case 2:
+        return gdi::DT_CENTER | common;
+    default:
+        return std::nullopt;
     }
 }
 
@@ -238,8 +262,8 @@ QString ShownText(const QString& caption) {
     return shown;
 }
 
-void DrawCaption(QImage& image, const QFont& font, const QString& caption, const WinRect& placed, unsigned flags,
-                 std::optional<ColourValue> outer) {
+void DrawCaption(QImage& image, const QFont& font, const QString& caption, const WinRect& placed,
+                 unsigned flags, std::optional<ColourValue> outer) {
     if (caption.isEmpty())
         return;
     if (outer) {
@@ -256,7 +280,8 @@ void DrawCaption(QImage& image, const QFont& font, const QString& caption, const
 }
 
 void DrawFrame(QImage& image, QSize controlPixels, ColourValue border) {
-    DrawBox(image, 0, 0, controlPixels.width(), controlPixels.height(), 0xFFFFFF, ResolveColour(border), 2, true);
+    DrawBox(image, 0, 0, controlPixels.width(), controlPixels.height(), 0xFFFFFF, ResolveColour(border), 2,
+            true);
 }
 
 } // namespace gradient

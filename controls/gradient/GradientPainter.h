@@ -8,7 +8,6 @@
 #include <QSize>
 #include <QString>
 #include <QStringView>
-
 #include <cstdint>
 #include <optional>
 
@@ -89,8 +88,8 @@ int PaintGradient(QImage& savePic, QImage& image, const QString& stops, int dire
 
 /// One rectangle: an outline `penWidth` pixels wide in `pen` centred on the edges, and unless
 /// `noFill` the interior filled with `fill`.
-void DrawBox(QImage& dc, int left, int top, int right, int bottom, ColourValue fill, ColourValue pen, int penWidth,
-             bool noFill);
+void DrawBox(QImage& dc, int left, int top, int right, int bottom, ColourValue fill, ColourValue pen,
+             int penWidth, bool noFill);
 
 /// A one-pixel line from (x1, y1) up to, but not including, (x2, y2). Every pen style is drawn
 /// solid: the controls use only style 0.
@@ -117,8 +116,8 @@ inline constexpr unsigned kButtonCaptionFlags = gdi::DT_CENTER | gdi::DT_WORDBRE
 /// caption drawn in it at the four diagonal offsets (−1, −1), (−1, +1), (+1, −1), (+1, +1). "&" marks
 /// the next character as the access key (underlined); "&&" shows one "&". An empty caption draws
 /// nothing.
-void DrawCaption(QImage& image, const QFont& font, const QString& caption, const WinRect& placed, unsigned flags,
-                 std::optional<ColourValue> outer = std::nullopt);
+void DrawCaption(QImage& image, const QFont& font, const QString& caption, const WinRect& placed,
+                 unsigned flags, std::optional<ColourValue> outer = std::nullopt);
 
 /// The frame round a whole control: a 2-pixel outline in `border` along the edges, the half that
 /// falls outside the control clipped.

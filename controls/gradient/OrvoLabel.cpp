@@ -29,10 +29,10 @@ constexpr bool kDefaultDrawOuter = false;
 OrvoLabel::OrvoLabel(QWidget* parent)
     : QWidget(parent), m_caption(kDefaultCaption), m_normalColour(kDefaultNormalColour),
       m_gradientDirection(kDefaultGradientDirection), m_borderColour(kDefaultBorderColour),
-      m_resolution(kDefaultResolution), m_lightColour(kDefaultLightColour), m_shadeColour(kDefaultShadeColour),
-      m_labelFont(font()), m_drawBorder(kDefaultDrawBorder), m_alignment(kDefaultAlignment),
-      m_triColour(kDefaultTriColour), m_outerColour(kDefaultOuterColour), m_drawOuter(kDefaultDrawOuter),
-      m_savePic(1, 1, QImage::Format_RGB32) {
+      m_resolution(kDefaultResolution), m_lightColour(kDefaultLightColour),
+      m_shadeColour(kDefaultShadeColour), m_labelFont(font()), m_drawBorder(kDefaultDrawBorder),
+      m_alignment(kDefaultAlignment), m_triColour(kDefaultTriColour), m_outerColour(kDefaultOuterColour),
+      m_drawOuter(kDefaultDrawOuter), m_savePic(1, 1, QImage::Format_RGB32) {
     m_savePic.fill(toQColor(gradient::SurfaceBackground()));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
@@ -40,7 +40,9 @@ OrvoLabel::OrvoLabel(QWidget* parent)
 
 OrvoLabel::~OrvoLabel() = default;
 
-void OrvoLabel::changed(const char* name) { emit propertyChanged(QString::fromLatin1(name)); }
+void OrvoLabel::changed(const char* name) {
+    emit propertyChanged(QString::fromLatin1(name));
+}
 
 void OrvoLabel::setCaption(const QString& caption) {
     m_caption = caption;
@@ -233,7 +235,8 @@ QSize OrvoLabel::sizeHint() const {
     // and the frame; never lower than the step headings' 17 pixels.
     const QFont captionFont = m_hasLabelFont ? gdi::LogicalFont(m_labelFont, TwipsPerPixelY(this)) : font();
     const QFontMetrics metrics(captionFont);
-    return {metrics.horizontalAdvance(gradient::ShownText(m_caption)) + 8, std::max(metrics.height() + 4, 17)};
+    return {metrics.horizontalAdvance(gradient::ShownText(m_caption)) + 8,
+            std::max(metrics.height() + 4, 17)};
 }
 
 void OrvoLabel::paintEvent(QPaintEvent*) {
@@ -244,9 +247,13 @@ void OrvoLabel::paintEvent(QPaintEvent*) {
         painter.drawImage(0, 0, m_image);
 }
 
-void OrvoLabel::resizeEvent(QResizeEvent*) { Resize(); }
+void OrvoLabel::resizeEvent(QResizeEvent*) {
+    Resize();
+}
 
-void OrvoLabel::showEvent(QShowEvent*) { Show(); }
+void OrvoLabel::showEvent(QShowEvent*) {
+    Show();
+}
 
 void OrvoLabel::BuildStops() {
     m_twoColourStops = gradient::LabelStops(m_lightColour, m_shadeColour);
@@ -254,7 +261,9 @@ void OrvoLabel::BuildStops() {
     m_stopsBuilt = true;
 }
 
-void OrvoLabel::SizeSurface() { gradient::SizeSurface(m_savePic, m_resolution, size()); }
+void OrvoLabel::SizeSurface() {
+    gradient::SizeSurface(m_savePic, m_resolution, size());
+}
 
 void OrvoLabel::Redraw() {
     if (!m_dirty)
@@ -269,8 +278,9 @@ void OrvoLabel::Redraw() {
     const std::optional<unsigned> flags = gradient::LabelAlignmentFlags(m_alignment);
     if (flags && !m_caption.isEmpty() && m_hasLabelFont) {
         const QFont captionFont = gdi::LogicalFont(m_labelFont, TwipsPerPixelY(this));
-        gradient::DrawCaption(m_image, captionFont, m_caption, gradient::PlaceCaption(m_clientRect, m_captionHeight),
-                              *flags, m_drawOuter ? std::optional<ColourValue>(m_outerColour) : std::nullopt);
+        gradient::DrawCaption(m_image, captionFont, m_caption,
+                              gradient::PlaceCaption(m_clientRect, m_captionHeight), *flags,
+                              m_drawOuter ? std::optional<ColourValue>(m_outerColour) : std::nullopt);
     }
     if (m_drawBorder)
         gradient::DrawFrame(m_image, controlPixels, m_borderColour);

@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QString>
 #include <QWidget>
-
 #include <cstdint>
 
 class PropertyBag;

@@ -43,7 +43,9 @@ int shiftOf(Qt::KeyboardModifiers modifiers) {
            (modifiers & Qt::AltModifier ? 4 : 0);
 }
 
-bool isClickKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space; }
+bool isClickKey(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
+}
 
 } // namespace
 
@@ -61,10 +63,11 @@ std::optional<QChar> AccessKeyOf(const QString& caption) {
 }
 
 OrvoSimpleButton::OrvoSimpleButton(QWidget* parent)
-    : QWidget(parent), m_caption(kDefaultCaption), m_enabled(kDefaultEnabled), m_normalColour(kDefaultNormalColour),
-      m_gradientDirection(kDefaultGradientDirection), m_hoverColour(kDefaultHoverColour),
-      m_pressedColour(kDefaultPressedColour), m_disabledColour(kDefaultDisabledColour),
-      m_borderColour(kDefaultBorderColour), m_resolution(kDefaultResolution), m_lightColour(kDefaultLightColour),
+    : QWidget(parent), m_caption(kDefaultCaption), m_enabled(kDefaultEnabled),
+      m_normalColour(kDefaultNormalColour), m_gradientDirection(kDefaultGradientDirection),
+      m_hoverColour(kDefaultHoverColour), m_pressedColour(kDefaultPressedColour),
+      m_disabledColour(kDefaultDisabledColour), m_borderColour(kDefaultBorderColour),
+      m_resolution(kDefaultResolution), m_lightColour(kDefaultLightColour),
       m_shadeColour(kDefaultShadeColour), m_focusColour(kDefaultFocusColour), m_tmrRelease(new QTimer(this)),
       m_pointerSource([] { return QCursor::pos(); }), m_savePic(1, 1, QImage::Format_RGB32) {
     static const bool accessibleFactoryInstalled = [] {
@@ -84,9 +87,13 @@ OrvoSimpleButton::OrvoSimpleButton(QWidget* parent)
 
 OrvoSimpleButton::~OrvoSimpleButton() = default;
 
-void OrvoSimpleButton::setPointerSource(PointerSource source) { m_pointerSource = std::move(source); }
+void OrvoSimpleButton::setPointerSource(PointerSource source) {
+    m_pointerSource = std::move(source);
+}
 
-void OrvoSimpleButton::changed(const char* name) { emit propertyChanged(QString::fromLatin1(name)); }
+void OrvoSimpleButton::changed(const char* name) {
+    emit propertyChanged(QString::fromLatin1(name));
+}
 
 void OrvoSimpleButton::setCaption(const QString& caption) {
     m_caption = caption;
@@ -116,15 +123,27 @@ void OrvoSimpleButton::colourChanged(ColourValue& member, ColourValue colour, co
     changed(name);
 }
 
-void OrvoSimpleButton::setNormalColour(ColourValue colour) { colourChanged(m_normalColour, colour, "NormalColour"); }
-void OrvoSimpleButton::setHoverColour(ColourValue colour) { colourChanged(m_hoverColour, colour, "HoverColour"); }
+void OrvoSimpleButton::setNormalColour(ColourValue colour) {
+    colourChanged(m_normalColour, colour, "NormalColour");
+}
+void OrvoSimpleButton::setHoverColour(ColourValue colour) {
+    colourChanged(m_hoverColour, colour, "HoverColour");
+}
 void OrvoSimpleButton::setDisabledColour(ColourValue colour) {
     colourChanged(m_disabledColour, colour, "DisabledColour");
 }
-void OrvoSimpleButton::setBorderColour(ColourValue colour) { colourChanged(m_borderColour, colour, "BorderColour"); }
-void OrvoSimpleButton::setLightColour(ColourValue colour) { colourChanged(m_lightColour, colour, "LightColour"); }
-void OrvoSimpleButton::setShadeColour(ColourValue colour) { colourChanged(m_shadeColour, colour, "ShadeColour"); }
-void OrvoSimpleButton::setFocusColour(ColourValue colour) { colourChanged(m_focusColour, colour, "FocusColour"); }
+void OrvoSimpleButton::setBorderColour(ColourValue colour) {
+    colourChanged(m_borderColour, colour, "BorderColour");
+}
+void OrvoSimpleButton::setLightColour(ColourValue colour) {
+    colourChanged(m_lightColour, colour, "LightColour");
+}
+void OrvoSimpleButton::setShadeColour(ColourValue colour) {
+    colourChanged(m_shadeColour, colour, "ShadeColour");
+}
+void OrvoSimpleButton::setFocusColour(ColourValue colour) {
+    colourChanged(m_focusColour, colour, "FocusColour");
+}
 
 void OrvoSimpleButton::setPressedColour(ColourValue colour) {
     m_pressedColour = ResolveColour(colour);
@@ -260,9 +279,13 @@ void OrvoSimpleButton::paintEvent(QPaintEvent*) {
         painter.drawImage(0, 0, m_image);
 }
 
-void OrvoSimpleButton::resizeEvent(QResizeEvent*) { Resize(); }
+void OrvoSimpleButton::resizeEvent(QResizeEvent*) {
+    Resize();
+}
 
-void OrvoSimpleButton::showEvent(QShowEvent*) { Show(); }
+void OrvoSimpleButton::showEvent(QShowEvent*) {
+    Show();
+}
 
 void OrvoSimpleButton::changeEvent(QEvent* event) {
     // QWidget::setEnabled called through a base pointer: the property follows the widget's own state
@@ -359,8 +382,8 @@ void OrvoSimpleButton::tmrRelease_Timer() {
     const int twipsX = TwipsPerPixelX(this);
     const int twipsY = TwipsPerPixelY(this);
     m_lastPointer = {client.x() * twipsX, client.y() * twipsY};
-    m_pointerInside = m_lastPointer.x() >= 0 && m_lastPointer.x() <= width() * twipsX && m_lastPointer.y() >= 0 &&
-                      m_lastPointer.y() <= height() * twipsY;
+    m_pointerInside = m_lastPointer.x() >= 0 && m_lastPointer.x() <= width() * twipsX &&
+                      m_lastPointer.y() >= 0 && m_lastPointer.y() <= height() * twipsY;
     if (!m_pointerInside) {
         m_look = m_lookBeforeHover;
         Redraw();
@@ -373,7 +396,8 @@ void OrvoSimpleButton::setAccessKey(const QString& caption) {
         m_accessKeyId = 0;
     }
     if (const std::optional<QChar> key = AccessKeyOf(caption))
-        m_accessKeyId = grabShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, Qt::Key(key->toUpper().unicode()))));
+        m_accessKeyId =
+            grabShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, Qt::Key(key->toUpper().unicode()))));
 }
 
 void OrvoSimpleButton::BuildStops() {
@@ -381,14 +405,19 @@ void OrvoSimpleButton::BuildStops() {
     m_stops[int(Look::Normal)] = ButtonStops(m_lightColour, m_normalColour, m_normalColour, m_shadeColour);
     m_stops[int(Look::Hover)] = ButtonStops(m_lightColour, m_hoverColour, m_normalColour, m_shadeColour);
     m_stops[int(Look::Pressed)] = ButtonStops(m_lightColour, m_pressedColour, m_normalColour, m_shadeColour);
-    m_stops[int(Look::Disabled)] = gradient::DisabledButtonStops(m_disabledColour, m_normalColour, m_shadeColour);
+    m_stops[int(Look::Disabled)] =
+        gradient::DisabledButtonStops(m_disabledColour, m_normalColour, m_shadeColour);
     m_stops[int(Look::Focus)] = ButtonStops(m_lightColour, m_focusColour, m_normalColour, m_shadeColour);
     m_stopsBuilt = true;
 }
 
-const QString& OrvoSimpleButton::stopsOf(Look look) const { return m_stops[static_cast<std::size_t>(look)]; }
+const QString& OrvoSimpleButton::stopsOf(Look look) const {
+    return m_stops[static_cast<std::size_t>(look)];
+}
 
-void OrvoSimpleButton::SizeSurface() { gradient::SizeSurface(m_savePic, m_resolution, size()); }
+void OrvoSimpleButton::SizeSurface() {
+    gradient::SizeSurface(m_savePic, m_resolution, size());
+}
 
 void OrvoSimpleButton::Redraw() {
     if (m_look == m_drawnLook && !m_dirty)

@@ -7,7 +7,6 @@
 #include <QPoint>
 #include <QString>
 #include <QWidget>
-
 #include <array>
 #include <cstdint>
 #include <functional>

@@ -15,7 +15,9 @@ QAccessibleInterface* OrvoSimpleButtonAccessible::create(const QString& classNam
     return nullptr;
 }
 
-OrvoSimpleButton* OrvoSimpleButtonAccessible::button() const { return static_cast<OrvoSimpleButton*>(widget()); }
+OrvoSimpleButton* OrvoSimpleButtonAccessible::button() const {
+    return static_cast<OrvoSimpleButton*>(widget());
+}
 
 QString OrvoSimpleButtonAccessible::accessKeyText() const {
     const std::optional<QChar> key = AccessKeyOf(button()->Caption());

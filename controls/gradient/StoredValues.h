@@ -4,7 +4,6 @@
 #include "PropertyBag.h"
 
 #include <QVariant>
-
 #include <algorithm>
 #include <cstdint>
 #include <limits>

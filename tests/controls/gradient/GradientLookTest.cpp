@@ -8,12 +8,13 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QTest>
-
 #include <gtest/gtest.h>
 
 namespace {
 
-QString lookDir() { return qEnvironmentVariable("FLINTOR_LOOK_DIR"); }
+QString lookDir() {
+    return qEnvironmentVariable("FLINTOR_LOOK_DIR");
+}
 
 bool save(const QImage& image, const QString& name) {
     return image.save(QDir(lookDir()).filePath(name + ".png"), "PNG");
@@ -65,9 +66,9 @@ TEST(GradientLook, StepHeadings) {
         GTEST_SKIP() << "set FLINTOR_LOOK_DIR to write the pictures";
     ASSERT_TRUE(QDir().mkpath(lookDir()));
 
-    const char* captions[] = {"1) Select a firmware image file:",
-                              "2) Select the size of you router's Flash ROM size:",
-                              "3) Select you router's bootloader type:"};
+    const char* captions[] = {
+        "1) Select a firmware image file:", "2) Select the size of you router's Flash ROM size:",
+        "3) Select you router's bootloader type:"};
     QFont arial("Arial");
     arial.setPointSizeF(8.25);
     arial.setBold(true);

@@ -16,7 +16,9 @@ QImage surface(int width, int height, ColourValue fill = kWhite) {
     return image;
 }
 
-ColourValue at(const QImage& image, int x, int y) { return toColourValue(QColor(image.pixel(x, y))); }
+ColourValue at(const QImage& image, int x, int y) {
+    return toColourValue(QColor(image.pixel(x, y)));
+}
 
 } // namespace
 
@@ -38,16 +40,18 @@ TEST(GradientValues, LeadingNumberReadsTheLongestDecimalPrefix) {
     const struct {
         const char* text;
         double value;
-    } cases[] = {{"33", 33},  {"12.5x", 12.5}, {" 7", 7},  {"-3", -3}, {".5", 0.5}, {"1e2", 100},
-                 {"1e", 1},   {"1e+", 1},      {"", 0},    {"abc", 0}, {"-", 0},    {"16777215", 16777215}};
+    } cases[] = {{"33", 33}, {"12.5x", 12.5}, {" 7", 7}, {"-3", -3}, {".5", 0.5}, {"1e2", 100},
+                 {"1e", 1},  {"1e+", 1},      {"", 0},   {"abc", 0}, {"-", 0},    {"16777215", 16777215}};
     for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(LeadingNumber(QString::fromLatin1(c.text)), c.value) << c.text;
 }
 
 TEST(GradientValues, StopListsOfTheControls) {
-    EXPECT_EQ(LabelTriColourStops(0xFFFFFF, 0xEFF3F3, 0xC5D0D6), "0,16777215#33,15725555#66,15725555#100,12964054");
+    EXPECT_EQ(LabelTriColourStops(0xFFFFFF, 0xEFF3F3, 0xC5D0D6),
+              "0,16777215#33,15725555#66,15725555#100,12964054");
     EXPECT_EQ(LabelStops(0xFFFFFF, 0xC5D0D6), "0,16777215#100,12964054");
-    EXPECT_EQ(ButtonStops(0xFFFFFF, 0x59C4FA, 0xEFF3F3, 0xC5D0D6), "0,16777215#10,5883130#90,15725555#100,12964054");
+    EXPECT_EQ(ButtonStops(0xFFFFFF, 0x59C4FA, 0xEFF3F3, 0xC5D0D6),
+              "0,16777215#10,5883130#90,15725555#100,12964054");
     // The disabled look has no light band.
     EXPECT_EQ(DisabledButtonStops(0xC0C0C0, 0xEFF3F3, 0xC5D0D6), "0,12632256#90,15725555#100,12964054");
     // A system colour left unresolved (read back from a layout) goes into the list as its current value.
@@ -130,7 +134,8 @@ TEST(GradientPaint, ZeroLengthSegmentIsOneStepInItsEndColour) {
     QImage pic = surface(10, 1);
     QImage image = surface(10, 1);
     // 50 % twice: the second segment has no length; the third starts from its colour.
-    EXPECT_EQ(PaintGradient(pic, image, "0,255#50,0#50,65280#100,65280", LeftToRight, image.size()), 6 + 1 + 6);
+    EXPECT_EQ(PaintGradient(pic, image, "0,255#50,0#50,65280#100,65280", LeftToRight, image.size()),
+              6 + 1 + 6);
     EXPECT_EQ(at(pic, 5, 0), kGreen);
     EXPECT_EQ(at(pic, 9, 0), kGreen);
     EXPECT_EQ(at(pic, 0, 0), kRed);
@@ -199,7 +204,8 @@ TEST(GradientCaption, PlacedTopIsCentredAndTruncatedTowardZero) {
     EXPECT_EQ(MeasureCaption(QFont(), "", {0, 0, 100, 10}), 0);
     // Wrapped to the control's width, a long caption is measured on several lines.
     const QString words = "one two three four five six seven eight nine ten";
-    EXPECT_GT(MeasureCaption(QFont(), words, {0, 0, 40, 10}), 2 * MeasureCaption(QFont(), words, {0, 0, 2000, 10}));
+    EXPECT_GT(MeasureCaption(QFont(), words, {0, 0, 40, 10}),
+              2 * MeasureCaption(QFont(), words, {0, 0, 2000, 10}));
 }
 
 TEST(GradientCaption, LabelAlignmentFlags) {

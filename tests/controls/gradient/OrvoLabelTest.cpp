@@ -7,15 +7,15 @@
 #include <QFontMetrics>
 #include <QResizeEvent>
 #include <QSignalSpy>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace {
 
-ColourValue at(const QImage& image, int x, int y) { return toColourValue(QColor(image.pixel(x, y))); }
+ColourValue at(const QImage& image, int x, int y) {
+    return toColourValue(QColor(image.pixel(x, y)));
+}
 
 /// Whether any pixel of the columns [from, to) is dark enough to be caption text.
 bool hasText(const QImage& image, int from, int to) {

@@ -12,22 +12,26 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace {
 
 using Look = OrvoSimpleButton::Look;
 
-ColourValue at(const QImage& image, int x, int y) { return toColourValue(QColor(image.pixel(x, y))); }
+ColourValue at(const QImage& image, int x, int y) {
+    return toColourValue(QColor(image.pixel(x, y)));
+}
 
 /// The look's own colour: on the 12-row surface of a 25-pixel button the 10 % stop is row 1, which
 /// control row 3 shows. The disabled look starts at its colour on row 0 (control row 1).
-ColourValue bandOf(const OrvoSimpleButton& button) { return at(button.image(), 5, 3); }
-ColourValue topOf(const OrvoSimpleButton& button) { return at(button.image(), 5, 1); }
+ColourValue bandOf(const OrvoSimpleButton& button) {
+    return at(button.image(), 5, 3);
+}
+ColourValue topOf(const OrvoSimpleButton& button) {
+    return at(button.image(), 5, 1);
+}
 
 constexpr ColourValue kNormal = 0xEFF3F3;
 constexpr ColourValue kHover = 0x59C4FA;
@@ -87,12 +91,12 @@ TEST(AccessKeyOf, FindsTheLetterAfterTheFirstUsableMark) {
         char key; // 0: none
     } cases[] = {
         {"&Calculate MTD values", 'C'},
-        {"&&Go", 'G'},        // the second mark of the pair is found by the next search
+        {"&&Go", 'G'}, // the second mark of the pair is found by the next search
         {"Save && E&xit", 'x'},
-        {"& &Run", 'R'},      // a mark before a space is passed over
-        {"Go&", 0},           // the only mark is the last character
+        {"& &Run", 'R'}, // a mark before a space is passed over
+        {"Go&", 0},      // the only mark is the last character
         {"A & B", 0},
-        {"A && B", 0},        // a doubled mark before a space and no other
+        {"A && B", 0}, // a doubled mark before a space and no other
         {"Button", 0},
         {"", 0},
     };
