@@ -4,14 +4,12 @@
 #include "FolderListing.h"
 #include "LocalNames.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
-
 #include <algorithm>
 
 namespace {
@@ -38,7 +36,8 @@ DirList::DirList(QWidget* parent) : QTreeWidget(parent) {
     // Opening rebuilds the items, so it waits until the view has finished with the double-click.
     connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
         const QString target = item->data(0, PathRole).toString();
-        QMetaObject::invokeMethod(this, [this, target] { setPath(target); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, target] { setPath(target); }, Qt::QueuedConnection);
     });
     // Like the platform's folder list, it starts on the process's current folder.
     setPath(QDir::currentPath());
@@ -92,11 +91,7 @@ void DirList::fill() {
         if (entry.kind == FolderEntry::Kind::Folder)
             subfolders.append(entry.name);
     }
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(true);
-    std::sort(subfolders.begin(), subfolders.end(),
-              [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+    std::sort(subfolders.begin(), subfolders.end(), nameLess);
     for (const QString& name : subfolders) {
         auto* item = new QTreeWidgetItem(parentItem);
         item->setText(0, name);

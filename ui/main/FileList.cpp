@@ -2,10 +2,8 @@
 
 #include "FolderListing.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QMouseEvent>
-
 #include <algorithm>
 
 namespace {
@@ -79,13 +77,7 @@ void FileList::fill(const QString& keepSelected) {
                 names.append(entry.name);
         }
     }
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(true);
-    std::sort(names.begin(), names.end(), [&](const QString& a, const QString& b) {
-        const int order = collator.compare(a, b);
-        return order != 0 ? order < 0 : a < b;
-    });
+    std::sort(names.begin(), names.end(), nameLess);
     setUpdatesEnabled(false);
     clear();
     addItems(names);

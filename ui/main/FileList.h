@@ -5,7 +5,7 @@
 #include <QString>
 
 /// The file list (`File1`): the regular, not hidden files of its `Path` whose names match its
-/// `Pattern`, sorted by name without regard to case. One file at most is selected.
+/// `Pattern`, sorted by name without regard to case (numbers by value). One file at most is selected.
 ///
 /// `Pattern` is a ";"-separated list of wildcards ("*" any run, "?" any one character) matched
 /// without regard to case, so "*.bin" finds FIRMWARE.BIN; "*.*" means every file, with or without a

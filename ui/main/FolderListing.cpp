@@ -2,13 +2,12 @@
 
 #include "LocalNames.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <climits>
 #include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -77,4 +76,39 @@ std::vector<FolderEntry> listFolder(const QString& path) {
     }
     ::closedir(dir);
     return entries;
+}
+
+bool nameLess(const QString& a, const QString& b) {
+    const QString x = a.toCaseFolded();
+    const QString y = b.toCaseFolded();
+    qsizetype i = 0, j = 0;
+    while (i < x.size() && j < y.size()) {
+        if (x.at(i).isDigit() && y.at(j).isDigit()) {
+            qsizetype i2 = i, j2 = j;
+            while (i2 < x.size() && x.at(i2).isDigit())
+                ++i2;
+            while (j2 < y.size() && y.at(j2).isDigit())
+                ++j2;
+            qsizetype si = i, sj = j;
+            while (si + 1 < i2 && x.at(si) == QLatin1Char('0'))
+                ++si;
+            while (sj + 1 < j2 && y.at(sj) == QLatin1Char('0'))
+                ++sj;
+            if (i2 - si != j2 - sj)
+                return i2 - si < j2 - sj;
+            const int order = QStringView(x).mid(si, i2 - si).compare(QStringView(y).mid(sj, j2 - sj));
+            if (order != 0)
+                return order < 0;
+            i = i2;
+            j = j2;
+            continue;
+        }
+        if (x.at(i) != y.at(j))
+            return x.at(i) < y.at(j);
+        ++i;
+        ++j;
+    }
+    if (x.size() - i != y.size() - j)
+        return x.size() - i < y.size() - j;
+    return a < b;
 }

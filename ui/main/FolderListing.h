@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <vector>
 
 /// One visible entry of a folder, as the folder and file lists show it.
@@ -20,3 +19,7 @@ std::vector<FolderEntry> listFolder(const QString& path);
 
 /// Joins a folder and a name with one "/".
 QString joinPath(const QString& folder, const QString& name);
+
+/// The order in which the lists show names: without regard to case, runs of digits by their value
+/// ("fw2" before "fw10"), names that differ only in case in a fixed order.
+bool nameLess(const QString& a, const QString& b);

@@ -19,7 +19,8 @@ std::vector<Line> splitLines(std::string_view text) {
             lines.push_back({text.substr(start), {}});
             break;
         }
-        const std::size_t endLength = (text[stop] == '\r' && stop + 1 < text.size() && text[stop + 1] == '\n') ? 2 : 1;
+        const std::size_t endLength =
+            (text[stop] == '\r' && stop + 1 < text.size() && text[stop + 1] == '\n') ? 2 : 1;
         lines.push_back({text.substr(start, stop - start), text.substr(stop, endLength)});
         start = stop + endLength;
     }
@@ -131,7 +132,9 @@ std::optional<std::string> readValue(std::string_view text, std::string_view sec
 }
 
 bool canStore(std::string_view section, std::string_view key, std::string_view value) {
-    const auto hasBreak = [](std::string_view s) { return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos; };
+    const auto hasBreak = [](std::string_view s) {
+        return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+    };
     const std::string_view s = trimmed(section);
     const std::string_view k = trimmed(key);
     if (s.empty() || k.empty())
@@ -149,8 +152,9 @@ std::optional<std::string> writeValue(std::string_view text, std::string_view se
     const std::string_view wantKey = trimmed(key);
 
     std::string storedValue(value);
-    const bool needsQuotes = !value.empty() && (isBlank(value.front()) || isBlank(value.back()) ||
-                                                (value.size() >= 2 && value.front() == '"' && value.back() == '"'));
+    const bool needsQuotes =
+        !value.empty() && (isBlank(value.front()) || isBlank(value.back()) ||
+                           (value.size() >= 2 && value.front() == '"' && value.back() == '"'));
     if (needsQuotes)
         storedValue = '"' + storedValue + '"';
     const std::string keyLine = std::string(wantKey) + '=' + storedValue;

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -61,7 +60,8 @@ bool isOrdinaryFile(const QString& path) {
         return false;
     const QByteArray local = encodeLocalName(path);
     struct stat st {};
-    return ::stat(local.constData(), &st) == 0 && S_ISREG(st.st_mode) && ::access(local.constData(), R_OK) == 0;
+    return ::stat(local.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(local.constData(), R_OK) == 0;
 }
 
 QString settingsFilePath(const QString& folder, const std::function<bool(const QString&)>& isWritable) {
@@ -116,7 +116,8 @@ FileContents readFileCapped(const QString& path, std::size_t limit) {
     return result;
 }
 
-bool replaceFileAtomically(const QString& path, std::string_view bytes, const std::function<bool()>& beforeRename) {
+bool replaceFileAtomically(const QString& path, std::string_view bytes,
+                           const std::function<bool()>& beforeRename) {
     QByteArray target = encodeLocalName(path);
     // Replace what a link points to rather than the link itself.
     if (char* resolved = ::realpath(target.constData(), nullptr)) {
@@ -173,7 +174,8 @@ QString ReadSetting(const QString& section, const QString& key, const QString& f
     return value ? decodeLocalName(QByteArray::fromStdString(*value)) : QString();
 }
 
-std::int16_t WriteSetting(const QString& section, const QString& key, const QString& value, const QString& file) {
+std::int16_t WriteSetting(const QString& section, const QString& key, const QString& value,
+                          const QString& file) {
     if (file.isEmpty())
         return 0;
     std::string existing;

@@ -4,7 +4,6 @@
 // written (an installed copy in /usr/bin), the same file under the user's configuration folder.
 
 #include <QString>
-
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -19,7 +18,8 @@ QString ReadSetting(const QString& section, const QString& key, const QString& f
 /// cannot hold (a line break or NUL) is refused, and so is a file that exists but cannot be read
 /// whole (unreadable, not a regular file, larger than kMaxSettingsFileSize), since rewriting it
 /// would lose its other content; the file is then left untouched.
-std::int16_t WriteSetting(const QString& section, const QString& key, const QString& value, const QString& file);
+std::int16_t WriteSetting(const QString& section, const QString& key, const QString& value,
+                          const QString& file);
 
 namespace settings {
 
@@ -39,8 +39,7 @@ bool isOrdinaryFile(const QString& path);
 /// or when it does not exist and `folder` can be written; otherwise "flintor/settings.ini" in the
 /// user's configuration folder ($XDG_CONFIG_HOME, by default ~/.config). `isWritable` tells whether
 /// a path may be written; by default the system's own access check.
-QString settingsFilePath(const QString& folder,
-                         const std::function<bool(const QString&)>& isWritable = {});
+QString settingsFilePath(const QString& folder, const std::function<bool(const QString&)>& isWritable = {});
 
 /// The settings file's contents for the current read: at most `limit` bytes of a regular file, read
 /// without blocking on pipes or devices; nullopt-like `ok == false` when it cannot be read.

@@ -1,8 +1,7 @@
 #include "ProfileText.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <optional>
 #include <string>
 
@@ -33,8 +32,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ReadCase{"plain", kPlain, "Paths", "Last path", "/home/ann/fw"},
         ReadCase{"namesInOtherCase", "[PATHS]\nLAST PATH=/x\n", "paths", "last path", "/x"},
-        ReadCase{"blanksAroundNamesAndValue", "  [ Paths ]  \n\t Last path \t=  /x y  \n", "Paths", "Last path",
-                 "/x y"},
+        ReadCase{"blanksAroundNamesAndValue", "  [ Paths ]  \n\t Last path \t=  /x y  \n", "Paths",
+                 "Last path", "/x y"},
         ReadCase{"quotesStripped", "[Paths]\nLast path=\" /x \"\n", "Paths", "Last path", " /x "},
         ReadCase{"loneQuoteKept", "[Paths]\nLast path=\"/x\n", "Paths", "Last path", "\"/x"},
         ReadCase{"crlf", "[Paths]\r\nLast path=/x\r\n", "Paths", "Last path", "/x"},
@@ -50,7 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"keyBeforeAnySection", "Last path=/x\n[Paths]\n", "Paths", "Last path", std::nullopt},
         ReadCase{"commentIsNoKey", "[Paths]\n;Last path=/x\n", "Paths", "Last path", std::nullopt},
         ReadCase{"emptyText", "", "Paths", "Last path", std::nullopt},
-        ReadCase{"valueCutAtNul", std::string("[Paths]\nLast path=/x\0junk\n", 26), "Paths", "Last path", "/x"},
+        ReadCase{"valueCutAtNul", std::string("[Paths]\nLast path=/x\0junk\n", 26), "Paths", "Last path",
+                 "/x"},
         ReadCase{"binaryNoise", std::string("\x00\xff\xfe[\x01=\x02\n]]]==\r\r\n", 16), "Paths", "Last path",
                  std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -78,24 +78,28 @@ TEST(ProfileWrite, NewTextHoldsExactlyTheSectionAndTheKey) {
 }
 
 TEST(ProfileWrite, ReplacesTheKeyInPlaceAndKeepsEverythingElse) {
-    const std::string text = "; made by hand\r\n[Paths]\r\nlast PATH = /old\r\nkeep=me\r\n\r\n[Other]\r\nx=1\r\n";
+    const std::string text =
+        "; made by hand\r\n[Paths]\r\nlast PATH = /old\r\nkeep=me\r\n\r\n[Other]\r\nx=1\r\n";
     EXPECT_EQ(writeValue(text, "PATHS", "Last path", "/new"),
               "; made by hand\r\n[Paths]\r\nLast path=/new\r\nkeep=me\r\n\r\n[Other]\r\nx=1\r\n");
 }
 
 TEST(ProfileWrite, AddsAMissingKeyAtTheEndOfItsSectionBeforeBlankLines) {
     const std::string text = "[Paths]\nother=1\n\n[More]\ny=2\n";
-    EXPECT_EQ(writeValue(text, "Paths", "Last path", "/x"), "[Paths]\nother=1\nLast path=/x\n\n[More]\ny=2\n");
+    EXPECT_EQ(writeValue(text, "Paths", "Last path", "/x"),
+              "[Paths]\nother=1\nLast path=/x\n\n[More]\ny=2\n");
 }
 
 TEST(ProfileWrite, AppendsAMissingSectionUsingTheTextsLineEnd) {
-    EXPECT_EQ(writeValue("[A]\r\nk=v", "Paths", "Last path", "/x"), "[A]\r\nk=v\r\n[Paths]\r\nLast path=/x\r\n");
+    EXPECT_EQ(writeValue("[A]\r\nk=v", "Paths", "Last path", "/x"),
+              "[A]\r\nk=v\r\n[Paths]\r\nLast path=/x\r\n");
     EXPECT_EQ(writeValue("[A]\rk=v\r", "Paths", "Last path", "/x"), "[A]\rk=v\r[Paths]\rLast path=/x\r");
 }
 
 TEST(ProfileWrite, OnlyTheFirstMatchingSectionIsChanged) {
     const std::string text = "[Paths]\na=1\n[Paths]\nLast path=/second\n";
-    EXPECT_EQ(writeValue(text, "Paths", "Last path", "/x"), "[Paths]\na=1\nLast path=/x\n[Paths]\nLast path=/second\n");
+    EXPECT_EQ(writeValue(text, "Paths", "Last path", "/x"),
+              "[Paths]\na=1\nLast path=/x\n[Paths]\nLast path=/second\n");
 }
 
 TEST(ProfileWrite, RefusesWhatWouldInjectLinesOrNotReadBack) {
@@ -110,7 +114,8 @@ TEST(ProfileWrite, RefusesWhatWouldInjectLinesOrNotReadBack) {
 }
 
 TEST(ProfileWrite, AwkwardValuesReadBackExactly) {
-    const std::string values[] = {"", " /lead", "/trail\t", "\"quoted\"", "\"", "a=b;c[d]", "/caf\xC3\xA9", "/bad\xFF\xFE"};
+    const std::string values[] = {"",   " /lead",   "/trail\t",     "\"quoted\"",
+                                  "\"", "a=b;c[d]", "/caf\xC3\xA9", "/bad\xFF\xFE"};
     for (const std::string& value : values) {
         const auto text = writeValue("[Paths]\nLast path=/old\n", "Paths", "Last path", value);
         ASSERT_TRUE(text) << value;

@@ -1,15 +1,14 @@
 #include "Settings.h"
 
+#include "QtPrinters.h"
 #include "Unprivileged.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <chrono>
+#include <gtest/gtest.h>
 #include <random>
 #include <sys/stat.h>
 
@@ -34,7 +33,9 @@ protected:
     }
     void TearDown() override { settings::setBeforeRenameHookForTesting({}); }
 
-    QStringList entries() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System); }
+    QStringList entries() const {
+        return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    }
 
     QTemporaryDir m_dir;
     QString m_file;
@@ -74,7 +75,8 @@ TEST_F(SettingsFile, LongValueIsReadAsItsFirst254Characters) {
 }
 
 TEST_F(SettingsFile, OtherSectionsKeysAndCommentsAreKept) {
-    const QByteArray before = "; notes\n[Window]\nLeft=10\n[Paths]\nLast path=/gone\nRecent=/a\n\nstray line\n";
+    const QByteArray before =
+        "; notes\n[Window]\nLeft=10\n[Paths]\nLast path=/gone\nRecent=/a\n\nstray line\n";
     writeBytes(m_file, before);
     EXPECT_NE(WriteSetting("Paths", "Last path", "/here", m_file), 0);
     QByteArray expected = before;
@@ -84,7 +86,8 @@ TEST_F(SettingsFile, OtherSectionsKeysAndCommentsAreKept) {
 
 TEST_F(SettingsFile, LineBreakInAFolderNameIsRefusedAndTheFileKept) {
     writeBytes(m_file, "[Paths]\nLast path=/safe\n");
-    for (const QString& evil : {QStringLiteral("/tmp/x\n[Paths]\nLast path=/etc"), QStringLiteral("/tmp/x\rk=v")}) {
+    for (const QString& evil :
+         {QStringLiteral("/tmp/x\n[Paths]\nLast path=/etc"), QStringLiteral("/tmp/x\rk=v")}) {
         EXPECT_EQ(WriteSetting("Paths", "Last path", evil, m_file), 0);
         EXPECT_EQ(readAll(m_file), "[Paths]\nLast path=/safe\n");
     }
@@ -165,9 +168,9 @@ TEST_F(SettingsFile, HugeAndBinaryFilesAreReadSafely) {
 }
 
 TEST_F(SettingsFile, OddLineEndsAreRead) {
-    for (const QByteArray& text : {QByteArray("[A]\rx=1\r[Paths]\rLast path=/cr\r"),
-                                   QByteArray("[Paths]\r\n\r\nLast path=/cr\n"),
-                                   QByteArray("[Paths]\n\rLast path=/cr")}) {
+    for (const QByteArray& text :
+         {QByteArray("[A]\rx=1\r[Paths]\rLast path=/cr\r"), QByteArray("[Paths]\r\n\r\nLast path=/cr\n"),
+          QByteArray("[Paths]\n\rLast path=/cr")}) {
         writeBytes(m_file, text);
         EXPECT_EQ(ReadSetting("Paths", "Last path", m_file), "/cr") << text.toHex().constData();
     }
