@@ -19,7 +19,7 @@ struct Stop {};
 
 class Run {
 public:
-    Run(WorkflowHost& host) : m_host(host) {}
+    explicit Run(WorkflowHost& host) : m_host(host) {}
 
     // Sets a status and lets events be processed; a host that wants the run to stop ends it here.
     void status(const char* text) {

@@ -500,3 +500,20 @@ TEST(WorkflowParts, ImagePathAndAdam2Note) {
 
 } // namespace
 } // namespace flintor
+
+namespace flintor {
+namespace {
+
+TEST_F(WorkflowTest, UnreadableFileIsReportedAsSuch) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root reads every file";
+    }
+    WorkflowInputs inputs = pspInputs();
+    ::chmod(dir.file(inputs.fileName).c_str(), 0);
+    EXPECT_EQ(run(inputs), WorkflowOutcome::ValidationFailed);
+    EXPECT_EQ(host.messages,
+              std::vector<std::string>{"The firmware file could not be read: Permission denied"});
+}
+
+} // namespace
+} // namespace flintor
