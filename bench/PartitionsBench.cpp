@@ -3,15 +3,14 @@
 #include "PartitionModel.h"
 
 #include <QApplication>
-
 #include <benchmark/benchmark.h>
 
 namespace {
 
 // The main window's map after a PSP calculation (flash 4 MiB, file system at 0x80000, a 128 KiB mtd5).
-const QString kPspLayout = QStringLiteral(
-    "mtd0:2416574464,2419982336;mtd1:2416050320,2416574464;mtd2:2415919104,2415984640;"
-    "mtd3:2415984640,2416050176;mtd4:2416050176,2419982336;mtd5:2419982336,2420113408");
+const QString kPspLayout =
+    QStringLiteral("mtd0:2416574464,2419982336;mtd1:2416050320,2416574464;mtd2:2415919104,2415984640;"
+                   "mtd3:2415984640,2416050176;mtd4:2416050176,2419982336;mtd5:2419982336,2420113408");
 const QString kMainWindowColours = QStringLiteral("FF,FF4040,1A93E0,C000,C0C000,22BAB8,800080,52F0BE");
 
 void BM_RedrawMainWindowMap(benchmark::State& state) {

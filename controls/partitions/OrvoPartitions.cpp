@@ -6,7 +6,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
-
 #include <algorithm>
 #include <cmath>
 
@@ -163,7 +162,8 @@ void OrvoPartitions::Redraw() {
         return;
     }
     const MapExtent extent{static_cast<float>(width()) * static_cast<float>(m_twipsPerPixel),
-                           static_cast<float>(height()) * static_cast<float>(m_twipsPerPixel), m_twipsPerPixel};
+                           static_cast<float>(height()) * static_cast<float>(m_twipsPerPixel),
+                           m_twipsPerPixel};
     MapStyle style;
     style.backColour = m_backColour;
     style.fillParts = m_fillParts;

@@ -8,7 +8,6 @@
 #include <QImage>
 #include <QString>
 #include <QWidget>
-
 #include <optional>
 
 /// The partition map: labelled address ranges drawn as coloured bars across the control's width,

@@ -49,7 +49,8 @@ std::vector<BarGeometry> LayoutBars(const PartitionLayout& layout, const ColourT
         BarGeometry bar;
         bar.rect.left = toPixel(a / t);
         bar.rect.right = toPixel(b / t);
-        bar.rect.top = layout.MaxLevel > 0 ? toPixel(std::nearbyint(static_cast<float>(entry.Level) * rowHeight)) : 0;
+        bar.rect.top =
+            layout.MaxLevel > 0 ? toPixel(std::nearbyint(static_cast<float>(entry.Level) * rowHeight)) : 0;
         bar.rect.bottom = bottom;
         bar.colour = ColourAt(colours, i);
         bar.fill = TintColour(bar.colour);

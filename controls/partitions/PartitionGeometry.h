@@ -4,16 +4,15 @@
 #include "PartitionModel.h"
 
 #include <QString>
-
 #include <vector>
 
 /// One bar of the map as it is drawn: its rectangle in pixels, colours and label.
 struct BarGeometry {
-    WinRect rect;            ///< left, top, right, bottom; bottom is the control's bottom edge
-    ColourValue colour = 0;  ///< outline and label colour
-    ColourValue fill = 0;    ///< TintColour(colour)
+    WinRect rect;           ///< left, top, right, bottom; bottom is the control's bottom edge
+    ColourValue colour = 0; ///< outline and label colour
+    ColourValue fill = 0;   ///< TintColour(colour)
     QString label;
-    int labelWidth = 0;      ///< the room along the bar for the label, pixels
+    int labelWidth = 0; ///< the room along the bar for the label, pixels
 };
 
 /// The size of the map: width and height in twips and the screen's twips per pixel.

@@ -4,7 +4,6 @@
 #include "modMisc.h"
 
 #include <QByteArray>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>

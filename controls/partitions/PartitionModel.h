@@ -3,7 +3,6 @@
 #include "Colour.h"
 
 #include <QString>
-
 #include <cstdint>
 #include <stdexcept>
 #include <vector>
@@ -11,10 +10,10 @@
 /// One range of the partition map. Values are plain numbers in the caller's unit; nothing requires
 /// `Start` to be below `End`.
 struct PartitionEntry {
-    QString Label;           ///< may be empty
+    QString Label; ///< may be empty
     double Start = 0;
     double End = 0;
-    std::int16_t Level = 0;  ///< how many other entries contain this one's range
+    std::int16_t Level = 0; ///< how many other entries contain this one's range
 
     friend bool operator==(const PartitionEntry&, const PartitionEntry&) = default;
 };
@@ -22,9 +21,9 @@ struct PartitionEntry {
 /// The parsed Partitions text: the entries in drawing order and the extent of the map.
 struct PartitionLayout {
     std::vector<PartitionEntry> PartTable;
-    double MinStart = 0;         ///< smallest Start
-    double MaxEnd = 1;           ///< largest End, never below 0
-    std::int16_t MaxLevel = 0;   ///< largest Level
+    double MinStart = 0;       ///< smallest Start
+    double MaxEnd = 1;         ///< largest End, never below 0
+    std::int16_t MaxLevel = 0; ///< largest Level
 
     /// What a map shows before its texts are first parsed: one unlabelled range from 0 to 1.
     static PartitionLayout unparsed();

@@ -1,7 +1,6 @@
 #include "PartitionPainter.h"
 
 #include <QFontMetrics>
-
 #include <algorithm>
 
 namespace {
@@ -24,7 +23,8 @@ void drawLabelText(QImage& surface, const MapStyle& style, ColourValue colour, c
 void drawLabel(QImage& surface, const MapStyle& style, const BarGeometry& bar) {
     const WinRect area = LabelArea(bar, style.clientBottom);
     const long long baseWidth =
-        static_cast<long long>(QFontMetrics(style.baseFont).horizontalAdvance(bar.label)) * style.twipsPerPixelX;
+        static_cast<long long>(QFontMetrics(style.baseFont).horizontalAdvance(bar.label)) *
+        style.twipsPerPixelX;
     if (LabelFits(baseWidth, bar.labelWidth, style.twipsPerPixelX))
         drawLabelText(surface, style, bar.colour, area, gdi::DT_WORDBREAK | gdi::DT_NOCLIP, bar.label, 0);
     else

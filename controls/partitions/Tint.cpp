@@ -30,7 +30,9 @@ Hsv RgbToHsv(ColourValue colour) {
     return hsv;
 }
 
-int ClampByte(int value) { return std::clamp(value, 0, 255); }
+int ClampByte(int value) {
+    return std::clamp(value, 0, 255);
+}
 
 ColourValue HsvToRgb(double hue, double saturation, double value) {
     const double s = saturation / 100.0;
@@ -43,12 +45,24 @@ ColourValue HsvToRgb(double hue, double saturation, double value) {
     const double t = v * (1.0 - s * (1.0 - f));
     double red, green, blue;
     switch (k >= 0 && k < 6 ? static_cast<int>(k) : 5) {
-    case 0: red = v, green = t, blue = p; break;
-    case 1: red = q, green = v, blue = p; break;
-    case 2: red = p, green = v, blue = t; break;
-    case 3: red = p, green = q, blue = v; break;
-    case 4: red = t, green = p, blue = v; break;
-    default: red = v, green = p, blue = q; break;
+    case 0:
+        red = v, green = t, blue = p;
+        break;
+    case 1:
+        red = q, green = v, blue = p;
+        break;
+    case 2:
+        red = p, green = v, blue = t;
+        break;
+    case 3:
+        red = p, green = q, blue = v;
+        break;
+    case 4:
+        red = t, green = p, blue = v;
+        break;
+    default:
+        red = v, green = p, blue = q;
+        break;
     }
     // std::nearbyint rounds an exact half to the even neighbour (the default rounding mode).
     const auto byte = [](double fraction) {

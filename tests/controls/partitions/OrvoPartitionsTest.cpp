@@ -3,10 +3,9 @@
 #include <QDir>
 #include <QFontMetrics>
 #include <QSignalSpy>
-
 #include <gtest/gtest.h>
-
 #include <memory>
+#include <random>
 
 namespace {
 
@@ -125,7 +124,8 @@ TEST(OrvoPartitionsPixels, MainWindowColoursFillWithTheirTints) {
     map->setColours(kMainWindowColours);
     map->setPartitions(QStringLiteral("0,1;1,2;2,3;3,4;4,5;5,6;6,7;7,8"));
     map->setFillParts(true);
-    const ColourValue tints[] = {0xE6E6FF, 0xFFE6E6, 0xE6F5FF, 0xE6FFE6, 0xFFFFE6, 0xE6FFFF, 0xFFE6FF, 0xE6FFF7};
+    const ColourValue tints[] = {0xE6E6FF, 0xFFE6E6, 0xE6F5FF, 0xE6FFE6,
+                                 0xFFFFE6, 0xE6FFFF, 0xFFE6FF, 0xE6FFF7};
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(at(*map, i * 100 + 50, 10), tints[i]) << "bar " << i;
 }
@@ -152,8 +152,26 @@ TEST(OrvoPartitionsPixels, ReversedRangeIsDrawnBetweenItsEnds) {
 TEST(OrvoPartitionsPixels, AbsurdRangesDrawWithoutFailing) {
     auto map = makeMap(200, 20);
     for (const QString& text : {QStringLiteral("0,1;5,-1e300"), QStringLiteral("-1e308,1e308;0,1"),
-                               QStringLiteral("x:1e-300,2e-300"), QStringLiteral("-5,-1")})
+                                QStringLiteral("x:1e-300,2e-300"), QStringLiteral("-5,-1")})
         EXPECT_TRUE(map->setPartitions(text)) << text.toStdString();
+}
+
+TEST(OrvoPartitionsPixels, RandomTextsEitherDrawOrFailCleanly) {
+    auto map = makeMap(120, 30);
+    map->setLabelFont(map->font());
+    std::mt19937 random(11);
+    const QString alphabet = QStringLiteral("0123456789:;,.-+eE&Hh x");
+    for (int round = 0; round < 400; ++round) {
+        QString text;
+        const int length = static_cast<int>(random() % 40);
+        for (int i = 0; i < length; ++i)
+            text += alphabet[static_cast<int>(random() % alphabet.size())];
+        if (!map->setPartitions(text)) {
+            EXPECT_FALSE(map->parseError().isEmpty()) << text.toStdString();
+        }
+        map->setColours(text);
+        EXPECT_EQ(map->image().size(), QSize(120, 30));
+    }
 }
 
 TEST(OrvoPartitionsPixels, BackColourClearsTheSurface) {

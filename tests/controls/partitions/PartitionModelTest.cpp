@@ -2,10 +2,8 @@
 
 #include <QElapsedTimer>
 #include <QStringList>
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <random>
 #include <vector>
 
@@ -111,7 +109,10 @@ TEST(ParsePartitions, EqualRangesContainEachOther) {
 TEST(ParsePartitions, FlashLayoutIsDrawnOuterBeforeInner) {
     const PartitionLayout layout =
         ParsePartitions(QStringLiteral("fs:9,63;kernel:1,9;boot:0,1;config:63,64;both:1,63"));
-    expectTable(layout, {{"boot", 0, 1, 0}, {"both", 1, 63, 0}, {"kernel", 1, 9, 1}, {"fs", 9, 63, 1},
+    expectTable(layout, {{"boot", 0, 1, 0},
+                         {"both", 1, 63, 0},
+                         {"kernel", 1, 9, 1},
+                         {"fs", 9, 63, 1},
                          {"config", 63, 64, 0}});
     EXPECT_EQ(layout.MaxLevel, 1);
 }
@@ -173,8 +174,9 @@ TEST(ParsePartitions, LargestTextParsesQuickly) {
     EXPECT_LT(timer.elapsed(), 1000) << "a text at the limit must not freeze the window";
     ASSERT_EQ(layout.PartTable.size(), 32767u);
     EXPECT_GT(layout.MaxLevel, 0);
-    EXPECT_TRUE(std::is_sorted(layout.PartTable.begin(), layout.PartTable.end(),
-                               [](const PartitionEntry& a, const PartitionEntry& b) { return a.Start < b.Start; }));
+    EXPECT_TRUE(
+        std::is_sorted(layout.PartTable.begin(), layout.PartTable.end(),
+                       [](const PartitionEntry& a, const PartitionEntry& b) { return a.Start < b.Start; }));
 }
 
 // Texts outside the model.

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QStringList>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -69,8 +68,9 @@ TEST_P(MainWindowMap, EveryBarCarriesItsLabel) {
         QDir().mkpath(folder);
         EXPECT_TRUE(map.image().save(QDir(folder).filePath(QString::fromLatin1(GetParam().file))));
         // An enlarged copy, for reading the small labels.
-        EXPECT_TRUE(map.image()
-                        .scaled(537 * 3, 41 * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-                        .save(QDir(folder).filePath(QStringLiteral("x3-") + QString::fromLatin1(GetParam().file))));
+        EXPECT_TRUE(
+            map.image()
+                .scaled(537 * 3, 41 * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                .save(QDir(folder).filePath(QStringLiteral("x3-") + QString::fromLatin1(GetParam().file))));
     }
 }

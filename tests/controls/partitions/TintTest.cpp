@@ -1,5 +1,6 @@
-#include "PartitionModel.h"
 #include "Tint.h"
+
+#include "PartitionModel.h"
 
 #include <gtest/gtest.h>
 
@@ -16,15 +17,13 @@ class TintTable : public ::testing::TestWithParam<TintCase> {};
 } // namespace
 
 // The main window's colours and the designer's grey.
-INSTANTIATE_TEST_SUITE_P(MainWindowColours, TintTable,
-                         ::testing::Values(TintCase{"FF", 0, 255, 230, 230}, TintCase{"FF4040", 240, 230, 230, 255},
-                                           TintCase{"1A93E0", 37, 255, 245, 230},
-                                           TintCase{"C000", 120, 230, 255, 230},
-                                           TintCase{"C0C000", 180, 230, 255, 255},
-                                           TintCase{"22BAB8", 61, 255, 255, 230},
-                                           TintCase{"800080", 300, 255, 230, 255},
-                                           TintCase{"52F0BE", 79, 247, 255, 230},
-                                           TintCase{"6E6E6E", 0, 255, 230, 230}));
+INSTANTIATE_TEST_SUITE_P(
+    MainWindowColours, TintTable,
+    ::testing::Values(TintCase{"FF", 0, 255, 230, 230}, TintCase{"FF4040", 240, 230, 230, 255},
+                      TintCase{"1A93E0", 37, 255, 245, 230}, TintCase{"C000", 120, 230, 255, 230},
+                      TintCase{"C0C000", 180, 230, 255, 255}, TintCase{"22BAB8", 61, 255, 255, 230},
+                      TintCase{"800080", 300, 255, 230, 255}, TintCase{"52F0BE", 79, 247, 255, 230},
+                      TintCase{"6E6E6E", 0, 255, 230, 230}));
 
 TEST_P(TintTable, HueAndTintOfEachColour) {
     const TintCase& c = GetParam();
