@@ -30,24 +30,36 @@ void BM_RedrawMainWindowMap(benchmark::State& state) {
 }
 BENCHMARK(BM_RedrawMainWindowMap)->Unit(benchmark::kMicrosecond);
 
-QString manyEntries(int count) {
+// A mix of disjoint and nested ranges, so that levels and the drawing order have work to do. With
+// `ties`, every range appears twice, which makes the drawing order run its pairwise pass.
+QString manyEntries(int count, bool ties) {
     QStringList entries;
     for (int i = 0; i < count; ++i) {
-        // A mix of disjoint and nested ranges, so that levels and the drawing order have work to do.
-        const qint64 start = (i * 7919LL) % 100000;
-        entries << QStringLiteral("part%1:%2,%3").arg(i).arg(start).arg(start + 1 + (i % 50) * 100);
+        const int n = ties ? i / 2 : i;
+        const qint64 start = (n * 7919LL) % 100000;
+        entries << QStringLiteral("part%1:%2,%3").arg(i).arg(start).arg(start + 1 + (n % 50) * 100);
     }
     return entries.join(QLatin1Char(';'));
 }
 
 void BM_ParseEntries(benchmark::State& state) {
-    const QString text = manyEntries(static_cast<int>(state.range(0)));
+    const QString text = manyEntries(static_cast<int>(state.range(0)), false);
     for (auto _ : state) {
         PartitionLayout layout = ParsePartitions(text);
         benchmark::DoNotOptimize(layout.PartTable.data());
     }
 }
 BENCHMARK(BM_ParseEntries)->Arg(1000)->Arg(32767)->Unit(benchmark::kMillisecond);
+
+void BM_ParseEntriesWithTies(benchmark::State& state) {
+    const QString text = manyEntries(static_cast<int>(state.range(0)), true);
+    for (auto _ : state) {
+        PartitionLayout layout = ParsePartitions(text);
+        benchmark::DoNotOptimize(layout.PartTable.data());
+    }
+}
+BENCHMARK(BM_ParseEntriesWithTies)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseEntriesWithTies)->Arg(32767)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
