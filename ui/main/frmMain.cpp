@@ -1,0 +1,553 @@
+#include "frmMain.h"
+
+#include "Colour.h"
+#include "DirList.h"
+#include "DriveList.h"
+#include "FileBrowser.h"
+#include "FileList.h"
+#include "LineControl.h"
+#include "LocalNames.h"
+#include "OutputFormat.h"
+#include "OrvoLabel.h"
+#include "OrvoPartitions.h"
+#include "OrvoSimpleButton.h"
+#include "PropertyBag.h"
+#include "Settings.h"
+#include "modMisc.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QProxyStyle>
+#include <QScreen>
+#include <QUrl>
+
+#include <cmath>
+#include <exception>
+
+#ifndef FLINTOR_VERSION_MAJOR
+#define FLINTOR_VERSION_MAJOR 1
+#define FLINTOR_VERSION_MINOR 0
+#define FLINTOR_VERSION_REVISION 1
+#endif
+
+namespace {
+
+constexpr const char* kTitle = "Flintor";
+constexpr const char* kMapColours = "FF,FF4040,1A93E0,C000,C0C000,22BAB8,800080,52F0BE";
+constexpr const char* kSettingsSection = "Paths";
+constexpr const char* kSettingsKey = "Last path";
+constexpr int kClientWidth = 8280;
+constexpr int kClientHeight = 8940;
+
+// Designed places of the controls that keep them whatever the window's size (twips, relative to
+// their container).
+constexpr TwipRect kOptMem[5] = {{0, 300, 855, 255}, {960, 300, 855, 255}, {2040, 300, 1095, 255},
+                                 {3960, 300, 1095, 255}, {6360, 300, 1335, 255}};
+constexpr TwipRect kTxtMB{3120, 300, 495, 285};
+constexpr TwipRect kTxtHex{5160, 300, 855, 285};
+constexpr TwipRect kChkPSP{0, 900, 1095, 255};
+constexpr TwipRect kChkAdam2{1320, 900, 1095, 255};
+constexpr TwipRect kLblMTD5{3600, 870, 1455, 255};
+constexpr TwipRect kCboMTD5{5160, 840, 1335, 315};
+constexpr TwipRect kCmdRead{0, 0, 2055, 375};
+constexpr TwipRect kOptOut[4] = {{120, 480, 1815, 255}, {120, 720, 1815, 255}, {120, 960, 1815, 255},
+                                 {120, 1200, 1815, 255}};
+constexpr TwipRect kChkIncFilename{120, 1560, 1815, 255};
+constexpr TwipRect kLblInfo{0, 1920, 2055, 855};
+constexpr TwipRect kImgLogo{0, 2880, 2055, 615};
+
+const char* const kStepCaptions[3] = {"1) Select a firmware image file:",
+                                      "2) Select the size of you router's Flash ROM size:",
+                                      "3) Select you router's bootloader type:"};
+
+QString fromStd(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+
+// Result texts separate their lines with CR LF; the results box shows plain line breaks.
+QString forDisplay(const std::string& text) { return fromStd(text).replace("\r\n", "\n"); }
+
+std::string localBytes(const QString& name) {
+    const QByteArray bytes = encodeLocalName(name);
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+QFont pointFont(const char* family, double points, bool bold = false) {
+    QFont font(family);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+int checkedIndex(const QRadioButton* const* buttons, int count) {
+    for (int i = 0; i < count; ++i)
+        if (buttons[i]->isChecked())
+            return i;
+    return -1;
+}
+
+// The option buttons and check boxes keep their box close to the caption.
+class CompactChoiceStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        if (metric == PM_RadioButtonLabelSpacing || metric == PM_CheckBoxLabelSpacing)
+            return 3;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
+} // namespace
+
+QString CaptionFor(int major, int minor, int revision) {
+    return QStringLiteral("Flintor for Class II routers v%1.%2.%3").arg(major).arg(minor).arg(revision);
+}
+
+/// The window's side of the Calculate command: status line, results box, partition map, focus and
+/// message boxes, with pending events processed after each status text and search chunk.
+class frmMain::CalculationHost : public flintor::WorkflowHost {
+public:
+    explicit CalculationHost(frmMain& window) : m_window(window) {}
+
+    void setStatus(const std::string& text) override { m_window.lblStatus->setText(fromStd(text)); }
+    bool processEvents() override {
+        QCoreApplication::processEvents();
+        return !m_window.m_cancelRequested;
+    }
+    void showMessage(const std::string& text, flintor::MessageKind kind) override {
+        m_window.showMessage(fromStd(text), kind == flintor::MessageKind::Warning ? QMessageBox::Warning
+                                                                                  : QMessageBox::Information);
+    }
+    void setResultsText(const std::string& text) override { m_window.txtResults->setPlainText(forDisplay(text)); }
+    void setPartitionMap(const std::string& partitions, const std::string& toolTip) override {
+        m_window.OrvoPartitions->setPartitions(fromStd(partitions));
+        m_window.OrvoPartitions->setToolTip(fromStd(toolTip));
+    }
+    void focusFileList() override { m_window.File1->setFocus(); }
+    void focusPsp() override { m_window.chkPSP->setFocus(); }
+
+private:
+    frmMain& m_window;
+};
+
+frmMain::frmMain(QWidget* parent, const QString& settingsFile) : QWidget(parent), SettingsFile(settingsFile) {
+    Q_INIT_RESOURCE(resources);
+    m_twipsPerPixel = TwipsPerPixelX(this);
+    // The designed places suit a small sans-serif face with the box close to its caption; the
+    // platform's default face would not fit "Size in Hex" or the note into their places.
+    setFont(pointFont("Arial", 7.5));
+    createControls();
+    createMenus();
+    Form_Load();
+    setTabOrder();
+
+    const auto px = [this](int twips) { return static_cast<int>(std::lrint(double(twips) / m_twipsPerPixel)); };
+    resize(px(kClientWidth), px(kClientHeight));
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        move(available.center() - rect().center());
+    }
+    Dir1->setFocus();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::createControls() {
+    for (int i = 0; i < 3; ++i) {
+        lblOrvo[i] = new OrvoLabel(i == 0 ? static_cast<QWidget*>(this) : nullptr);
+        lblOrvo[i]->setObjectName(QStringLiteral("lblOrvo%1").arg(i));
+    }
+    Drive1 = new DriveList(this);
+    Dir1 = new DirList(this);
+    File1 = new FileList(this);
+    m_browser = new FileBrowser(Drive1, Dir1, File1, this);
+
+    fraFooter = new QFrame(this);
+    fraFooter->setFrameShape(QFrame::NoFrame);
+    lblOrvo[1]->setParent(fraFooter);
+    lblOrvo[2]->setParent(fraFooter);
+
+    static const char* const memCaptions[5] = {"2MB", "4MB", "Size in MB", "Size in Hex", "Don't know"};
+    auto* memGroup = new QButtonGroup(this);
+    for (int i = 0; i < 5; ++i) {
+        optMem[i] = new QRadioButton(memCaptions[i], fraFooter);
+        memGroup->addButton(optMem[i], i);
+    }
+    connect(memGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            optMem_Click(id);
+    });
+    txtMB = new QLineEdit(QStringLiteral("4"), fraFooter);
+    txtHex = new QLineEdit(QStringLiteral("400000"), fraFooter);
+
+    chkPSP = new QCheckBox(QStringLiteral("PSP"), fraFooter);
+    chkAdam2 = new QCheckBox(QStringLiteral("Adam2"), fraFooter);
+    // A change of value, by the user or by the other box's handler, runs the handler again.
+    connect(chkPSP, &QCheckBox::toggled, this, &frmMain::chkPSP_Click);
+    connect(chkAdam2, &QCheckBox::toggled, this, &frmMain::chkAdam2_Click);
+    lblMTD5 = new QLabel(QStringLiteral("Optional MTD 5:"), fraFooter);
+    lblMTD5->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    cboMTD5 = new QComboBox(fraFooter);
+    cboMTD5->setEditable(false);
+
+    lnSep = new LineControl(fraFooter);
+    lnSep->setColour(toQColor(0x808080));
+
+    OrvoPartitions = new ::OrvoPartitions(fraFooter);
+    OrvoPartitions->setToolTip(QStringLiteral("MTD Partitions"));
+
+    lblResults = new QLabel(QStringLiteral("Results:"), fraFooter);
+    lblResults->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblStatus = new QLabel(QStringLiteral("Status"), fraFooter);
+    lblStatus->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    txtResults = new QPlainTextEdit(fraFooter);
+    txtResults->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtResults->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtResults->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The values are for copying, not for editing: a stray key press must not change an address.
+    txtResults->setReadOnly(true);
+    txtResults->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+
+    fraOutputs = new QFrame(fraFooter);
+    fraOutputs->setFrameShape(QFrame::NoFrame);
+    cmdRead = new OrvoSimpleButton(fraOutputs);
+    connect(cmdRead, &OrvoSimpleButton::Click, this, &frmMain::cmdRead_Click);
+
+    static const char* const outCaptions[4] = {"Standard output", "PC Tool output", "FTP", "Telnet script"};
+    auto* outGroup = new QButtonGroup(this);
+    for (int i = 0; i < 4; ++i) {
+        optOut[i] = new QRadioButton(outCaptions[i], fraOutputs);
+        outGroup->addButton(optOut[i], i);
+    }
+    optOut[0]->setChecked(true);
+    optOut[3]->setToolTip(QStringLiteral("For use with the Telnet scripter"));
+    connect(outGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            optOut_Click(id);
+    });
+    chkIncFilename = new QCheckBox(QStringLiteral("Include filename"), fraOutputs);
+    chkIncFilename->setChecked(true);
+    chkIncFilename->setToolTip(QStringLiteral("Include the filename in the results"));
+    lblInfo = new QLabel(QStringLiteral("You may use the mtd values to the left to repair your router's partitions "
+                                        "if they have become corrupted."),
+                         fraOutputs);
+    lblInfo->setWordWrap(true);
+    lblInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    imgLogo = new QLabel(fraOutputs);
+    imgLogo->setPixmap(QPixmap(QStringLiteral(":/flintor/logo.png")));
+    imgLogo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    imgLogo->setCursor(QCursor(QPixmap(QStringLiteral(":/flintor/link-cursor.png")), 6, 0));
+    imgLogo->setToolTip(QStringLiteral("Visit the Flintor community web site"));
+    imgLogo->installEventFilter(this);
+
+    // The design values of the self-drawn controls, as the window's saved layout holds them.
+    for (int i = 0; i < 3; ++i) {
+        PropertyBag bag;
+        bag.write("Caption", QString::fromUtf8(kStepCaptions[i]), QString());
+        bag.write("NormalColour", 0x00C0E0FF, 0);
+        bag.write("LabelFont", pointFont("Arial", 8.25, true), QFont());
+        bag.write("TriColour", true, false);
+        bag.write("DrawOuter", true, false);
+        lblOrvo[i]->ReadProperties(bag);
+    }
+    PropertyBag mapBag;
+    mapBag.write("Colours", QStringLiteral("6E6E6E"), QString());
+    mapBag.write("Partitions", QStringLiteral("mtd partitions:0,1"), QString());
+    mapBag.write("LabelFont", pointFont("Arial Narrow", 8.25), QFont());
+    mapBag.write("FillParts", true, false);
+    OrvoPartitions->ReadProperties(mapBag);
+    PropertyBag buttonBag;
+    buttonBag.write("Caption", QStringLiteral("&Calculate MTD values"), QString());
+    buttonBag.write("FocusColour", 0x00FFFFC0, 0);
+    cmdRead->ReadProperties(buttonBag);
+
+    auto* choiceStyle = new CompactChoiceStyle;
+    choiceStyle->setParent(this);
+    for (QWidget* choice : findChildren<QAbstractButton*>())
+        if (qobject_cast<QRadioButton*>(choice) || qobject_cast<QCheckBox*>(choice))
+            choice->setStyle(choiceStyle);
+
+    connect(Dir1, &DirList::mouseUp, this, &frmMain::Dir1_MouseUp);
+    connect(File1, &FileList::mouseUp, this, &frmMain::File1_MouseUp);
+}
+
+void frmMain::createMenus() {
+    mnDir = new QMenu(QStringLiteral("Dir Menu"), this);
+    mnCopyPath = mnDir->addAction(QStringLiteral("Copy path to clipboard"), this, &frmMain::mnCopyPath_Click);
+    mnClipPath = mnDir->addAction(QStringLiteral("Use clipboard"), this, &frmMain::mnClipPath_Click);
+
+    mnFile = new QMenu(QStringLiteral("File Menu"), this);
+    mnListImg = mnFile->addAction(QStringLiteral("Display IMG and BIN files"), this, &frmMain::mnListImg_Click);
+    mnListAll = mnFile->addAction(QStringLiteral("Display all file types"), this, &frmMain::mnListAll_Click);
+    mnEditPattern = mnFile->addAction(QStringLiteral("Edit file type filter"), this, &frmMain::mnEditPattern_Click);
+    mnCopyFile = mnFile->addAction(QStringLiteral("Copy filename to clipboard"), this, &frmMain::mnCopyFile_Click);
+    mnListImg->setCheckable(true);
+    mnListAll->setCheckable(true);
+    mnListImg->setChecked(true);
+}
+
+void frmMain::setTabOrder() {
+    QWidget* const order[] = {Dir1,     File1,    Drive1,    optMem[4], optMem[3], txtMB,     chkPSP,
+                              optMem[2], optMem[1], optMem[0], chkAdam2, txtHex,   txtResults, optOut[0],
+                              optOut[1], optOut[2], optOut[3], cmdRead,  chkIncFilename, cboMTD5};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+}
+
+void frmMain::Form_Load() {
+    setWindowTitle(CaptionFor(FLINTOR_VERSION_MAJOR, FLINTOR_VERSION_MINOR, FLINTOR_VERSION_REVISION));
+
+    // The process's current folder is where the browser starts unless the settings say otherwise.
+    m_browser->ShowFolder(QDir::currentPath());
+    AppFolder = settings::appFolder();
+    if (SettingsFile.isEmpty())
+        SettingsFile = settings::settingsFilePath(AppFolder);
+    if (settings::isOrdinaryFile(SettingsFile))
+        ShowFolder(ReadSetting(kSettingsSection, kSettingsKey, SettingsFile));
+
+    OrvoPartitions->setColours(QString::fromLatin1(kMapColours));
+
+    for (const flintor::Mtd5Item& item : flintor::Mtd5Items())
+        cboMTD5->addItem(fromStd(item.text), item.itemData);
+    cboMTD5->setCurrentIndex(-1);
+    lblMTD5->hide();
+    cboMTD5->hide();
+}
+
+void frmMain::Form_Resize() {
+    ::Form_Resize(m_layout, width() * m_twipsPerPixel, height() * m_twipsPerPixel);
+    placeControls();
+}
+
+void frmMain::placeControls() {
+    const double t = m_twipsPerPixel;
+    const auto px = [t](int twips) { return static_cast<int>(std::lrint(twips / t)); };
+    const auto place = [&px](QWidget* widget, const TwipRect& r) {
+        widget->setGeometry(px(r.left), px(r.top), px(r.width), px(r.height));
+    };
+    for (int i = 0; i < 3; ++i)
+        place(lblOrvo[i], m_layout.lblOrvo[i]);
+    place(Drive1, m_layout.Drive1);
+    place(Dir1, m_layout.Dir1);
+    place(File1, m_layout.File1);
+    place(fraFooter, m_layout.fraFooter);
+    for (int i = 0; i < 5; ++i)
+        place(optMem[i], kOptMem[i]);
+    place(txtMB, kTxtMB);
+    place(txtHex, kTxtHex);
+    place(chkPSP, kChkPSP);
+    place(chkAdam2, kChkAdam2);
+    place(lblMTD5, kLblMTD5);
+    place(cboMTD5, kCboMTD5);
+    lnSep->place(m_layout.lnSepX1, m_layout.lnSepY1, m_layout.lnSepX2, m_layout.lnSepY2, m_twipsPerPixel);
+    place(OrvoPartitions, m_layout.OrvoPartitions);
+    place(lblResults, m_layout.lblResults);
+    place(lblStatus, m_layout.lblStatus);
+    place(txtResults, m_layout.txtResults);
+    place(fraOutputs, m_layout.fraOutputs);
+    place(cmdRead, kCmdRead);
+    for (int i = 0; i < 4; ++i)
+        place(optOut[i], kOptOut[i]);
+    place(chkIncFilename, kChkIncFilename);
+    place(lblInfo, kLblInfo);
+    place(imgLogo, kImgLogo);
+}
+
+void frmMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmMain::Form_QueryUnload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    // A settings file that cannot be written is not reported; the next start finds the old value.
+    WriteSetting(kSettingsSection, kSettingsKey, Dir1->path(), SettingsFile);
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    // A search that is still running stops at its next chunk; closing is never refused.
+    m_cancelRequested = true;
+    Form_QueryUnload();
+    event->accept();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == imgLogo && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && imgLogo->rect().contains(mouse->position().toPoint()))
+            imgLogo_Click();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::showMessage(const QString& text, QMessageBox::Icon icon) {
+    if (m_messageHandler) {
+        m_messageHandler(text, icon);
+        return;
+    }
+    QMessageBox box(icon, QString::fromLatin1(kTitle), text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+flintor::WorkflowInputs frmMain::inputs() const {
+    flintor::WorkflowInputs in;
+    in.folder = localBytes(File1->path());
+    in.fileName = localBytes(File1->fileName());
+    if (const int mem = checkedIndex(optMem.data(), 5); mem >= 0)
+        in.memoryOption = mem;
+    in.sizeInMb = txtMB->text().toStdString();
+    in.sizeInHex = txtHex->text().toStdString();
+    in.psp = chkPSP->isChecked();
+    in.adam2 = chkAdam2->isChecked();
+    in.mtd5Visible = !cboMTD5->isHidden();
+    in.mtd5Text = cboMTD5->currentText().toStdString();
+    if (cboMTD5->currentIndex() >= 0)
+        in.mtd5ItemData = cboMTD5->currentData().toInt();
+    if (const int out = checkedIndex(optOut.data(), 4); out >= 0)
+        in.outputForm = out;
+    in.includeFileName = chkIncFilename->isChecked();
+    return in;
+}
+
+void frmMain::cmdRead_Click() {
+    // Events are processed during a calculation, so the button can be pressed again while the
+    // search runs; that press is ignored rather than starting a second run over the first.
+    if (m_workflow.running())
+        return;
+    m_cancelRequested = false;
+    CalculationHost host(*this);
+    m_workflow.calculate(inputs(), host);
+}
+
+QString frmMain::FormatOutput(const QString& resultText) const {
+    const flintor::WorkflowInputs in = inputs();
+    // Result texts break their lines with CR LF, whichever breaks the caller's text has.
+    QString text = resultText;
+    text.replace("\r\n", "\n").replace('\n', "\r\n");
+    return fromStd(flintor::FormatOutput(text.toStdString(), in.outputForm, in.includeFileName, in.fileName));
+}
+
+void frmMain::chkAdam2_Click() {
+    if (chkAdam2->isChecked())
+        chkPSP->setChecked(false);
+    else
+        chkPSP->setChecked(true);
+}
+
+void frmMain::chkPSP_Click() {
+    if (chkPSP->isChecked()) {
+        chkAdam2->setChecked(false);
+        lblMTD5->show();
+        cboMTD5->show();
+    } else {
+        chkAdam2->setChecked(true);
+        lblMTD5->hide();
+        cboMTD5->hide();
+    }
+}
+
+void frmMain::optMem_Click(int index) {
+    txtMB->setEnabled(index == 2);
+    txtHex->setEnabled(index == 3);
+}
+
+void frmMain::optOut_Click(int) {
+    if (const std::optional<std::string> text = m_workflow.reformat(inputs()))
+        txtResults->setPlainText(forDisplay(*text));
+}
+
+void frmMain::imgLogo_Click() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kCommunityUrl))); }
+
+void frmMain::ShowFolder(const QString& path) { m_browser->ShowFolder(path); }
+
+void frmMain::GotADrop(const QString& path) {
+    try {
+        const std::string bytes = localBytes(path);
+        const QString name = decodeLocalName(QByteArray::fromStdString(flintor::FileNameOf(bytes)));
+        const QString folder = decodeLocalName(QByteArray::fromStdString(flintor::FolderOf(bytes)));
+        ShowFolder(folder);
+        if (name.isEmpty())
+            return;
+        for (int i = 0; i < File1->ListCount(); ++i)
+            File1->setSelected(i, File1->List(i).compare(name, Qt::CaseInsensitive) == 0);
+    } catch (const std::exception& error) {
+        showMessage(QStringLiteral("Drag N Drop Error 1 - ") + QString::fromUtf8(error.what()), QMessageBox::Warning);
+    }
+}
+
+void frmMain::Dir1_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers, QPoint position) {
+    if (button == Qt::RightButton)
+        mnDir->popup(Dir1->mapToGlobal(position));
+}
+
+void frmMain::File1_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers, QPoint position) {
+    if (button == Qt::RightButton)
+        mnFile->popup(File1->mapToGlobal(position));
+}
+
+void frmMain::mnCopyPath_Click() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(Dir1->path());
+    showMessage(QStringLiteral("The selected path has been copied to the clipboard."), QMessageBox::Information);
+}
+
+void frmMain::mnClipPath_Click() { ShowFolder(QGuiApplication::clipboard()->text()); }
+
+void frmMain::mnCopyFile_Click() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(File1->fileName());
+    showMessage(QStringLiteral("The selected filename has been copied to the clipboard."), QMessageBox::Information);
+}
+
+void frmMain::mnListImg_Click() {
+    mnListAll->setChecked(false);
+    mnListImg->setChecked(true);
+    File1->setPattern(QString::fromLatin1(FileList::kImagePattern));
+}
+
+void frmMain::mnListAll_Click() {
+    mnListAll->setChecked(true);
+    mnListImg->setChecked(false);
+    File1->setPattern(QStringLiteral("*.*"));
+}
+
+void frmMain::mnEditPattern_Click() {
+    const QString prompt = QStringLiteral("File type filter:");
+    const QString title = QStringLiteral("Edit the file type filter");
+    std::optional<QString> answer;
+    if (m_inputHandler) {
+        answer = m_inputHandler(prompt, title, File1->pattern());
+    } else {
+        bool ok = false;
+        const QString text = QInputDialog::getText(this, title, prompt, QLineEdit::Normal, File1->pattern(), &ok);
+        if (ok)
+            answer = text;
+    }
+    if (!answer || answer->isEmpty())
+        return;
+    mnListAll->setChecked(false);
+    mnListImg->setChecked(false);
+    const QString lowered = answer->toLower();
+    if (lowered == QStringLiteral("*.*"))
+        mnListAll->setChecked(true);
+    if (lowered == QString::fromLatin1(FileList::kImagePattern))
+        mnListImg->setChecked(true);
+    File1->setPattern(*answer);
+}

@@ -1,0 +1,42 @@
+// flintor: the window. An optional argument names a firmware file (or folder) to open, as if it had
+// been dropped onto the window.
+#include "frmMain.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <locale>
+
+namespace {
+
+bool haveDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (!haveDisplay()) {
+        std::fprintf(stderr, "flintor: there is no display to open the window on (DISPLAY is not set).\n"
+                             "flintor: flintor-calc computes the same values on the command line.\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Flintor"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.1"));
+    QApplication::setDesktopFileName(QStringLiteral("flintor"));
+    // Size texts such as "64.00 KB" use the user's decimal separator; nothing else is localised.
+    try {
+        std::locale::global(std::locale(std::locale::classic(), std::locale(""), std::locale::numeric));
+    } catch (const std::exception&) {
+    }
+
+    frmMain window;
+    window.show();
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1)
+        window.GotADrop(arguments.at(1));
+    return app.exec();
+}
