@@ -44,12 +44,7 @@ void OrvoLabel::changed(const char* name) {
     emit propertyChanged(QString::fromLatin1(name));
 }
 
-void OrvoLabel::setCaption(const QString& caption) {
-    m_caption = caption;
-    m_dirty = true;
-    Redraw();
-    changed("Caption");
-}
+void OrvoLabel::setCaption(const QString& caption) { storeAndRedraw(m_caption, caption, "Caption"); }
 
 void OrvoLabel::setNormalColour(ColourValue colour) {
     m_normalColour = ResolveColour(colour);
@@ -84,10 +79,7 @@ void OrvoLabel::setBorderColour(ColourValue colour) {
 }
 
 void OrvoLabel::setOuterColour(ColourValue colour) {
-    m_outerColour = ResolveColour(colour);
-    m_dirty = true;
-    Redraw();
-    changed("OuterColour");
+    storeAndRedraw(m_outerColour, ResolveColour(colour), "OuterColour");
 }
 
 void OrvoLabel::setResolution(std::int16_t resolution) {
@@ -98,40 +90,15 @@ void OrvoLabel::setResolution(std::int16_t resolution) {
     changed("Resolution");
 }
 
-void OrvoLabel::setGradientDirection(int direction) {
-    m_gradientDirection = direction;
-    m_dirty = true;
-    Redraw();
-    changed("GradientDirection");
-}
+void OrvoLabel::setGradientDirection(int direction) { storeAndRedraw(m_gradientDirection, direction, "GradientDirection"); }
 
-void OrvoLabel::setDrawBorder(bool draw) {
-    m_drawBorder = draw;
-    m_dirty = true;
-    Redraw();
-    changed("DrawBorder");
-}
+void OrvoLabel::setDrawBorder(bool draw) { storeAndRedraw(m_drawBorder, draw, "DrawBorder"); }
 
-void OrvoLabel::setAlignment(int alignment) {
-    m_alignment = alignment;
-    m_dirty = true;
-    Redraw();
-    changed("Alignment");
-}
+void OrvoLabel::setAlignment(int alignment) { storeAndRedraw(m_alignment, alignment, "Alignment"); }
 
-void OrvoLabel::setTriColour(bool triColour) {
-    m_triColour = triColour;
-    m_dirty = true;
-    Redraw();
-    changed("TriColour");
-}
+void OrvoLabel::setTriColour(bool triColour) { storeAndRedraw(m_triColour, triColour, "TriColour"); }
 
-void OrvoLabel::setDrawOuter(bool draw) {
-    m_drawOuter = draw;
-    m_dirty = true;
-    Redraw();
-    changed("DrawOuter");
-}
+void OrvoLabel::setDrawOuter(bool draw) { storeAndRedraw(m_drawOuter, draw, "DrawOuter"); }
 
 void OrvoLabel::setLabelFont(const QFont& font) {
     m_labelFont = font;

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <utility>
 
 class PropertyBag;
 
@@ -104,6 +105,13 @@ private:
     void SizeSurface();
     void Redraw();
     void changed(const char* name);
+    /// The common setter: store, mark the picture dirty, redraw, report the change.
+    template <typename T, typename V> void storeAndRedraw(T& field, V&& value, const char* name) {
+        field = std::forward<V>(value);
+        m_dirty = true;
+        Redraw();
+        changed(name);
+    }
 
     QString m_caption;
     ColourValue m_normalColour;
