@@ -431,7 +431,16 @@ void frmMain::cmdRead_Click() {
         return;
     m_cancelRequested = false;
     CalculationHost host(*this);
-    m_workflow.calculate(inputs(), host);
+    const flintor::WorkflowInputs pressed = inputs();
+    if (m_workflow.calculate(pressed, host) != flintor::WorkflowOutcome::Completed)
+        return;
+    // The output options stay live while the search runs: the results show in the form chosen by
+    // now, under the name of the file that was calculated.
+    flintor::WorkflowInputs now = inputs();
+    now.fileName = pressed.fileName;
+    if (now.outputForm != pressed.outputForm || now.includeFileName != pressed.includeFileName)
+        if (const std::optional<std::string> text = m_workflow.reformat(now))
+            txtResults->setPlainText(forDisplay(*text));
 }
 
 QString frmMain::FormatOutput(const QString& resultText) const {

@@ -1,0 +1,1076 @@
+// The real main window, offscreen: start-up state, layout, the Calculate command driven through the
+// controls, output options, boot-loader boxes, the browser's menus and clipboard items, and a
+// calculation that is interrupted by a second press or by closing the window.
+#include "frmMain.h"
+
+#include "DirList.h"
+#include "DriveList.h"
+#include "FileList.h"
+#include "LineControl.h"
+#include "OrvoLabel.h"
+#include "OrvoPartitions.h"
+#include "OrvoSimpleButton.h"
+#include "QtPrinters.h"
+#include "Settings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <random>
+#include <vector>
+
+// Receives the URLs the window asks the desktop to open, so that no browser starts.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+namespace {
+
+constexpr const char* kCombinedHeader = "\x34\x44\x54\x4D\x01\x02\x03\x04\x40\x30\x20\x10\x00\x00\x00\x00";
+
+struct Message {
+    QString text;
+    QMessageBox::Icon icon;
+    bool operator==(const Message& other) const { return text == other.text && icon == other.icon; }
+};
+
+void PrintTo(const Message& message, std::ostream* out) {
+    *out << (message.icon == QMessageBox::Warning ? "warning " : "information ") << '"' << message.text.toStdString()
+         << '"';
+}
+
+Message warning(const QString& text) { return {text, QMessageBox::Warning}; }
+Message information(const QString& text) { return {text, QMessageBox::Information}; }
+
+int px(int twips) { return static_cast<int>(std::lrint(twips / 15.0)); }
+
+// The PSP result for a 4 MiB flash and a file system at 0x80000.
+const QStringList kPspLines = {"mtd0: 0x900A0000, 0x90400000", "mtd1: 0x90020090, 0x900A0000",
+                               "mtd2: 0x90000000, 0x90010000", "mtd3: 0x90010000, 0x90020000",
+                               "mtd4: 0x90020000, 0x90400000"};
+const char* const kPspPartitions = "mtd0:2416574464,2420113408;mtd1:2416050320,2416574464;"
+                                   "mtd2:2415919104,2415984640;mtd3:2415984640,2416050176;"
+                                   "mtd4:2416050176,2420113408";
+
+// The Adam2 result for a 4 MiB flash and a file system at 0x71000, with the window's note.
+const QStringList kAdam2Lines = {"Single images:",
+                                 "mtd0: 0x90081000, 0x903F0000",
+                                 "mtd1: 0x90010090, 0x90081000",
+                                 "mtd2: 0x90000000, 0x90010000",
+                                 "mtd3: 0x903F0000, 0x90400000",
+                                 "mtd4: 0x90010000, 0x903F0000",
+                                 "Separate images (filesystem offset):",
+                                 "mtd0: 0x90090000, 0x903F0000",
+                                 "mtd1: 0x90010000, 0x90090000",
+                                 "mtd2: 0x90000000, 0x90010000",
+                                 "mtd3: 0x903F0000, 0x90400000",
+                                 "mtd4: 0x90010000, 0x903F0000",
+                                 "Separate images (max kernel size):",
+                                 "mtd0: 0x900D0000, 0x903F0000",
+                                 "mtd1: 0x90010000, 0x900D0000",
+                                 "mtd2: 0x90000000, 0x90010000",
+                                 "mtd3: 0x903F0000, 0x90400000",
+                                 "mtd4: 0x90010000, 0x903F0000",
+                                 QString(67, '-'),
+                                 "NOTE: Values for mtd0 and mtd1 for separate images may be incorrect"};
+
+QString decimal(quint32 address) { return QString::number(address); }
+
+// One real window per test, shown offscreen, with its settings in a private folder and its message
+// boxes and input box answered by the test.
+class Window : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_tmp.isValid());
+        m_settings = m_tmp.filePath("settings.ini");
+        m_images = m_tmp.filePath("images");
+        ASSERT_TRUE(QDir().mkpath(m_images));
+        m_window = std::make_unique<frmMain>(nullptr, m_settings);
+        m_window->setMessageHandler(
+            [this](const QString& text, QMessageBox::Icon icon) { m_messages.push_back({text, icon}); });
+        m_window->setInputHandler([this](const QString& prompt, const QString& title, const QString& answer) {
+            m_inputPrompts.append(prompt + "|" + title + "|" + answer);
+            return m_inputAnswer;
+        });
+        m_window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+
+    void TearDown() override {
+        for (QMenu* menu : {m_window->mnDir, m_window->mnFile})
+            menu->hide();
+        m_window.reset();
+    }
+
+    frmMain& w() { return *m_window; }
+
+    // A file of `length` bytes in the images folder: the combined-image header unless `header` is
+    // given, zeros, and "hsqs" at `magicAt` when given.
+    QString image(const QString& name, qint64 length, std::optional<qint64> magicAt,
+                  const QByteArray& header = QByteArray(kCombinedHeader, 16)) {
+        const QString path = m_images + "/" + name;
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(header.left(static_cast<int>(length)));
+        EXPECT_TRUE(file.resize(length));
+        if (magicAt) {
+            EXPECT_TRUE(file.seek(*magicAt));
+            file.write("hsqs");
+        }
+        file.close();
+        return path;
+    }
+
+    // Opens the images folder in the browser and selects `name` in the file list, as a user would.
+    void select(const QString& name) {
+        w().ShowFolder(m_images);
+        ASSERT_EQ(w().File1->path(), m_images);
+        w().File1->refresh();
+        for (int i = 0; i < w().File1->ListCount(); ++i)
+            if (w().File1->List(i) == name) {
+                w().File1->setSelected(i, true);
+                ASSERT_EQ(w().File1->fileName(), name);
+                return;
+            }
+        FAIL() << "not listed: " << name.toStdString();
+    }
+
+    // Clicks an option button or check box on its box, as the mouse would.
+    static void click(QAbstractButton* button) {
+        ASSERT_TRUE(button->isVisible());
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    }
+
+    void type(QLineEdit* edit, const QString& text) {
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+        ASSERT_EQ(edit->text(), text);
+    }
+
+    void calculate() { QTest::mouseClick(w().cmdRead, Qt::LeftButton); }
+
+    QString results() const { return m_window->txtResults->toPlainText(); }
+    QString status() const { return m_window->lblStatus->text(); }
+
+    // A complete PSP calculation of a 1 MiB image with its file system at 0x80000 on a 4 MiB flash.
+    void calculatePsp(const QString& name = "psp.bin") {
+        image(name, 0x100000, 0x80000);
+        select(name);
+        click(w().optMem[1]);
+        if (!w().chkPSP->isChecked())
+            click(w().chkPSP);
+        calculate();
+        ASSERT_EQ(status(), "Calculation complete.");
+    }
+
+    QTemporaryDir m_tmp;
+    QString m_settings;
+    QString m_images;
+    std::unique_ptr<frmMain> m_window;
+    std::vector<Message> m_messages;
+    QStringList m_inputPrompts;
+    std::optional<QString> m_inputAnswer;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Start-up
+
+TEST_F(Window, CaptionEndsInTheProgramVersion) {
+    EXPECT_TRUE(w().windowTitle().endsWith(" v1.0.1")) << w().windowTitle().toStdString();
+    EXPECT_TRUE(w().windowTitle().contains("Flintor"));
+    EXPECT_TRUE(w().windowTitle().contains("Class II routers"));
+    EXPECT_TRUE(CaptionFor(2, 10, 3).endsWith(" v2.10.3"));
+    EXPECT_EQ(CaptionFor(2, 10, 3).chopped(7), w().windowTitle().chopped(6));
+}
+
+TEST_F(Window, Mtd5ListHoldsNineItemsWithNothingSelectedAndIsHidden) {
+    QComboBox* list = w().cboMTD5;
+    ASSERT_EQ(list->count(), 9);
+    const QStringList texts = {"None",      "64.00 KB",  "128.00 KB", "192.00 KB", "256.00 KB",
+                               "320.00 KB", "384.00 KB", "448.00 KB", "Maximum"};
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(list->itemText(i), texts[i]);
+        EXPECT_EQ(list->itemData(i).toInt(), i == 8 ? 0 : i) << i;
+    }
+    EXPECT_EQ(list->currentIndex(), -1);
+    EXPECT_FALSE(list->isEditable());
+    EXPECT_TRUE(list->isHidden());
+    EXPECT_TRUE(w().lblMTD5->isHidden());
+}
+
+TEST_F(Window, ChoicesStartAsDesigned) {
+    EXPECT_TRUE(w().optOut[0]->isChecked());
+    for (int i = 1; i < 4; ++i)
+        EXPECT_FALSE(w().optOut[i]->isChecked()) << i;
+    EXPECT_TRUE(w().chkIncFilename->isChecked());
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(w().optMem[i]->isChecked()) << i;
+    EXPECT_FALSE(w().chkPSP->isChecked());
+    EXPECT_FALSE(w().chkAdam2->isChecked());
+    EXPECT_EQ(w().txtMB->text(), "4");
+    EXPECT_EQ(w().txtHex->text(), "400000");
+    EXPECT_EQ(status(), "Status");
+    EXPECT_EQ(results(), "");
+    EXPECT_EQ(w().OrvoPartitions->colours(), "FF,FF4040,1A93E0,C000,C0C000,22BAB8,800080,52F0BE");
+    EXPECT_EQ(w().OrvoPartitions->partitions(), "mtd partitions:0,1");
+    EXPECT_EQ(w().OrvoPartitions->toolTip(), "MTD Partitions");
+    EXPECT_EQ(w().File1->pattern(), "*.img;*.bin");
+    EXPECT_TRUE(w().mnListImg->isChecked());
+    EXPECT_FALSE(w().mnListAll->isChecked());
+    EXPECT_EQ(w().fraFooter->frameShape(), QFrame::NoFrame);
+    EXPECT_EQ(w().fraOutputs->frameShape(), QFrame::NoFrame);
+    // The state the workflow keeps starts empty.
+    EXPECT_EQ(w().state().FilesystemOffset, 0);
+    EXPECT_EQ(w().state().ImageLength, 0);
+    EXPECT_EQ(w().state().FlashSize, 0);
+    EXPECT_TRUE(w().state().ResultText.empty());
+    EXPECT_FALSE(w().calculating());
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(Window, FolderListHasTheFocusOnceShown) {
+    EXPECT_EQ(w().focusWidget(), w().Dir1);
+    w().activateWindow();
+    if (QTest::qWaitForWindowActive(m_window.get())) {
+        EXPECT_EQ(QApplication::focusWidget(), w().Dir1);
+    }
+}
+
+TEST_F(Window, WithoutASettingsFileTheBrowserStartsInTheCurrentFolder) {
+    EXPECT_EQ(w().Dir1->path(), QDir::currentPath());
+    EXPECT_EQ(w().File1->path(), w().Dir1->path());
+    EXPECT_EQ(w().settingsFile(), m_settings);
+    EXPECT_FALSE(QFile::exists(m_settings));
+}
+
+TEST_F(Window, ClosingWritesTheOpenFolderAndTheNextWindowOpensIt) {
+    w().ShowFolder(m_images);
+    w().close();
+    ASSERT_TRUE(QFile::exists(m_settings));
+    EXPECT_EQ(ReadSetting("Paths", "Last path", m_settings), m_images);
+    frmMain next(nullptr, m_settings);
+    EXPECT_EQ(next.Dir1->path(), m_images);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Layout
+
+TEST_F(Window, DesignedSizePlacesTheControlsAtTheirTwipsInPixels) {
+    EXPECT_EQ(w().twipsPerPixel(), 15);
+    EXPECT_EQ(w().size(), QSize(552, 596)); // 8280 x 8940 twips
+    EXPECT_EQ(w().fraFooter->geometry(), QRect(px(120), px(3285), px(8040), px(5535)));
+    EXPECT_EQ(w().Dir1->geometry(), QRect(px(120), px(720), px(8040), px(1282)));
+    EXPECT_EQ(w().File1->geometry(), QRect(px(120), px(2002), px(8040), px(1283)));
+    EXPECT_EQ(w().Drive1->geometry(), QRect(px(120), px(360), px(8040), px(315)));
+    EXPECT_EQ(w().lblOrvo[0]->geometry(), QRect(px(120), px(120), px(8040), px(255)));
+    EXPECT_EQ(w().lblOrvo[1]->geometry(), QRect(0, 0, px(8040), px(255)));
+    EXPECT_EQ(w().OrvoPartitions->geometry(), QRect(0, px(1320), px(8040), px(615)));
+    EXPECT_EQ(w().fraOutputs->geometry(), QRect(px(5985), px(2040), px(2055), px(3495)));
+    EXPECT_EQ(w().txtResults->geometry(), QRect(0, px(2280), px(5865), px(3255)));
+    EXPECT_EQ(w().lblStatus->geometry(), QRect(px(975), px(2040), px(4890), px(255)));
+    EXPECT_EQ(w().lnSep->geometry().right(), px(8040) - 1);
+    // Controls that keep their designed places.
+    EXPECT_EQ(w().optMem[4]->geometry(), QRect(px(6360), px(300), px(1335), px(255)));
+    EXPECT_EQ(w().cboMTD5->geometry(), QRect(px(5160), px(840), px(1335), px(315)));
+    EXPECT_EQ(w().cmdRead->geometry(), QRect(0, 0, px(2055), px(375)));
+    EXPECT_EQ(w().imgLogo->geometry(), QRect(0, px(2880), px(2055), px(615)));
+}
+
+TEST_F(Window, ResizingFollowsTheLayoutStepsInPixels) {
+    // Each size is checked against the twips layout and, for the lists, against hand-made numbers.
+    struct Case {
+        QSize size;
+        int footerTop, dirHeight, fileTop, fileHeight; // twips
+    };
+    // 40 pixels shorter is 600 twips: the footer moves up 600, the folder list loses 300.
+    for (const Case& c : {Case{{552, 556}, 2685, 982, 1702, 983}, Case{{800, 700}, 4845, 2062, 2782, 2063},
+                          Case{{552, 596}, 3285, 1282, 2002, 1283}}) {
+        SCOPED_TRACE(testing::Message() << c.size.width() << " x " << c.size.height());
+        w().resize(c.size);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w().layout().fraFooter.top == c.footerTop; }, 2000));
+        const FormLayout& layout = w().layout();
+        EXPECT_EQ(layout.Dir1.height, c.dirHeight);
+        EXPECT_EQ(layout.File1.top, c.fileTop);
+        EXPECT_EQ(layout.File1.height, c.fileHeight);
+        FormLayout expected = FormLayout::Designed();
+        Form_Resize(expected, c.size.width() * 15, c.size.height() * 15);
+        EXPECT_EQ(layout.lblOrvo[0].width, expected.lblOrvo[0].width);
+        EXPECT_EQ(w().fraFooter->geometry(), QRect(px(120), px(c.footerTop), px(c.size.width() * 15 - 240), px(5535)));
+        EXPECT_EQ(w().Dir1->geometry().height(), px(c.dirHeight));
+        EXPECT_EQ(w().File1->geometry(), QRect(px(120), px(c.fileTop), px(c.size.width() * 15 - 240), px(c.fileHeight)));
+        EXPECT_EQ(w().fraOutputs->geometry().right() + 1, w().fraFooter->width());
+        EXPECT_EQ(w().txtResults->width(), px(expected.txtResults.width));
+    }
+}
+
+TEST_F(Window, TinyWindowKeepsWorkingAndGrowingBackRestoresTheLayout) {
+    const QRect footer = w().fraFooter->geometry();
+    const QRect dir = w().Dir1->geometry();
+    const QRect file = w().File1->geometry();
+    const QRect results = w().txtResults->geometry();
+    w().resize(8, 10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w().layout().fraFooter.top < 0; }, 2000));
+    // The steps that would give negative sizes were skipped; the footer still follows the bottom edge.
+    EXPECT_EQ(w().fraFooter->width(), footer.width());
+    EXPECT_EQ(w().Dir1->height(), dir.height());
+    EXPECT_EQ(w().fraFooter->y(), px(150 - 5535 - 120));
+    w().resize(552, 596);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w().layout().fraFooter.top == 3285; }, 2000));
+    EXPECT_EQ(w().fraFooter->geometry(), footer);
+    EXPECT_EQ(w().Dir1->geometry(), dir);
+    EXPECT_EQ(w().File1->geometry(), file);
+    EXPECT_EQ(w().txtResults->geometry(), results);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Validation, driven through the controls
+
+TEST_F(Window, EachValidationFailureWarnsMovesTheFocusAndKeepsTheResults) {
+    calculatePsp();
+    const QString previous = results();
+    const std::string previousText = w().state().ResultText;
+    const QString previousMap = w().OrvoPartitions->partitions();
+    ASSERT_FALSE(previous.isEmpty());
+    m_messages.clear();
+
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        QString message;
+        QWidget* focus; // nullptr: the focus stays where it was
+    };
+    const std::vector<Case> cases = {
+        {"no file selected",
+         [&] {
+             select("psp.bin");
+             w().File1->setSelected(w().File1->currentRow(), false);
+             ASSERT_EQ(w().File1->fileName(), "");
+         },
+         "Please select a suitable firmware image file.", w().File1},
+        {"kernel image",
+         [&] {
+             image("kernel.bin", 0x1000, 0x800, QByteArray("\x42\xFA\xED\xFE", 4));
+             select("kernel.bin");
+         },
+         "File is a kernel image file, NOT a valid COMBINED image firmware file.", w().File1},
+        {"ten bytes",
+         [&] {
+             image("short.bin", 10, std::nullopt);
+             select("short.bin");
+         },
+         "File is not a valid firmware file.", w().File1},
+        {"no SquashFS",
+         [&] {
+             image("plain.bin", 0x20000, std::nullopt);
+             select("plain.bin");
+         },
+         "File is not a valid SquashFS file.", w().File1},
+        {"too large for 2MB",
+         [&] {
+             image("big.bin", 0x280000, 0x80000);
+             select("big.bin");
+             click(w().optMem[0]);
+         },
+         "Warning! The firmware file you have selected is too large to fit on your router.", w().File1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.arrange();
+        w().txtResults->setFocus();
+        w().cmdRead_Click();
+        EXPECT_EQ(m_messages, std::vector<Message>{warning(c.message)});
+        EXPECT_EQ(status(), "Validation failed.");
+        EXPECT_EQ(results(), previous);
+        EXPECT_EQ(w().state().ResultText, previousText);
+        EXPECT_EQ(w().OrvoPartitions->partitions(), previousMap);
+        EXPECT_EQ(w().focusWidget(), c.focus);
+        m_messages.clear();
+        click(w().optMem[1]);
+    }
+}
+
+TEST_F(Window, MissingMemorySizeWarnsAndLeavesTheFocus) {
+    image("psp.bin", 0x100000, 0x80000);
+    select("psp.bin");
+    click(w().chkPSP);
+    w().txtResults->setFocus();
+    w().cmdRead_Click();
+    EXPECT_EQ(m_messages, std::vector<Message>{warning("Please select a memory size.")});
+    EXPECT_EQ(status(), "Validation failed.");
+    EXPECT_EQ(results(), "");
+    EXPECT_EQ(w().focusWidget(), w().txtResults);
+    // The steps that ran have set their state.
+    EXPECT_EQ(w().state().ImageLength, 0x100000);
+    EXPECT_EQ(w().state().FilesystemOffset, 0x80000);
+}
+
+TEST_F(Window, MissingBootLoaderWarnsAndFocusesPsp) {
+    image("psp.bin", 0x100000, 0x80000);
+    select("psp.bin");
+    click(w().optMem[1]);
+    w().txtResults->setFocus();
+    w().cmdRead_Click();
+    EXPECT_EQ(m_messages, std::vector<Message>{warning("Please select a bootloader type.")});
+    EXPECT_EQ(status(), "Validation failed.");
+    EXPECT_EQ(results(), "");
+    EXPECT_EQ(w().focusWidget(), w().chkPSP);
+    EXPECT_EQ(w().state().FlashSize, 0x400000);
+}
+
+TEST_F(Window, EveryFailureShowsOneWarningAndNeverAResult) {
+    // A wrong file in each of the ways the image check knows, one after the other in the same window.
+    for (const char* name : {"empty.bin", "header-only.bin"}) {
+        SCOPED_TRACE(name);
+        image(name, QByteArray(name) == "empty.bin" ? 0 : 16, std::nullopt);
+        select(name);
+        click(w().optMem[1]);
+        if (!w().chkAdam2->isChecked())
+            click(w().chkAdam2);
+        m_messages.clear();
+        calculate();
+        ASSERT_EQ(m_messages.size(), 1u);
+        EXPECT_EQ(m_messages[0].icon, QMessageBox::Warning);
+        EXPECT_EQ(status(), "Validation failed.");
+        EXPECT_EQ(results(), "");
+        EXPECT_TRUE(w().state().ResultText.empty());
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Calculations end to end
+
+TEST_F(Window, PspCalculationFillsResultsMapAndTooltip) {
+    calculatePsp();
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_EQ(results(), "psp.bin\n" + kPspLines.join('\n'));
+    EXPECT_EQ(QString::fromStdString(w().state().ResultText), kPspLines.join("\r\n"));
+    EXPECT_EQ(w().OrvoPartitions->partitions(), kPspPartitions);
+    EXPECT_EQ(w().OrvoPartitions->toolTip(), "MTD Partitions");
+    EXPECT_EQ(w().state().FlashSize, 0x400000);
+    EXPECT_EQ(w().state().FilesystemOffset, 0x80000);
+    EXPECT_EQ(w().state().ImageLength, 0x100000);
+    EXPECT_FALSE(w().calculating());
+}
+
+TEST_F(Window, Adam2CalculationShowsTheNoteAndOnlyTheSingleImageInTheMap) {
+    image("adam2.img", 0x100000, 0x71000);
+    select("adam2.img");
+    click(w().optMem[1]);
+    click(w().chkAdam2);
+    calculate();
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_EQ(status(), "Calculation complete.");
+    EXPECT_EQ(results(), "adam2.img\n" + kAdam2Lines.join('\n'));
+    EXPECT_EQ(w().OrvoPartitions->partitions(),
+              "mtd0:" + decimal(0x90081000) + "," + decimal(0x903F0000) + ";mtd1:" + decimal(0x90010090) + "," +
+                  decimal(0x90081000) + ";mtd2:" + decimal(0x90000000) + "," + decimal(0x90010000) +
+                  ";mtd3:" + decimal(0x903F0000) + "," + decimal(0x90400000) + ";mtd4:" + decimal(0x90010000) +
+                  "," + decimal(0x903F0000));
+    EXPECT_EQ(w().OrvoPartitions->toolTip(), "MTD Partitions (Single image)");
+
+    // Back to PSP: the tooltip follows the boot loader of the latest calculation.
+    click(w().chkPSP);
+    calculate();
+    EXPECT_EQ(w().OrvoPartitions->toolTip(), "MTD Partitions");
+    EXPECT_FALSE(results().contains("NOTE"));
+}
+
+TEST_F(Window, PspWithMaximumMtd5ReportsTheSizeAndEndsWithMtd5) {
+    image("big.bin", 0x300000, 0x80000);
+    select("big.bin");
+    click(w().optMem[1]);
+    click(w().chkPSP);
+    ASSERT_TRUE(w().cboMTD5->isVisible());
+    w().cboMTD5->setCurrentIndex(w().cboMTD5->findText("Maximum"));
+    calculate();
+    EXPECT_EQ(m_messages, std::vector<Message>{information("The maximum MTD5 size determined to be 896.00 KB")});
+    EXPECT_EQ(status(), "Calculation complete.");
+    const QStringList lines = results().split('\n');
+    ASSERT_EQ(lines.size(), 7);
+    EXPECT_EQ(lines[1], "mtd0: 0x900A0000, 0x90320000");
+    EXPECT_EQ(lines[5], "mtd4: 0x90020000, 0x90320000");
+    EXPECT_EQ(lines.last(), "mtd5: 0x90320000, 0x90400000");
+    EXPECT_TRUE(w().OrvoPartitions->partitions().endsWith(";mtd5:" + decimal(0x90320000) + "," + decimal(0x90400000)));
+}
+
+TEST_F(Window, Mtd5SizeCountsOnlyWhilePspShowsTheList) {
+    image("psp.bin", 0x100000, 0x80000);
+    select("psp.bin");
+    click(w().optMem[1]);
+    click(w().chkPSP);
+    w().cboMTD5->setCurrentIndex(2); // 128.00 KB
+    calculate();
+    EXPECT_TRUE(results().endsWith("mtd5: 0x903E0000, 0x90400000")) << results().toStdString();
+
+    // Adam2 hides the list; its selection is kept but not used.
+    click(w().chkAdam2);
+    calculate();
+    EXPECT_FALSE(results().contains("mtd5"));
+    EXPECT_EQ(w().cboMTD5->currentIndex(), 2);
+
+    // Shown again, the kept selection counts again.
+    click(w().chkPSP);
+    calculate();
+    EXPECT_TRUE(results().endsWith("mtd5: 0x903E0000, 0x90400000"));
+
+    // "None" asks for no mtd5.
+    w().cboMTD5->setCurrentIndex(0);
+    calculate();
+    EXPECT_EQ(results(), "psp.bin\n" + kPspLines.join('\n'));
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(Window, UnknownFlashSizeAboveTwoMegabytesEndsWithTheNotice) {
+    const Message notice =
+        information("Please ensure your router has more than 2MB Flash ROM before using the selected file.");
+    image("big.bin", 0x280000, 0x80000);
+    select("big.bin");
+    click(w().chkPSP);
+
+    struct Case {
+        const char* name;
+        std::function<void()> choose;
+        bool notice;
+    };
+    const std::vector<Case> cases = {
+        {"Don't know", [&] { click(w().optMem[4]); }, true},
+        {"Size in MB left empty",
+         [&] {
+             click(w().optMem[2]);
+             type(w().txtMB, "");
+         },
+         true},
+        {"Size in Hex with 0x", [&] {
+             click(w().optMem[3]);
+             type(w().txtHex, "0x400000");
+         },
+         true},
+        {"Size in Hex 400000", [&] { type(w().txtHex, "400000"); }, false},
+        {"Size in MB 4", [&] {
+             click(w().optMem[2]);
+             type(w().txtMB, "4");
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_messages.clear();
+        c.choose();
+        calculate();
+        EXPECT_EQ(status(), "Calculation complete.");
+        // Calculated as a 4 MiB flash in every case.
+        EXPECT_EQ(results(), "big.bin\n" + kPspLines.join('\n'));
+        EXPECT_EQ(m_messages, c.notice ? std::vector<Message>{notice} : std::vector<Message>{});
+    }
+
+    // A small image with an unknown size is calculated for 2 MiB, without the notice.
+    image("small.bin", 0x100000, 0x80000);
+    select("small.bin");
+    click(w().optMem[4]);
+    m_messages.clear();
+    calculate();
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_TRUE(results().contains("mtd0: 0x900A0000, 0x90200000"));
+}
+
+TEST_F(Window, SizeInMbAcceptsFractions) {
+    image("psp.bin", 0x100000, 0x80000);
+    select("psp.bin");
+    click(w().chkPSP);
+    click(w().optMem[2]);
+    type(w().txtMB, "1.5");
+    calculate();
+    EXPECT_EQ(w().state().FlashSize, 1572864);
+    EXPECT_TRUE(results().contains("mtd4: 0x90020000, 0x90180000"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Output options
+
+TEST_F(Window, OutputOptionsChangeNothingBeforeTheFirstCalculation) {
+    for (int i : {1, 2, 3, 0}) {
+        click(w().optOut[i]);
+        EXPECT_TRUE(w().optOut[i]->isChecked());
+        EXPECT_EQ(results(), "");
+    }
+    EXPECT_EQ(status(), "Status");
+}
+
+TEST_F(Window, OutputOptionsReRenderTheLastResultWithoutRecalculating) {
+    calculatePsp();
+    // Without the image the options can only work from the kept result text.
+    ASSERT_TRUE(QFile::remove(m_images + "/psp.bin"));
+    const QString telnetTail = "\\\" >/proc/ticfg/env\\n\"";
+    struct Case {
+        int option;
+        QStringList lines;
+    };
+    const std::vector<Case> cases = {
+        {1,
+         {"psp.bin", "setenv mtd0 0x900A0000,0x90400000", "setenv mtd1 0x90020090,0x900A0000",
+          "setenv mtd2 0x90000000,0x90010000", "setenv mtd3 0x90010000,0x90020000",
+          "setenv mtd4 0x90020000,0x90400000"}},
+        {2,
+         {"psp.bin", "quote SETENV mtd0,0x900A0000,0x90400000", "quote SETENV mtd1,0x90020090,0x900A0000",
+          "quote SETENV mtd2,0x90000000,0x90010000", "quote SETENV mtd3,0x90010000,0x90020000",
+          "quote SETENV mtd4,0x90020000,0x90400000"}},
+        {3,
+         {"psp.bin", "SEND \"echo \\\"mtd0 0x900A0000,0x90400000" + telnetTail,
+          "SEND \"echo \\\"mtd1 0x90020090,0x900A0000" + telnetTail,
+          "SEND \"echo \\\"mtd2 0x90000000,0x90010000" + telnetTail,
+          "SEND \"echo \\\"mtd3 0x90010000,0x90020000" + telnetTail,
+          "SEND \"echo \\\"mtd4 0x90020000,0x90400000" + telnetTail}},
+        {0, QStringList{"psp.bin"} + kPspLines},
+    };
+    const QString map = w().OrvoPartitions->partitions();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.option);
+        click(w().optOut[c.option]);
+        EXPECT_EQ(results(), c.lines.join('\n'));
+    }
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_EQ(status(), "Calculation complete.");
+    EXPECT_EQ(w().OrvoPartitions->partitions(), map);
+    EXPECT_EQ(QString::fromStdString(w().state().ResultText), kPspLines.join("\r\n"));
+}
+
+TEST_F(Window, TelnetFormOfAnAdam2ResultWritesTheAdam2FileAndEndsWithTheNote) {
+    image("adam2.bin", 0x100000, 0x71000);
+    select("adam2.bin");
+    click(w().optMem[1]);
+    click(w().chkAdam2);
+    click(w().optOut[3]);
+    calculate();
+    const QStringList lines = results().split('\n');
+    ASSERT_EQ(lines.size(), 1 + kAdam2Lines.size() + 2);
+    EXPECT_EQ(lines[0], "adam2.bin");
+    EXPECT_EQ(lines[1], "Single images:");
+    EXPECT_EQ(lines[2], "SEND \"echo \\\"mtd0 0x90081000,0x903F0000\\\" >/proc/sys/dev/adam2/environment\\n\"");
+    EXPECT_EQ(lines[19], QString(67, '-'));
+    EXPECT_EQ(lines[20], "NOTE: Values for mtd0 and mtd1 for separate images may be incorrect");
+    EXPECT_EQ(lines[21], "NOTE: If the above script(s) do not work, you may need to replace");
+    EXPECT_EQ(lines[22], "\"/proc/sys/dev/adam2/environment\" with \"/proc/ticfg/env\"");
+
+    // FTP keeps the headings and notes as they are.
+    click(w().optOut[2]);
+    const QStringList ftp = results().split('\n');
+    EXPECT_EQ(ftp[1], "Single images:");
+    EXPECT_EQ(ftp[5], "quote SETENV mtd3,0x903F0000,0x90400000");
+    EXPECT_EQ(ftp.last(), "NOTE: Values for mtd0 and mtd1 for separate images may be incorrect");
+}
+
+TEST_F(Window, IncludeFilenameShowsAtTheNextRendering) {
+    calculatePsp();
+    click(w().chkIncFilename);
+    ASSERT_FALSE(w().chkIncFilename->isChecked());
+    // No handler of its own: the box keeps the name until the next rendering.
+    EXPECT_TRUE(results().startsWith("psp.bin\n"));
+    click(w().optOut[1]);
+    EXPECT_TRUE(results().startsWith("setenv mtd0"));
+    click(w().optOut[0]);
+    EXPECT_EQ(results(), kPspLines.join('\n'));
+
+    click(w().chkIncFilename);
+    calculate();
+    EXPECT_EQ(results(), "psp.bin\n" + kPspLines.join('\n'));
+
+    // With the selection cleared the rendering begins with an empty line.
+    w().File1->setSelected(w().File1->currentRow(), false);
+    ASSERT_EQ(w().File1->fileName(), "");
+    click(w().optOut[2]);
+    EXPECT_TRUE(results().startsWith("\nquote SETENV mtd0")) << results().toStdString();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Choice controls
+
+TEST_F(Window, BootLoaderBoxesFollowTheDesignedClickSequences) {
+    // From both unchecked, Adam2 first.
+    click(w().chkAdam2);
+    EXPECT_TRUE(w().chkAdam2->isChecked());
+    EXPECT_FALSE(w().chkPSP->isChecked());
+    EXPECT_TRUE(w().cboMTD5->isHidden());
+    EXPECT_TRUE(w().lblMTD5->isHidden());
+    // Adam2 again checks PSP and shows the mtd5 choice.
+    click(w().chkAdam2);
+    EXPECT_FALSE(w().chkAdam2->isChecked());
+    EXPECT_TRUE(w().chkPSP->isChecked());
+    EXPECT_TRUE(w().cboMTD5->isVisible());
+    EXPECT_TRUE(w().lblMTD5->isVisible());
+    // PSP unchecked checks Adam2 and hides it.
+    click(w().chkPSP);
+    EXPECT_TRUE(w().chkAdam2->isChecked());
+    EXPECT_FALSE(w().chkPSP->isChecked());
+    EXPECT_TRUE(w().cboMTD5->isHidden());
+}
+
+TEST_F(Window, BootLoaderBoxesKeepExactlyOneCheckedWhateverTheClicks) {
+    click(w().chkPSP);
+    EXPECT_TRUE(w().chkPSP->isChecked());
+    EXPECT_TRUE(w().cboMTD5->isVisible());
+    std::mt19937 random(5);
+    for (int i = 0; i < 40; ++i) {
+        QCheckBox* box = random() % 2 ? w().chkPSP : w().chkAdam2;
+        if (i % 7 == 3)
+            QTest::keyClick(box, Qt::Key_Space); // the keyboard toggles the same way
+        else
+            click(box);
+        SCOPED_TRACE(i);
+        ASSERT_NE(w().chkPSP->isChecked(), w().chkAdam2->isChecked());
+        ASSERT_EQ(w().cboMTD5->isVisible(), w().chkPSP->isChecked());
+        ASSERT_EQ(w().lblMTD5->isVisible(), w().chkPSP->isChecked());
+    }
+}
+
+TEST_F(Window, FlashSizeOptionsEnableTheirTextBoxes) {
+    struct Case {
+        int option;
+        bool mb, hex;
+    };
+    for (const Case& c : {Case{2, true, false}, Case{3, false, true}, Case{0, false, false}, Case{2, true, false},
+                          Case{1, false, false}, Case{3, false, true}, Case{4, false, false}}) {
+        SCOPED_TRACE(c.option);
+        click(w().optMem[c.option]);
+        EXPECT_TRUE(w().optMem[c.option]->isChecked());
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(w().optMem[i]->isChecked(), i == c.option);
+        EXPECT_EQ(w().txtMB->isEnabled(), c.mb);
+        EXPECT_EQ(w().txtHex->isEnabled(), c.hex);
+    }
+}
+
+TEST_F(Window, OutputOptionsAreOneGroupApartFromTheFlashSizes) {
+    click(w().optMem[1]);
+    click(w().optOut[2]);
+    EXPECT_TRUE(w().optMem[1]->isChecked());
+    EXPECT_TRUE(w().optOut[2]->isChecked());
+    EXPECT_FALSE(w().optOut[0]->isChecked());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Browser menus and clipboard
+
+class WindowMenus : public Window {
+protected:
+    void SetUp() override {
+        Window::SetUp();
+        for (const char* name : {"a.bin", "B.IMG", "c.txt", "README"})
+            image(name, 32, std::nullopt);
+        ASSERT_TRUE(QDir().mkpath(m_images + "/sub"));
+        w().ShowFolder(m_images);
+    }
+
+    QStringList listed() const {
+        QStringList names;
+        for (int i = 0; i < m_window->File1->ListCount(); ++i)
+            names.append(m_window->File1->List(i));
+        return names;
+    }
+
+    bool shown(QMenu* menu) const { return menu->isVisible(); }
+};
+
+TEST_F(WindowMenus, RightClickPopsUpOnlyTheMenuOfTheListClicked) {
+    QTest::mouseClick(w().Dir1->viewport(), Qt::RightButton, {}, QPoint(20, 8));
+    EXPECT_TRUE(shown(w().mnDir));
+    EXPECT_FALSE(shown(w().mnFile));
+    w().mnDir->hide();
+
+    QTest::mouseClick(w().File1->viewport(), Qt::RightButton, {}, QPoint(20, 8));
+    EXPECT_TRUE(shown(w().mnFile));
+    EXPECT_FALSE(shown(w().mnDir));
+    w().mnFile->hide();
+
+    QTest::mouseClick(w().Dir1->viewport(), Qt::LeftButton, {}, QPoint(20, 8));
+    QTest::mouseClick(w().File1->viewport(), Qt::LeftButton, {}, QPoint(20, 8));
+    EXPECT_FALSE(shown(w().mnDir));
+    EXPECT_FALSE(shown(w().mnFile));
+
+    // The menus' items, in order.
+    const auto texts = [](QMenu* menu) {
+        QStringList list;
+        for (QAction* action : menu->actions())
+            list.append(action->text());
+        return list;
+    };
+    EXPECT_EQ(texts(w().mnDir), (QStringList{"Copy path to clipboard", "Use clipboard"}));
+    EXPECT_EQ(texts(w().mnFile), (QStringList{"Display IMG and BIN files", "Display all file types",
+                                             "Edit file type filter", "Copy filename to clipboard"}));
+}
+
+TEST_F(WindowMenus, StandardFiltersSwapTheCheckMarks) {
+    EXPECT_EQ(listed(), (QStringList{"a.bin", "B.IMG"}));
+    w().mnListAll->trigger();
+    EXPECT_TRUE(w().mnListAll->isChecked());
+    EXPECT_FALSE(w().mnListImg->isChecked());
+    EXPECT_EQ(w().File1->pattern(), "*.*");
+    EXPECT_EQ(listed(), (QStringList{"a.bin", "B.IMG", "c.txt", "README"}));
+    // Chosen again while in force, the mark stays.
+    w().mnListAll->trigger();
+    EXPECT_TRUE(w().mnListAll->isChecked());
+    w().mnListImg->trigger();
+    EXPECT_TRUE(w().mnListImg->isChecked());
+    EXPECT_FALSE(w().mnListAll->isChecked());
+    EXPECT_EQ(w().File1->pattern(), "*.img;*.bin");
+    EXPECT_EQ(listed(), (QStringList{"a.bin", "B.IMG"}));
+    w().mnListImg->trigger();
+    EXPECT_TRUE(w().mnListImg->isChecked());
+}
+
+TEST_F(WindowMenus, EditedFilterSetsMarksByItsLowerCaseAndKeepsItsText) {
+    struct Case {
+        std::optional<QString> answer;
+        QString pattern;
+        bool img, all;
+        QStringList files;
+    };
+    const std::vector<Case> cases = {
+        {QString("*.IMG;*.BIN"), "*.IMG;*.BIN", true, false, {"a.bin", "B.IMG"}},
+        {QString("*.txt"), "*.txt", false, false, {"c.txt"}},
+        {QString(""), "*.txt", false, false, {"c.txt"}},   // empty answer: nothing changes
+        {std::nullopt, "*.txt", false, false, {"c.txt"}},  // cancelled: nothing changes
+        {QString("*.*"), "*.*", false, true, {"a.bin", "B.IMG", "c.txt", "README"}},
+        {QString("READ*;*.img"), "READ*;*.img", false, false, {"B.IMG", "README"}},
+    };
+    QString proposed = "*.img;*.bin";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer.value_or("(cancel)").toStdString());
+        m_inputPrompts.clear();
+        m_inputAnswer = c.answer;
+        w().mnEditPattern->trigger();
+        EXPECT_EQ(m_inputPrompts, QStringList{"File type filter:|Edit the file type filter|" + proposed});
+        EXPECT_EQ(w().File1->pattern(), c.pattern);
+        EXPECT_EQ(w().mnListImg->isChecked(), c.img);
+        EXPECT_EQ(w().mnListAll->isChecked(), c.all);
+        EXPECT_EQ(listed(), c.files);
+        proposed = c.pattern;
+    }
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(WindowMenus, CopyItemsPutTextOnTheClipboardAndSaySo) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText("something else");
+    w().mnCopyPath->trigger();
+    EXPECT_EQ(clipboard->text(), m_images);
+    EXPECT_EQ(m_messages, std::vector<Message>{information("The selected path has been copied to the clipboard.")});
+
+    m_messages.clear();
+    w().File1->setSelected(1, true);
+    ASSERT_EQ(w().File1->fileName(), "B.IMG");
+    w().mnCopyFile->trigger();
+    EXPECT_EQ(clipboard->text(), "B.IMG");
+    EXPECT_EQ(m_messages,
+              std::vector<Message>{information("The selected filename has been copied to the clipboard.")});
+
+    // Without a selected file the clipboard's text is emptied and the message still shows.
+    m_messages.clear();
+    w().File1->setSelected(1, false);
+    ASSERT_EQ(w().File1->fileName(), "");
+    w().mnCopyFile->trigger();
+    EXPECT_EQ(clipboard->text(), "");
+    EXPECT_EQ(m_messages,
+              std::vector<Message>{information("The selected filename has been copied to the clipboard.")});
+}
+
+TEST_F(WindowMenus, UseClipboardOpensTheFolderNamedThere) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(m_images + "/sub");
+    w().mnClipPath->trigger();
+    EXPECT_EQ(w().Dir1->path(), m_images + "/sub");
+    EXPECT_EQ(w().File1->path(), m_images + "/sub");
+    EXPECT_EQ(w().File1->ListCount(), 0);
+
+    // Texts that are not existing folders change nothing and say nothing.
+    for (const QString& text : {QString(), QString("no such folder"), m_images + "/missing", QString("\\\\server\\share")}) {
+        SCOPED_TRACE(text.toStdString());
+        clipboard->setText(text);
+        w().mnClipPath->trigger();
+        EXPECT_EQ(w().Dir1->path(), m_images + "/sub");
+    }
+    clipboard->clear();
+    w().mnClipPath->trigger();
+    EXPECT_EQ(w().Dir1->path(), m_images + "/sub");
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(WindowMenus, ShowFolderMovesTheThreeListsOrNothing) {
+    const QString sub = m_images + "/sub";
+    w().ShowFolder(sub);
+    EXPECT_EQ(w().Drive1->drive(), DriveList::volumeRootOf(sub));
+    EXPECT_EQ(w().Dir1->path(), sub);
+    EXPECT_EQ(w().File1->path(), sub);
+
+    // An existing folder: the lists show it and its matching files.
+    w().ShowFolder(m_images);
+    EXPECT_EQ(w().Dir1->path(), m_images);
+    EXPECT_EQ(listed(), (QStringList{"a.bin", "B.IMG"}));
+
+    // A file: the drive's current folder stays open, not the file's folder.
+    w().ShowFolder(sub);
+    w().ShowFolder(m_images + "/a.bin");
+    EXPECT_EQ(w().Dir1->path(), sub);
+    EXPECT_EQ(w().Drive1->drive(), DriveList::volumeRootOf(sub));
+
+    // An empty text, a network path and a missing path change nothing.
+    for (const QString& path : {QString(), QString("\\\\server\\share\\fw"), QString("//server/share"),
+                                m_images + "/gone"}) {
+        SCOPED_TRACE(path.toStdString());
+        w().ShowFolder(path);
+        EXPECT_EQ(w().Dir1->path(), sub);
+        EXPECT_EQ(w().File1->path(), sub);
+    }
+    EXPECT_TRUE(m_messages.empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Long searches
+
+class WindowLongSearch : public Window {
+protected:
+    // A 16 MiB image whose file system lies near its end, so the search takes many chunks.
+    void SetUp() override {
+        Window::SetUp();
+        image("large.bin", 0x1000000, 0xF00000);
+        select("large.bin");
+        click(w().optMem[3]);
+        type(w().txtHex, "1000000");
+        click(w().chkPSP);
+        recordResults();
+    }
+
+    void recordResults() {
+        QObject::connect(w().txtResults, &QPlainTextEdit::textChanged,
+                         [this] { m_resultTexts.append(results()); });
+    }
+
+    // Runs `action` once, from the event loop, while the search is under way.
+    void duringSearch(std::function<void()> action) {
+        auto* timer = new QTimer(m_window.get());
+        timer->setInterval(0);
+        QObject::connect(timer, &QTimer::timeout, [this, timer, action] {
+            if (status() != "Validating file is SquashFS...")
+                return;
+            timer->stop();
+            m_wasRunning = w().calculating();
+            action();
+        });
+        timer->start();
+    }
+
+    const QStringList m_largeLines = {"mtd0: 0x90F20000, 0x91000000", "mtd1: 0x90020090, 0x90F20000",
+                                      "mtd2: 0x90000000, 0x90010000", "mtd3: 0x90010000, 0x90020000",
+                                      "mtd4: 0x90020000, 0x91000000"};
+    QStringList m_resultTexts;
+    std::optional<bool> m_wasRunning;
+};
+
+TEST_F(WindowLongSearch, SecondPressDuringTheSearchIsIgnored) {
+    duringSearch([this] { calculate(); });
+    calculate();
+    ASSERT_EQ(m_wasRunning, std::optional<bool>(true));
+    EXPECT_FALSE(w().calculating());
+    EXPECT_EQ(status(), "Calculation complete.");
+    EXPECT_EQ(results(), "large.bin\n" + m_largeLines.join('\n'));
+    // One run: the box said "Scanning file..." once, then showed the result once.
+    EXPECT_EQ(m_resultTexts, (QStringList{"Scanning file...", results()}));
+    EXPECT_EQ(w().state().FilesystemOffset, 0xF00000);
+    EXPECT_TRUE(m_messages.empty());
+
+    // The next press after the run calculates again.
+    m_resultTexts.clear();
+    calculate();
+    EXPECT_EQ(m_resultTexts.size(), 2);
+}
+
+TEST_F(WindowLongSearch, OutputOptionDuringTheSearchDoesNotDisturbIt) {
+    duringSearch([this] { click(w().optOut[1]); });
+    calculate();
+    ASSERT_EQ(m_wasRunning, std::optional<bool>(true));
+    EXPECT_EQ(status(), "Calculation complete.");
+    EXPECT_TRUE(results().startsWith("large.bin\nsetenv mtd0 0x90F20000,0x91000000"));
+}
+
+TEST_F(WindowLongSearch, ClosingDuringTheSearchStopsItCleanly) {
+    calculatePsp();
+    const QString previous = results();
+    const std::string previousText = w().state().ResultText;
+    select("large.bin");
+    click(w().optMem[3]);
+    m_resultTexts.clear();
+
+    duringSearch([this] { w().close(); });
+    w().cmdRead_Click();
+    ASSERT_EQ(m_wasRunning, std::optional<bool>(true));
+    EXPECT_FALSE(w().calculating());
+    EXPECT_FALSE(w().isVisible());
+    EXPECT_NE(status(), "Calculation complete.");
+    EXPECT_NE(status(), "Validation failed.");
+    EXPECT_EQ(results(), previous);
+    EXPECT_TRUE(m_resultTexts.isEmpty());
+    EXPECT_EQ(w().state().ResultText, previousText);
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_EQ(ReadSetting("Paths", "Last path", m_settings), m_images);
+
+    // Shown again, the window calculates as before.
+    w().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+    w().cmdRead_Click();
+    EXPECT_EQ(status(), "Calculation complete.");
+    EXPECT_EQ(results(), "large.bin\n" + m_largeLines.join('\n'));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Logo
+
+TEST_F(Window, LogoClickAsksForTheCommunityWebSite) {
+    UrlRecorder recorder;
+    QDesktopServices::setUrlHandler("https", &recorder, "open");
+    QTest::mouseClick(w().imgLogo, Qt::LeftButton, {}, QPoint(20, 10));
+    // A right click or a release outside the logo opens nothing.
+    QTest::mouseClick(w().imgLogo, Qt::RightButton, {}, QPoint(20, 10));
+    QDesktopServices::unsetUrlHandler("https");
+    ASSERT_EQ(recorder.urls.size(), 1);
+    EXPECT_EQ(recorder.urls[0], QUrl(kCommunityUrl));
+    EXPECT_EQ(recorder.urls[0].scheme(), "https");
+}
+
+TEST_F(Window, LogoShowsTheLinkCursorAndATooltip) {
+    EXPECT_EQ(w().imgLogo->cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(w().imgLogo->cursor().hotSpot(), QPoint(6, 0));
+    EXPECT_FALSE(w().imgLogo->toolTip().isEmpty());
+    ASSERT_FALSE(w().imgLogo->pixmap().isNull());
+    EXPECT_EQ(w().imgLogo->pixmap().size(), QSize(137, 41));
+}
+
+} // namespace
+
+#include "frmMainTest.moc"
