@@ -280,6 +280,18 @@ TEST_F(Window, ClosingWritesTheOpenFolderAndTheNextWindowOpensIt) {
     EXPECT_EQ(next.Dir1->path(), m_images);
 }
 
+TEST_F(Window, SettingsThatNameNoFolderLeaveTheBrowserInTheCurrentFolder) {
+    for (const QString& last : {QString(), m_images + "/gone", m_images + "/psp.bin"}) {
+        SCOPED_TRACE(last.toStdString());
+        image("psp.bin", 0x100000, 0x80000);
+        ASSERT_TRUE(WriteSetting("Paths", "Last path", last, m_settings));
+        frmMain next(nullptr, m_settings);
+        next.setMessageHandler([this](const QString& text, QMessageBox::Icon icon) { m_messages.push_back({text, icon}); });
+        EXPECT_EQ(next.Dir1->path(), QDir::currentPath());
+    }
+    EXPECT_TRUE(m_messages.empty());
+}
+
 // ---------------------------------------------------------------------------------------------
 // Layout
 
@@ -348,6 +360,15 @@ TEST_F(Window, TinyWindowKeepsWorkingAndGrowingBackRestoresTheLayout) {
     EXPECT_EQ(w().Dir1->geometry(), dir);
     EXPECT_EQ(w().File1->geometry(), file);
     EXPECT_EQ(w().txtResults->geometry(), results);
+
+    // Minimised and restored, the layout is as before.
+    w().showMinimized();
+    QTest::qWait(20);
+    w().showNormal();
+    QTest::qWait(20);
+    EXPECT_EQ(w().size(), QSize(552, 596));
+    EXPECT_EQ(w().fraFooter->geometry(), footer);
+    EXPECT_EQ(w().File1->geometry(), file);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -446,11 +467,15 @@ TEST_F(Window, MissingBootLoaderWarnsAndFocusesPsp) {
 }
 
 TEST_F(Window, EveryFailureShowsOneWarningAndNeverAResult) {
-    // A wrong file in each of the ways the image check knows, one after the other in the same window.
-    for (const char* name : {"empty.bin", "header-only.bin"}) {
+    // Files the image check refuses, one after the other in the same window; the last one is
+    // removed after it was selected.
+    for (const char* name : {"empty.bin", "header-only.bin", "removed.bin"}) {
         SCOPED_TRACE(name);
         image(name, QByteArray(name) == "empty.bin" ? 0 : 16, std::nullopt);
         select(name);
+        if (QByteArray(name) == "removed.bin") {
+            ASSERT_TRUE(QFile::remove(m_images + "/" + name));
+        }
         click(w().optMem[1]);
         if (!w().chkAdam2->isChecked())
             click(w().chkAdam2);
@@ -802,6 +827,8 @@ TEST_F(WindowMenus, RightClickPopsUpOnlyTheMenuOfTheListClicked) {
     QTest::mouseClick(w().Dir1->viewport(), Qt::RightButton, {}, QPoint(20, 8));
     EXPECT_TRUE(shown(w().mnDir));
     EXPECT_FALSE(shown(w().mnFile));
+    // At the mouse position.
+    EXPECT_EQ(w().mnDir->pos(), w().Dir1->viewport()->mapToGlobal(QPoint(20, 8)));
     w().mnDir->hide();
 
     QTest::mouseClick(w().File1->viewport(), Qt::RightButton, {}, QPoint(20, 8));
