@@ -13,6 +13,7 @@
 #include "OrvoSimpleButton.h"
 #include "PropertyBag.h"
 #include "Settings.h"
+#include "modDragDrop.h"
 #include "modMisc.h"
 
 #include <QAction>
@@ -37,8 +38,11 @@
 #include <QScreen>
 #include <QUrl>
 
+#include <cerrno>
 #include <cmath>
 #include <exception>
+#include <new>
+#include <system_error>
 
 #ifndef FLINTOR_VERSION_MAJOR
 #define FLINTOR_VERSION_MAJOR 1
@@ -318,6 +322,8 @@ void frmMain::Form_Load() {
     if (settings::isOrdinaryFile(SettingsFile))
         ShowFolder(ReadSetting(kSettingsSection, kSettingsKey, SettingsFile));
 
+    EnableDragDrop(this);
+
     OrvoPartitions->setColours(QString::fromLatin1(kMapColours));
 
     for (const flintor::Mtd5Item& item : flintor::Mtd5Items())
@@ -377,6 +383,7 @@ void frmMain::Form_QueryUnload() {
     m_unloaded = true;
     // A settings file that cannot be written is not reported; the next start finds the old value.
     WriteSetting(kSettingsSection, kSettingsKey, Dir1->path(), SettingsFile);
+    DisableDragDrop(this);
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
@@ -485,17 +492,42 @@ void frmMain::imgLogo_Click() { QDesktopServices::openUrl(QUrl(QString::fromLati
 void frmMain::ShowFolder(const QString& path) { m_browser->ShowFolder(path); }
 
 void frmMain::GotADrop(const QString& path) {
+    const auto report = [this](int number, const QString& description) {
+        showMessage(QStringLiteral("Drag N Drop Error %1 - %2").arg(number).arg(description), QMessageBox::Warning);
+    };
     try {
+        // No file name holds a NUL; the system would take the path as the shorter one before it.
+        if (path.contains(QChar(0)))
+            throw std::system_error(EINVAL, std::generic_category());
         const std::string bytes = localBytes(path);
         const QString name = decodeLocalName(QByteArray::fromStdString(flintor::FileNameOf(bytes)));
         const QString folder = decodeLocalName(QByteArray::fromStdString(flintor::FolderOf(bytes)));
         ShowFolder(folder);
         if (name.isEmpty())
             return;
+        // Names that differ only in case are different files here: the entry spelled exactly as
+        // dropped is the dropped file; another spelling is taken only when that one is not listed.
+        int match = -1;
+        for (int i = 0; i < File1->ListCount(); ++i) {
+            const QString entry = File1->List(i);
+            if (entry == name) {
+                match = i;
+                break;
+            }
+            if (match < 0 && entry.compare(name, Qt::CaseInsensitive) == 0)
+                match = i;
+        }
         for (int i = 0; i < File1->ListCount(); ++i)
-            File1->setSelected(i, File1->List(i).compare(name, Qt::CaseInsensitive) == 0);
+            File1->setSelected(i, i == match);
+    } catch (const std::system_error& error) {
+        report(error.code().value(), QString::fromLocal8Bit(error.code().message()));
+    } catch (const std::bad_alloc&) {
+        report(ENOMEM, QString::fromLocal8Bit(std::generic_category().message(ENOMEM)));
     } catch (const std::exception& error) {
-        showMessage(QStringLiteral("Drag N Drop Error 1 - ") + QString::fromUtf8(error.what()), QMessageBox::Warning);
+        // A failure without a number of its own.
+        report(1, QString::fromUtf8(error.what()));
+    } catch (...) {
+        report(1, QStringLiteral("Unknown error"));
     }
 }
 
