@@ -46,6 +46,27 @@ QByteArray folderOf(const QByteArray& path) {
     return path.left(slash);
 }
 
+// The desktop's way of hiding a file whose name does not start with ".": its name on a line of
+// the ".hidden" file in the same folder, as file managers read it.
+bool listedAsHidden(const QString& path) {
+    const QFileInfo info(path);
+    const FileContents listing = readFileCapped(info.absolutePath() + QStringLiteral("/.hidden"), 64 * 1024);
+    if (!listing.ok)
+        return false;
+    const QByteArray name = encodeLocalName(info.fileName());
+    std::string_view rest = listing.bytes;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line == std::string_view(name.constData(), static_cast<std::size_t>(name.size())))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 QString appFolder() {
@@ -61,7 +82,7 @@ bool isOrdinaryFile(const QString& path) {
     const QByteArray local = encodeLocalName(path);
     struct stat st {};
     return ::stat(local.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
-           ::access(local.constData(), R_OK) == 0;
+           ::access(local.constData(), R_OK) == 0 && !listedAsHidden(path);
 }
 
 QString settingsFilePath(const QString& folder, const std::function<bool(const QString&)>& isWritable) {

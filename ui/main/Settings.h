@@ -30,8 +30,9 @@ inline constexpr std::size_t kMaxSettingsFileSize = 1024 * 1024;
 QString appFolder();
 
 /// Whether a settings file at `path` counts as present at start-up: an ordinary, non-hidden file.
-/// On this platform that is a regular file (after following links) that this user can read and
-/// whose name does not start with "."; a folder, a pipe, a device or an unreadable file counts as
+/// On this platform that is a regular file (after following links) that this user can read, whose
+/// name does not start with "." and is not listed in the ".hidden" file of its folder (one name a
+/// line, as file managers hide names); a folder, a pipe, a device or an unreadable file counts as
 /// missing.
 bool isOrdinaryFile(const QString& path);
 
