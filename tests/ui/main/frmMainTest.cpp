@@ -21,6 +21,8 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFrame>
+#include <QInputDialog>
+#include <QPushButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -256,12 +258,90 @@ TEST_F(Window, ChoicesStartAsDesigned) {
     EXPECT_TRUE(m_messages.empty());
 }
 
+TEST_F(Window, ControlsCarryTheirDesignedTextsAndLooks) {
+    const QStringList steps = {"1) Select a firmware image file:",
+                               "2) Select the size of you router's Flash ROM size:",
+                               "3) Select you router's bootloader type:"};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(w().lblOrvo[i]->property("Caption").toString(), steps[i]);
+        EXPECT_EQ(w().lblOrvo[i]->property("NormalColour").toInt(), 0x00C0E0FF);
+        EXPECT_TRUE(w().lblOrvo[i]->property("TriColour").toBool());
+        EXPECT_TRUE(w().lblOrvo[i]->property("DrawOuter").toBool());
+        const QFont font = w().lblOrvo[i]->property("LabelFont").value<QFont>();
+        EXPECT_EQ(font.family(), "Arial");
+        EXPECT_DOUBLE_EQ(font.pointSizeF(), 8.25);
+        EXPECT_TRUE(font.bold());
+    }
+    // Steps 2 and 3 live in the footer.
+    EXPECT_EQ(w().lblOrvo[0]->parentWidget(), m_window.get());
+    EXPECT_EQ(w().lblOrvo[1]->parentWidget(), w().fraFooter);
+    EXPECT_EQ(w().lblOrvo[2]->parentWidget(), w().fraFooter);
+
+    const QStringList memory = {"2MB", "4MB", "Size in MB", "Size in Hex", "Don't know"};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(w().optMem[i]->text(), memory[i]);
+    const QStringList outputs = {"Standard output", "PC Tool output", "FTP", "Telnet script"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(w().optOut[i]->text(), outputs[i]);
+        EXPECT_EQ(w().optOut[i]->parentWidget(), w().fraOutputs);
+    }
+    EXPECT_EQ(w().optOut[3]->toolTip(), "For use with the Telnet scripter");
+    EXPECT_EQ(w().chkIncFilename->text(), "Include filename");
+    EXPECT_EQ(w().chkIncFilename->toolTip(), "Include the filename in the results");
+    EXPECT_EQ(w().chkPSP->text(), "PSP");
+    EXPECT_EQ(w().chkAdam2->text(), "Adam2");
+    EXPECT_EQ(w().lblMTD5->text(), "Optional MTD 5:");
+    EXPECT_TRUE(w().lblMTD5->alignment() & Qt::AlignRight);
+    EXPECT_EQ(w().lblResults->text(), "Results:");
+    EXPECT_TRUE(w().lblStatus->alignment() & Qt::AlignRight);
+    EXPECT_EQ(w().lblInfo->text(), "You may use the mtd values to the left to repair your router's partitions if "
+                                   "they have become corrupted.");
+    EXPECT_TRUE(w().lblInfo->wordWrap());
+    EXPECT_EQ(w().cmdRead->property("Caption").toString(), "&Calculate MTD values");
+    EXPECT_EQ(w().cmdRead->property("FocusColour").toInt(), 0x00FFFFC0);
+    const QFont mapFont = w().OrvoPartitions->property("LabelFont").value<QFont>();
+    EXPECT_EQ(mapFont.family(), "Arial Narrow");
+    EXPECT_FALSE(mapFont.bold());
+    EXPECT_TRUE(w().OrvoPartitions->property("FillParts").toBool());
+    EXPECT_EQ(w().lnSep->colour(), QColor(0x80, 0x80, 0x80));
+    EXPECT_EQ(w().mnDir->title(), "Dir Menu");
+    EXPECT_EQ(w().mnFile->title(), "File Menu");
+}
+
 TEST_F(Window, FolderListHasTheFocusOnceShown) {
     EXPECT_EQ(w().focusWidget(), w().Dir1);
     w().activateWindow();
     if (QTest::qWaitForWindowActive(m_window.get())) {
         EXPECT_EQ(QApplication::focusWidget(), w().Dir1);
     }
+}
+
+TEST_F(Window, TabVisitsTheControlsInTheDesignedOrder) {
+    w().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    click(w().chkPSP); // shows the mtd5 list, the last stop
+    w().Dir1->setFocus();
+    // One stop for each group of option buttons, at its first button while none is selected.
+    const std::vector<QWidget*> order = {w().Dir1,       w().File1,     w().Drive1,     w().optMem[4],
+                                         w().txtMB,      w().chkPSP,    w().chkAdam2,   w().txtHex,
+                                         w().txtResults, w().optOut[0], w().cmdRead,    w().chkIncFilename,
+                                         w().cboMTD5,    w().Dir1};
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_EQ(QApplication::focusWidget(), order[i]);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+}
+
+TEST_F(Window, AccessKeyOfTheButtonCalculates) {
+    calculatePsp();
+    click(w().optOut[2]);
+    m_messages.clear();
+    w().txtResults->clear();
+    QTest::keyClick(m_window.get(), Qt::Key_C, Qt::AltModifier);
+    EXPECT_EQ(status(), "Calculation complete.");
+    EXPECT_TRUE(results().startsWith("psp.bin\nquote SETENV mtd0,0x900A0000,0x90400000"));
 }
 
 TEST_F(Window, WithoutASettingsFileTheBrowserStartsInTheCurrentFolder) {
@@ -734,6 +814,25 @@ TEST_F(Window, IncludeFilenameShowsAtTheNextRendering) {
     EXPECT_TRUE(results().startsWith("\nquote SETENV mtd0")) << results().toStdString();
 }
 
+TEST_F(Window, FormatOutputReadsTheOptionsTheFileNameAndTakesEitherLineBreak) {
+    image("image.bin", 0x1000, std::nullopt);
+    select("image.bin");
+    const QString psp = "mtd0: 0x900A0000, 0x90400000\nmtd1: 0x90020090, 0x900A0000";
+    EXPECT_EQ(w().FormatOutput(psp), "image.bin\r\nmtd0: 0x900A0000, 0x90400000\r\nmtd1: 0x90020090, 0x900A0000");
+    click(w().optOut[1]);
+    EXPECT_EQ(w().FormatOutput(QString(psp).replace("\n", "\r\n")),
+              "image.bin\r\nsetenv mtd0 0x900A0000,0x90400000\r\nsetenv mtd1 0x90020090,0x900A0000");
+    click(w().chkIncFilename);
+    EXPECT_EQ(w().FormatOutput(""), "");
+    click(w().chkIncFilename);
+    EXPECT_EQ(w().FormatOutput(""), "image.bin\r\n");
+    w().File1->setSelected(w().File1->currentRow(), false);
+    EXPECT_EQ(w().FormatOutput("mtd2: 0x90000000, 0x90010000"), "\r\nsetenv mtd2 0x90000000,0x90010000");
+    // Reading the options changes nothing.
+    EXPECT_EQ(results(), "");
+    EXPECT_TRUE(w().optOut[1]->isChecked());
+}
+
 // ---------------------------------------------------------------------------------------------
 // Choice controls
 
@@ -1073,6 +1172,67 @@ TEST_F(WindowLongSearch, ClosingDuringTheSearchStopsItCleanly) {
     w().cmdRead_Click();
     EXPECT_EQ(status(), "Calculation complete.");
     EXPECT_EQ(results(), "large.bin\n" + m_largeLines.join('\n'));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The real message box and input box
+
+// Answers the next modal dialog of type T from the event loop, after `inspect` has looked at it.
+template <typename T>
+void answerNextDialog(std::function<void(T&)> inspect) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, inspect] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            inspect(*dialog);
+        }
+    });
+    timer->start();
+}
+
+TEST_F(Window, WarningsAreModalMessageBoxesWithTheTitleAndOnlyOk) {
+    w().setMessageHandler(nullptr);
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    answerNextDialog<QMessageBox>([&](QMessageBox& box) {
+        title = box.windowTitle();
+        text = box.text();
+        icon = box.icon();
+        buttons = box.standardButtons();
+        EXPECT_TRUE(box.isModal());
+        box.button(QMessageBox::Ok)->click();
+    });
+    w().cmdRead_Click();
+    EXPECT_EQ(title, "Flintor");
+    EXPECT_EQ(text, "Please select a suitable firmware image file.");
+    EXPECT_EQ(icon, QMessageBox::Warning);
+    EXPECT_EQ(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_EQ(status(), "Validation failed.");
+}
+
+TEST_F(Window, FilterInputBoxProposesThePatternInForce) {
+    w().setInputHandler(nullptr);
+    QString title, label, proposed;
+    answerNextDialog<QInputDialog>([&](QInputDialog& box) {
+        title = box.windowTitle();
+        label = box.labelText();
+        proposed = box.textValue();
+        box.setTextValue("*.rom");
+        box.accept();
+    });
+    w().mnEditPattern->trigger();
+    EXPECT_EQ(title, "Edit the file type filter");
+    EXPECT_EQ(label, "File type filter:");
+    EXPECT_EQ(proposed, "*.img;*.bin");
+    EXPECT_EQ(w().File1->pattern(), "*.rom");
+    EXPECT_FALSE(w().mnListImg->isChecked());
+
+    answerNextDialog<QInputDialog>([](QInputDialog& box) { box.reject(); });
+    w().mnEditPattern->trigger();
+    EXPECT_EQ(w().File1->pattern(), "*.rom");
 }
 
 // ---------------------------------------------------------------------------------------------
