@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr int kWidth = 8280;   // designed client area
+constexpr int kWidth = 8280; // designed client area
 constexpr int kHeight = 8940;
 constexpr int kFooterHeight = 5535;
 
@@ -105,8 +105,8 @@ TEST(FormLayout, OddDistanceDropsTheHalfTwipFromTheFolderList) {
         int dirHeight;
         int fileHeight;
     };
-    for (const Case& c : {Case{kHeight, 1282, 1283}, Case{kHeight + 1, 1283, 1283}, Case{kHeight + 2, 1283, 1284},
-                          Case{kHeight + 15, 1290, 1290}}) {
+    for (const Case& c : {Case{kHeight, 1282, 1283}, Case{kHeight + 1, 1283, 1283},
+                          Case{kHeight + 2, 1283, 1284}, Case{kHeight + 15, 1290, 1290}}) {
         SCOPED_TRACE(c.height);
         const FormLayout layout = laidOut(kWidth, c.height);
         EXPECT_EQ(layout.Dir1.height, c.dirHeight);
@@ -146,8 +146,8 @@ TEST(FormLayout, TinyWindowSkipsOnlyTheStepsThatWouldGoNegative) {
 
 TEST(FormLayout, GrowingBackRestoresTheWholeLayout) {
     const FormLayout designed = laidOut(kWidth, kHeight);
-    for (const auto& [w, h] : {std::pair{0, 0}, std::pair{100, 100}, std::pair{1500, 2000}, std::pair{-30, 9000},
-                               std::pair{20000, 20000}}) {
+    for (const auto& [w, h] : {std::pair{0, 0}, std::pair{100, 100}, std::pair{1500, 2000},
+                               std::pair{-30, 9000}, std::pair{20000, 20000}}) {
         SCOPED_TRACE(testing::Message() << w << " x " << h);
         FormLayout layout = designed;
         Form_Resize(layout, w, h);

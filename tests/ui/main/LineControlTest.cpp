@@ -3,7 +3,6 @@
 
 #include <QImage>
 #include <QWidget>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -15,8 +14,9 @@ TEST(LineControl, CoversTheLineFromEitherEndInPixels) {
         int x1, y1, x2, y2;
         QRect geometry;
     };
-    for (const Case& c : {Case{0, 1200, 8040, 1200, QRect(0, 80, 536, 1)}, Case{8040, 1200, 0, 1200, QRect(0, 80, 536, 1)},
-                          Case{300, 0, 300, 1500, QRect(20, 0, 1, 100)}, Case{15, 15, 15, 15, QRect(1, 1, 1, 1)}}) {
+    for (const Case& c :
+         {Case{0, 1200, 8040, 1200, QRect(0, 80, 536, 1)}, Case{8040, 1200, 0, 1200, QRect(0, 80, 536, 1)},
+          Case{300, 0, 300, 1500, QRect(20, 0, 1, 100)}, Case{15, 15, 15, 15, QRect(1, 1, 1, 1)}}) {
         SCOPED_TRACE(testing::Message() << c.x1 << "," << c.y1 << " - " << c.x2 << "," << c.y2);
         line.place(c.x1, c.y1, c.x2, c.y2, 15);
         EXPECT_EQ(line.geometry(), c.geometry);

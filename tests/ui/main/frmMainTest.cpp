@@ -22,21 +22,19 @@
 #include <QFile>
 #include <QFrame>
 #include <QInputDialog>
-#include <QPushButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 #include <random>
@@ -64,14 +62,20 @@ struct Message {
 };
 
 void PrintTo(const Message& message, std::ostream* out) {
-    *out << (message.icon == QMessageBox::Warning ? "warning " : "information ") << '"' << message.text.toStdString()
-         << '"';
+    *out << (message.icon == QMessageBox::Warning ? "warning " : "information ") << '"'
+         << message.text.toStdString() << '"';
 }
 
-Message warning(const QString& text) { return {text, QMessageBox::Warning}; }
-Message information(const QString& text) { return {text, QMessageBox::Information}; }
+Message warning(const QString& text) {
+    return {text, QMessageBox::Warning};
+}
+Message information(const QString& text) {
+    return {text, QMessageBox::Information};
+}
 
-int px(int twips) { return static_cast<int>(std::lrint(twips / 15.0)); }
+int px(int twips) {
+    return static_cast<int>(std::lrint(twips / 15.0));
+}
 
 // The PSP result for a 4 MiB flash and a file system at 0x80000.
 const QStringList kPspLines = {"mtd0: 0x900A0000, 0x90400000", "mtd1: 0x90020090, 0x900A0000",
@@ -103,7 +107,9 @@ const QStringList kAdam2Lines = {"Single images:",
                                  QString(67, '-'),
                                  "NOTE: Values for mtd0 and mtd1 for separate images may be incorrect"};
 
-QString decimal(quint32 address) { return QString::number(address); }
+QString decimal(quint32 address) {
+    return QString::number(address);
+}
 
 // One real window per test, shown offscreen, with its settings in a private folder and its message
 // boxes and input box answered by the test.
@@ -115,8 +121,9 @@ protected:
         m_images = m_tmp.filePath("images");
         ASSERT_TRUE(QDir().mkpath(m_images));
         m_window = std::make_unique<frmMain>(nullptr, m_settings);
-        m_window->setMessageHandler(
-            [this](const QString& text, QMessageBox::Icon icon) { m_messages.push_back({text, icon}); });
+        m_window->setMessageHandler([this](const QString& text, QMessageBox::Icon icon) {
+            m_messages.push_back({text, icon});
+        });
         m_window->setInputHandler([this](const QString& prompt, const QString& title, const QString& answer) {
             m_inputPrompts.append(prompt + "|" + title + "|" + answer);
             return m_inputAnswer;
@@ -259,9 +266,9 @@ TEST_F(Window, ChoicesStartAsDesigned) {
 }
 
 TEST_F(Window, ControlsCarryTheirDesignedTextsAndLooks) {
-    const QStringList steps = {"1) Select a firmware image file:",
-                               "2) Select the size of you router's Flash ROM size:",
-                               "3) Select you router's bootloader type:"};
+    const QStringList steps = {
+        "1) Select a firmware image file:", "2) Select the size of you router's Flash ROM size:",
+        "3) Select you router's bootloader type:"};
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(w().lblOrvo[i]->property("Caption").toString(), steps[i]);
@@ -295,8 +302,9 @@ TEST_F(Window, ControlsCarryTheirDesignedTextsAndLooks) {
     EXPECT_TRUE(w().lblMTD5->alignment() & Qt::AlignRight);
     EXPECT_EQ(w().lblResults->text(), "Results:");
     EXPECT_TRUE(w().lblStatus->alignment() & Qt::AlignRight);
-    EXPECT_EQ(w().lblInfo->text(), "You may use the mtd values to the left to repair your router's partitions if "
-                                   "they have become corrupted.");
+    EXPECT_EQ(w().lblInfo->text(),
+              "You may use the mtd values to the left to repair your router's partitions if "
+              "they have become corrupted.");
     EXPECT_TRUE(w().lblInfo->wordWrap());
     EXPECT_EQ(w().cmdRead->property("Caption").toString(), "&Calculate MTD values");
     EXPECT_EQ(w().cmdRead->property("FocusColour").toInt(), 0x00FFFFC0);
@@ -323,9 +331,9 @@ TEST_F(Window, TabVisitsTheControlsInTheDesignedOrder) {
     click(w().chkPSP); // shows the mtd5 list, the last stop
     w().Dir1->setFocus();
     // One stop for each group of option buttons, at its first button while none is selected.
-    const std::vector<QWidget*> order = {w().Dir1,       w().File1,     w().Drive1,     w().optMem[4],
-                                         w().txtMB,      w().chkPSP,    w().chkAdam2,   w().txtHex,
-                                         w().txtResults, w().optOut[0], w().cmdRead,    w().chkIncFilename,
+    const std::vector<QWidget*> order = {w().Dir1,       w().File1,     w().Drive1,   w().optMem[4],
+                                         w().txtMB,      w().chkPSP,    w().chkAdam2, w().txtHex,
+                                         w().txtResults, w().optOut[0], w().cmdRead,  w().chkIncFilename,
                                          w().cboMTD5,    w().Dir1};
     for (std::size_t i = 0; i < order.size(); ++i) {
         SCOPED_TRACE(i);
@@ -366,7 +374,9 @@ TEST_F(Window, SettingsThatNameNoFolderLeaveTheBrowserInTheCurrentFolder) {
         image("psp.bin", 0x100000, 0x80000);
         ASSERT_TRUE(WriteSetting("Paths", "Last path", last, m_settings));
         frmMain next(nullptr, m_settings);
-        next.setMessageHandler([this](const QString& text, QMessageBox::Icon icon) { m_messages.push_back({text, icon}); });
+        next.setMessageHandler([this](const QString& text, QMessageBox::Icon icon) {
+            m_messages.push_back({text, icon});
+        });
         EXPECT_EQ(next.Dir1->path(), QDir::currentPath());
     }
     EXPECT_TRUE(m_messages.empty());
@@ -415,9 +425,11 @@ TEST_F(Window, ResizingFollowsTheLayoutStepsInPixels) {
         FormLayout expected = FormLayout::Designed();
         Form_Resize(expected, c.size.width() * 15, c.size.height() * 15);
         EXPECT_EQ(layout.lblOrvo[0].width, expected.lblOrvo[0].width);
-        EXPECT_EQ(w().fraFooter->geometry(), QRect(px(120), px(c.footerTop), px(c.size.width() * 15 - 240), px(5535)));
+        EXPECT_EQ(w().fraFooter->geometry(),
+                  QRect(px(120), px(c.footerTop), px(c.size.width() * 15 - 240), px(5535)));
         EXPECT_EQ(w().Dir1->geometry().height(), px(c.dirHeight));
-        EXPECT_EQ(w().File1->geometry(), QRect(px(120), px(c.fileTop), px(c.size.width() * 15 - 240), px(c.fileHeight)));
+        EXPECT_EQ(w().File1->geometry(),
+                  QRect(px(120), px(c.fileTop), px(c.size.width() * 15 - 240), px(c.fileHeight)));
         EXPECT_EQ(w().fraOutputs->geometry().right() + 1, w().fraFooter->width());
         EXPECT_EQ(w().txtResults->width(), px(expected.txtResults.width));
     }
@@ -595,10 +607,10 @@ TEST_F(Window, Adam2CalculationShowsTheNoteAndOnlyTheSingleImageInTheMap) {
     EXPECT_EQ(status(), "Calculation complete.");
     EXPECT_EQ(results(), "adam2.img\n" + kAdam2Lines.join('\n'));
     EXPECT_EQ(w().OrvoPartitions->partitions(),
-              "mtd0:" + decimal(0x90081000) + "," + decimal(0x903F0000) + ";mtd1:" + decimal(0x90010090) + "," +
-                  decimal(0x90081000) + ";mtd2:" + decimal(0x90000000) + "," + decimal(0x90010000) +
-                  ";mtd3:" + decimal(0x903F0000) + "," + decimal(0x90400000) + ";mtd4:" + decimal(0x90010000) +
-                  "," + decimal(0x903F0000));
+              "mtd0:" + decimal(0x90081000) + "," + decimal(0x903F0000) + ";mtd1:" + decimal(0x90010090) +
+                  "," + decimal(0x90081000) + ";mtd2:" + decimal(0x90000000) + "," + decimal(0x90010000) +
+                  ";mtd3:" + decimal(0x903F0000) + "," + decimal(0x90400000) +
+                  ";mtd4:" + decimal(0x90010000) + "," + decimal(0x903F0000));
     EXPECT_EQ(w().OrvoPartitions->toolTip(), "MTD Partitions (Single image)");
 
     // Back to PSP: the tooltip follows the boot loader of the latest calculation.
@@ -616,14 +628,16 @@ TEST_F(Window, PspWithMaximumMtd5ReportsTheSizeAndEndsWithMtd5) {
     ASSERT_TRUE(w().cboMTD5->isVisible());
     w().cboMTD5->setCurrentIndex(w().cboMTD5->findText("Maximum"));
     calculate();
-    EXPECT_EQ(m_messages, std::vector<Message>{information("The maximum MTD5 size determined to be 896.00 KB")});
+    EXPECT_EQ(m_messages,
+              std::vector<Message>{information("The maximum MTD5 size determined to be 896.00 KB")});
     EXPECT_EQ(status(), "Calculation complete.");
     const QStringList lines = results().split('\n');
     ASSERT_EQ(lines.size(), 7);
     EXPECT_EQ(lines[1], "mtd0: 0x900A0000, 0x90320000");
     EXPECT_EQ(lines[5], "mtd4: 0x90020000, 0x90320000");
     EXPECT_EQ(lines.last(), "mtd5: 0x90320000, 0x90400000");
-    EXPECT_TRUE(w().OrvoPartitions->partitions().endsWith(";mtd5:" + decimal(0x90320000) + "," + decimal(0x90400000)));
+    EXPECT_TRUE(w().OrvoPartitions->partitions().endsWith(";mtd5:" + decimal(0x90320000) + "," +
+                                                          decimal(0x90400000)));
 }
 
 TEST_F(Window, Mtd5SizeCountsOnlyWhilePspShowsTheList) {
@@ -673,13 +687,15 @@ TEST_F(Window, UnknownFlashSizeAboveTwoMegabytesEndsWithTheNotice) {
              type(w().txtMB, "");
          },
          true},
-        {"Size in Hex with 0x", [&] {
+        {"Size in Hex with 0x",
+         [&] {
              click(w().optMem[3]);
              type(w().txtHex, "0x400000");
          },
          true},
         {"Size in Hex 400000", [&] { type(w().txtHex, "400000"); }, false},
-        {"Size in MB 4", [&] {
+        {"Size in MB 4",
+         [&] {
              click(w().optMem[2]);
              type(w().txtMB, "4");
          },
@@ -778,7 +794,8 @@ TEST_F(Window, TelnetFormOfAnAdam2ResultWritesTheAdam2FileAndEndsWithTheNote) {
     ASSERT_EQ(lines.size(), 1 + kAdam2Lines.size() + 2);
     EXPECT_EQ(lines[0], "adam2.bin");
     EXPECT_EQ(lines[1], "Single images:");
-    EXPECT_EQ(lines[2], "SEND \"echo \\\"mtd0 0x90081000,0x903F0000\\\" >/proc/sys/dev/adam2/environment\\n\"");
+    EXPECT_EQ(lines[2],
+              "SEND \"echo \\\"mtd0 0x90081000,0x903F0000\\\" >/proc/sys/dev/adam2/environment\\n\"");
     EXPECT_EQ(lines[19], QString(67, '-'));
     EXPECT_EQ(lines[20], "NOTE: Values for mtd0 and mtd1 for separate images may be incorrect");
     EXPECT_EQ(lines[21], "NOTE: If the above script(s) do not work, you may need to replace");
@@ -818,7 +835,8 @@ TEST_F(Window, FormatOutputReadsTheOptionsTheFileNameAndTakesEitherLineBreak) {
     image("image.bin", 0x1000, std::nullopt);
     select("image.bin");
     const QString psp = "mtd0: 0x900A0000, 0x90400000\nmtd1: 0x90020090, 0x900A0000";
-    EXPECT_EQ(w().FormatOutput(psp), "image.bin\r\nmtd0: 0x900A0000, 0x90400000\r\nmtd1: 0x90020090, 0x900A0000");
+    EXPECT_EQ(w().FormatOutput(psp),
+              "image.bin\r\nmtd0: 0x900A0000, 0x90400000\r\nmtd1: 0x90020090, 0x900A0000");
     click(w().optOut[1]);
     EXPECT_EQ(w().FormatOutput(QString(psp).replace("\n", "\r\n")),
               "image.bin\r\nsetenv mtd0 0x900A0000,0x90400000\r\nsetenv mtd1 0x90020090,0x900A0000");
@@ -879,8 +897,9 @@ TEST_F(Window, FlashSizeOptionsEnableTheirTextBoxes) {
         int option;
         bool mb, hex;
     };
-    for (const Case& c : {Case{2, true, false}, Case{3, false, true}, Case{0, false, false}, Case{2, true, false},
-                          Case{1, false, false}, Case{3, false, true}, Case{4, false, false}}) {
+    for (const Case& c :
+         {Case{2, true, false}, Case{3, false, true}, Case{0, false, false}, Case{2, true, false},
+          Case{1, false, false}, Case{3, false, true}, Case{4, false, false}}) {
         SCOPED_TRACE(c.option);
         click(w().optMem[c.option]);
         EXPECT_TRUE(w().optMem[c.option]->isChecked());
@@ -949,7 +968,7 @@ TEST_F(WindowMenus, RightClickPopsUpOnlyTheMenuOfTheListClicked) {
     };
     EXPECT_EQ(texts(w().mnDir), (QStringList{"Copy path to clipboard", "Use clipboard"}));
     EXPECT_EQ(texts(w().mnFile), (QStringList{"Display IMG and BIN files", "Display all file types",
-                                             "Edit file type filter", "Copy filename to clipboard"}));
+                                              "Edit file type filter", "Copy filename to clipboard"}));
 }
 
 TEST_F(WindowMenus, StandardFiltersSwapTheCheckMarks) {
@@ -981,8 +1000,8 @@ TEST_F(WindowMenus, EditedFilterSetsMarksByItsLowerCaseAndKeepsItsText) {
     const std::vector<Case> cases = {
         {QString("*.IMG;*.BIN"), "*.IMG;*.BIN", true, false, {"a.bin", "B.IMG"}},
         {QString("*.txt"), "*.txt", false, false, {"c.txt"}},
-        {QString(""), "*.txt", false, false, {"c.txt"}},   // empty answer: nothing changes
-        {std::nullopt, "*.txt", false, false, {"c.txt"}},  // cancelled: nothing changes
+        {QString(""), "*.txt", false, false, {"c.txt"}},  // empty answer: nothing changes
+        {std::nullopt, "*.txt", false, false, {"c.txt"}}, // cancelled: nothing changes
         {QString("*.*"), "*.*", false, true, {"a.bin", "B.IMG", "c.txt", "README"}},
         {QString("READ*;*.img"), "READ*;*.img", false, false, {"B.IMG", "README"}},
     };
@@ -1007,7 +1026,8 @@ TEST_F(WindowMenus, CopyItemsPutTextOnTheClipboardAndSaySo) {
     clipboard->setText("something else");
     w().mnCopyPath->trigger();
     EXPECT_EQ(clipboard->text(), m_images);
-    EXPECT_EQ(m_messages, std::vector<Message>{information("The selected path has been copied to the clipboard.")});
+    EXPECT_EQ(m_messages,
+              std::vector<Message>{information("The selected path has been copied to the clipboard.")});
 
     m_messages.clear();
     w().File1->setSelected(1, true);
@@ -1036,7 +1056,8 @@ TEST_F(WindowMenus, UseClipboardOpensTheFolderNamedThere) {
     EXPECT_EQ(w().File1->ListCount(), 0);
 
     // Texts that are not existing folders change nothing and say nothing.
-    for (const QString& text : {QString(), QString("no such folder"), m_images + "/missing", QString("\\\\server\\share")}) {
+    for (const QString& text :
+         {QString(), QString("no such folder"), m_images + "/missing", QString("\\\\server\\share")}) {
         SCOPED_TRACE(text.toStdString());
         clipboard->setText(text);
         w().mnClipPath->trigger();
@@ -1067,8 +1088,8 @@ TEST_F(WindowMenus, ShowFolderMovesTheThreeListsOrNothing) {
     EXPECT_EQ(w().Drive1->drive(), DriveList::volumeRootOf(sub));
 
     // An empty text, a network path and a missing path change nothing.
-    for (const QString& path : {QString(), QString("\\\\server\\share\\fw"), QString("//server/share"),
-                                m_images + "/gone"}) {
+    for (const QString& path :
+         {QString(), QString("\\\\server\\share\\fw"), QString("//server/share"), m_images + "/gone"}) {
         SCOPED_TRACE(path.toStdString());
         w().ShowFolder(path);
         EXPECT_EQ(w().Dir1->path(), sub);
@@ -1178,8 +1199,7 @@ TEST_F(WindowLongSearch, ClosingDuringTheSearchStopsItCleanly) {
 // The real message box and input box
 
 // Answers the next modal dialog of type T from the event loop, after `inspect` has looked at it.
-template <typename T>
-void answerNextDialog(std::function<void(T&)> inspect) {
+template <typename T> void answerNextDialog(std::function<void(T&)> inspect) {
     auto* timer = new QTimer;
     timer->setInterval(5);
     QObject::connect(timer, &QTimer::timeout, [timer, inspect] {
