@@ -1199,8 +1199,9 @@ TEST_F(WindowLongSearch, ClosingDuringTheSearchStopsItCleanly) {
 // The real message box and input box
 
 // Answers the next modal dialog of type T from the event loop, after `inspect` has looked at it.
-template <typename T> void answerNextDialog(std::function<void(T&)> inspect) {
-    auto* timer = new QTimer;
+// The timer belongs to `owner`, so a dialog that never comes leaves nothing behind for later tests.
+template <typename T> void answerNextDialog(QObject* owner, std::function<void(T&)> inspect) {
+    auto* timer = new QTimer(owner);
     timer->setInterval(5);
     QObject::connect(timer, &QTimer::timeout, [timer, inspect] {
         if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
@@ -1217,7 +1218,7 @@ TEST_F(Window, WarningsAreModalMessageBoxesWithTheTitleAndOnlyOk) {
     QString title, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
-    answerNextDialog<QMessageBox>([&](QMessageBox& box) {
+    answerNextDialog<QMessageBox>(m_window.get(), [&](QMessageBox& box) {
         title = box.windowTitle();
         text = box.text();
         icon = box.icon();
@@ -1236,7 +1237,7 @@ TEST_F(Window, WarningsAreModalMessageBoxesWithTheTitleAndOnlyOk) {
 TEST_F(Window, FilterInputBoxProposesThePatternInForce) {
     w().setInputHandler(nullptr);
     QString title, label, proposed;
-    answerNextDialog<QInputDialog>([&](QInputDialog& box) {
+    answerNextDialog<QInputDialog>(m_window.get(), [&](QInputDialog& box) {
         title = box.windowTitle();
         label = box.labelText();
         proposed = box.textValue();
@@ -1250,7 +1251,7 @@ TEST_F(Window, FilterInputBoxProposesThePatternInForce) {
     EXPECT_EQ(w().File1->pattern(), "*.rom");
     EXPECT_FALSE(w().mnListImg->isChecked());
 
-    answerNextDialog<QInputDialog>([](QInputDialog& box) { box.reject(); });
+    answerNextDialog<QInputDialog>(m_window.get(), [](QInputDialog& box) { box.reject(); });
     w().mnEditPattern->trigger();
     EXPECT_EQ(w().File1->pattern(), "*.rom");
 }
@@ -1261,10 +1262,10 @@ TEST_F(Window, FilterInputBoxProposesThePatternInForce) {
 TEST_F(Window, LogoClickAsksForTheCommunityWebSite) {
     UrlRecorder recorder;
     QDesktopServices::setUrlHandler("https", &recorder, "open");
+    const std::shared_ptr<void> unset(nullptr, [](void*) { QDesktopServices::unsetUrlHandler("https"); });
     QTest::mouseClick(w().imgLogo, Qt::LeftButton, {}, QPoint(20, 10));
     // A right click or a release outside the logo opens nothing.
     QTest::mouseClick(w().imgLogo, Qt::RightButton, {}, QPoint(20, 10));
-    QDesktopServices::unsetUrlHandler("https");
     ASSERT_EQ(recorder.urls.size(), 1);
     EXPECT_EQ(recorder.urls[0], QUrl(kCommunityUrl));
     EXPECT_EQ(recorder.urls[0].scheme(), "https");
