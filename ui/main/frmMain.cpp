@@ -441,13 +441,20 @@ void frmMain::cmdRead_Click() {
     const flintor::WorkflowInputs pressed = inputs();
     if (m_workflow.calculate(pressed, host) != flintor::WorkflowOutcome::Completed)
         return;
-    // The output options stay live while the search runs: the results show in the form chosen by
-    // now, under the name of the file that was calculated.
-    flintor::WorkflowInputs now = inputs();
-    now.fileName = pressed.fileName;
+    // The output options stay live while the search runs: the results show in the form chosen by now.
+    const flintor::WorkflowInputs now = inputs();
     if (now.outputForm != pressed.outputForm || now.includeFileName != pressed.includeFileName)
-        if (const std::optional<std::string> text = m_workflow.reformat(now))
-            txtResults->setPlainText(forDisplay(*text));
+        showLastResult();
+}
+
+void frmMain::showLastResult() {
+    flintor::WorkflowInputs now = inputs();
+    // The file name line names the file the values were calculated for, not whichever file the list
+    // has selected since: values under another file's name would be flashed to the wrong router.
+    if (const auto& last = m_workflow.lastCalculation())
+        now.fileName = last->fileName;
+    if (const std::optional<std::string> text = m_workflow.reformat(now))
+        txtResults->setPlainText(forDisplay(*text));
 }
 
 QString frmMain::FormatOutput(const QString& resultText) const {
@@ -482,10 +489,7 @@ void frmMain::optMem_Click(int index) {
     txtHex->setEnabled(index == 3);
 }
 
-void frmMain::optOut_Click(int) {
-    if (const std::optional<std::string> text = m_workflow.reformat(inputs()))
-        txtResults->setPlainText(forDisplay(*text));
-}
+void frmMain::optOut_Click(int) { showLastResult(); }
 
 void frmMain::imgLogo_Click() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kCommunityUrl))); }
 

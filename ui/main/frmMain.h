@@ -143,6 +143,7 @@ private:
     void placeControls();
     flintor::WorkflowInputs inputs() const;
     void showMessage(const QString& text, QMessageBox::Icon icon);
+    void showLastResult();
 
     FileBrowser* m_browser = nullptr;
     flintor::Workflow m_workflow;

@@ -824,11 +824,15 @@ TEST_F(Window, IncludeFilenameShowsAtTheNextRendering) {
     calculate();
     EXPECT_EQ(results(), "psp.bin\n" + kPspLines.join('\n'));
 
-    // With the selection cleared the rendering begins with an empty line.
+    // The name line keeps naming the file the values belong to, whatever the list selects since.
     w().File1->setSelected(w().File1->currentRow(), false);
     ASSERT_EQ(w().File1->fileName(), "");
     click(w().optOut[2]);
-    EXPECT_TRUE(results().startsWith("\nquote SETENV mtd0")) << results().toStdString();
+    EXPECT_TRUE(results().startsWith("psp.bin\nquote SETENV mtd0")) << results().toStdString();
+    image("other.bin", 0x1000, std::nullopt);
+    select("other.bin");
+    click(w().optOut[1]);
+    EXPECT_TRUE(results().startsWith("psp.bin\nsetenv mtd0")) << results().toStdString();
 }
 
 TEST_F(Window, FormatOutputReadsTheOptionsTheFileNameAndTakesEitherLineBreak) {
