@@ -79,8 +79,10 @@ long long DecimalOrderOf(std::string_view part) {
             digits.remove_prefix(1);
         }
         const auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), exponent);
-        if (parsed.ec == std::errc::result_out_of_range) {
-            exponent = 1'000'000'000; // an exponent beyond long long only ever overflows or underflows
+        // An exponent this large only ever overflows or underflows; holding it there keeps the sum
+        // with the mantissa's order within long long.
+        if (parsed.ec == std::errc::result_out_of_range || exponent > 1'000'000'000) {
+            exponent = 1'000'000'000;
         }
         if (negative) {
             exponent = -exponent;

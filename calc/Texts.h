@@ -37,6 +37,11 @@ inline constexpr const char* kFlashNegative = "The Flash ROM size must not be ne
 inline constexpr const char* kFlashTooLarge =
     "The Flash ROM size is too large: it must be less than 1792MB (70000000 in hex).";
 inline constexpr const char* kFlashHexTooLong = "The Flash ROM size in hex must not have more than 8 digits.";
+inline constexpr const char* kFilesystemInHeader =
+    "File is not a valid firmware file: its SquashFS file system starts before its kernel.";
+inline constexpr const char* kFlashTooSmallForLayout =
+    "The Flash ROM size is too small for this firmware file: the bootloader's own blocks and the file "
+    "system would not fit in it.";
 inline constexpr const char* kReadFailedPrefix = "The firmware file could not be read: ";
 inline constexpr const char* kFileChanged = "The firmware file changed while it was being read.";
 

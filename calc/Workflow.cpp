@@ -118,6 +118,18 @@ FlashSizeReading Checked(double bytes, bool overflow) {
     return reading;
 }
 
+// Whether every partition of the layout ends at or after its start.
+bool PartitionsInOrder(const MtdLayout& layout) {
+    for (const auto& block : layout.blocks) {
+        for (const auto& partition : block.partitions) {
+            if (partition.end < partition.start) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 std::vector<Mtd5Item> Mtd5Items() {
@@ -261,6 +273,11 @@ bool Workflow::validate(const WorkflowInputs& inputs, WorkflowHost& host) {
     if (m_state.FilesystemOffset == -1) {
         return fail(texts::kNotSquashFs, &WorkflowHost::focusFileList);
     }
+    // The kernel partition starts kKernelHeader bytes into the image; a file system before that
+    // would give mtd1 an end before its start.
+    if (m_state.FilesystemOffset > 0 && m_state.FilesystemOffset < kKernelHeader) {
+        return fail(texts::kFilesystemInHeader, &WorkflowHost::focusFileList);
+    }
     if (m_state.FilesystemOffset == 0) {
         // A combined image's header occupies its first 16 bytes, so 0 means that nothing was searched.
         struct stat st {};
@@ -295,6 +312,16 @@ bool Workflow::validate(const WorkflowInputs& inputs, WorkflowHost& host) {
     run.status(texts::kValidatingBootloader);
     if (!inputs.psp && !inputs.adam2) {
         return fail(texts::kSelectBootloader, &WorkflowHost::focusPsp);
+    }
+    // A flash too small for the boot loader's own blocks and the file system's offset (a few hundred
+    // bytes, or an image whose file system lies near the end of the flash) would give partitions that
+    // end before they start; no router can use such values.
+    const auto layout =
+        CalculateLayout(m_state.ImageLength, m_state.FilesystemOffset,
+                        EffectiveFlashSize(m_state.FlashSize, m_state.ImageLength), inputs.adam2,
+                        RequestedMtd5Size(inputs.mtd5Visible, inputs.mtd5Text, inputs.mtd5ItemData));
+    if (layout && !PartitionsInOrder(*layout)) {
+        return fail(texts::kFlashTooSmallForLayout, nullptr);
     }
 
     run.status(texts::kValidationComplete);

@@ -22,6 +22,8 @@ inline constexpr std::int64_t kLargestSearchedFile = 0x2000000;
 inline constexpr std::int64_t kSearchLimit = 0x1000000;
 /// Files shorter than this have no type.
 inline constexpr std::int64_t kShortestClassifiableFile = 16;
+/// Offset of the kernel in an image: the PSP and Adam2 single-image layouts start mtd1 this far in.
+inline constexpr std::int64_t kKernelHeader = 0x90;
 /// From this flash size upwards an address would pass 0xFFFFFFFF.
 inline constexpr std::int64_t kFlashSizeLimit = 0x70000000;
 

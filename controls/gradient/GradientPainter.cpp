@@ -184,7 +184,8 @@ int PaintGradient(QImage& savePic, QImage& image, const QString& stops, int dire
     for (qsizetype j = 1; j < list.size(); ++j) {
         const int q = pixelOf(list.at(j));
         const ColourTriple d = colourAt(list.at(j));
-        const int span = q - p;
+        // Positions saturate at ±2^30, so their distance needs more than an int.
+        const long long span = static_cast<long long>(q) - p;
         if (span == 0) {
             // Both stops fall on one pixel: there is nothing to blend, the later colour wins.
             drawStep(q, colourOf(d.R, d.G, d.B));

@@ -61,6 +61,17 @@ TEST(LenientNumber, OverflowIsReportedNotWrapped) {
     EXPECT_FALSE(ReadLenientNumber("0.0001e-400").overflow);
 }
 
+TEST(LenientNumber, ExponentsAtTheLimitsOfAnIntegerStillOverflowOrUnderflow) {
+    // Exponents that fit a 64-bit integer exactly, with mantissas whose own order adds to them.
+    const LenientNumber big = ReadLenientNumber("140001400999999999e9223372036854775807");
+    EXPECT_TRUE(big.overflow);
+    EXPECT_TRUE(std::isinf(big.value) && big.value > 0);
+    const LenientNumber tiny = ReadLenientNumber("-0.00001e-9223372036854775807");
+    EXPECT_FALSE(tiny.overflow);
+    EXPECT_EQ(tiny.value, 0);
+    EXPECT_TRUE(ReadLenientNumber("1e99999999999999999999999").overflow);
+}
+
 TEST(LenientNumber, DecimalPointIsAlwaysAPointWhateverTheCLocale) {
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
     // A locale with a decimal comma, where one is installed; the reading must not change either way.

@@ -217,6 +217,36 @@ TEST_F(WorkflowTest, EachValidationFailureHasItsMessageAndFocus) {
          texts::kFlashHexTooLong, nullptr},
         {"no bootloader", [](TempDir&, WorkflowInputs& in) { in.psp = in.mtd5Visible = false; },
          texts::kSelectBootloader, "psp"},
+        {"file system inside the kernel header",
+         [](TempDir& d, WorkflowInputs& in) {
+             d.image("early.bin", 0x1000, {0x20});
+             in.fileName = "early.bin";
+         },
+         texts::kFilesystemInHeader, "files"},
+        {"file system in the last 128 KiB of a PSP flash",
+         [](TempDir& d, WorkflowInputs& in) {
+             d.image("late.bin", 0x400000, {0x3F0000});
+             in.fileName = "late.bin";
+         },
+         texts::kFlashTooSmallForLayout, nullptr},
+        {"hex size of a few hundred bytes",
+         [](TempDir& d, WorkflowInputs& in) {
+             d.image("tiny.bin", 0x100, {0x90});
+             in.fileName = "tiny.bin";
+             in.memoryOption = 3;
+             in.sizeInHex = "100";
+         },
+         texts::kFlashTooSmallForLayout, nullptr},
+        {"Adam2 flash without room for the largest kernel",
+         [](TempDir& d, WorkflowInputs& in) {
+             d.image("small.bin", 0x10000, {0x8000});
+             in.fileName = "small.bin";
+             in.memoryOption = 3;
+             in.sizeInHex = "90000";
+             in.psp = in.mtd5Visible = false;
+             in.adam2 = true;
+         },
+         texts::kFlashTooSmallForLayout, nullptr},
     };
     for (const auto& c : cases) {
         WorkflowInputs inputs = pspInputs();
@@ -235,6 +265,29 @@ TEST_F(WorkflowTest, EachValidationFailureHasItsMessageAndFocus) {
         }
         EXPECT_FALSE(host.results) << c.name;
         EXPECT_FALSE(host.partitions) << c.name;
+    }
+}
+
+TEST_F(WorkflowTest, LayoutsThatJustFitAreCalculated) {
+    // The file system right after the kernel header, and a PSP file system on the flash's last byte
+    // that the image area can hold: every partition still ends at or after its start.
+    struct Case {
+        std::size_t length;
+        std::size_t magicAt;
+        bool adam2;
+    };
+    for (const Case c : {Case{0x1000, 0x90, false}, Case{0x1000, 0x90, true}, Case{0x3E0004, 0x3E0000, false},
+                         Case{0x3F0001, 0x3E0000, true}}) {
+        WorkflowInputs inputs = pspInputs("edge.bin", c.length);
+        dir.image("edge.bin", c.length, {c.magicAt});
+        inputs.psp = inputs.mtd5Visible = !c.adam2;
+        inputs.adam2 = c.adam2;
+        EXPECT_EQ(run(inputs), WorkflowOutcome::Completed) << c.magicAt;
+        for (const auto& block : workflow.lastCalculation()->layout.blocks) {
+            for (const auto& partition : block.partitions) {
+                EXPECT_GE(partition.end, partition.start) << c.magicAt << " mtd" << partition.number;
+            }
+        }
     }
 }
 

@@ -159,6 +159,21 @@ TEST(GradientPaint, StopsOutOfOrderDrawNothingForTheirSegment) {
         EXPECT_EQ(at(pic, x, 0), kGreen) << x;
 }
 
+TEST(GradientPaint, StopsAtOppositeExtremesBlendAcrossTheSurfaceOnly) {
+    // Both positions saturate, one at each end of the int range: the segment between them is the
+    // widest there is, and only the steps that can touch the surface are drawn. The surface lies in
+    // the middle of the segment, so it shows the colour half way from red to green.
+    QImage pic = surface(10, 1);
+    QImage image = surface(10, 1);
+    EXPECT_EQ(PaintGradient(pic, image, "-1e12,255#1e12,65280", LeftToRight, image.size()), 2 + 10 + 3);
+    for (int x : {0, 9}) {
+        const ColourTriple c = SplitColour(at(pic, x, 0));
+        EXPECT_NEAR(c.R, 128, 1) << x;
+        EXPECT_NEAR(c.G, 128, 1) << x;
+        EXPECT_EQ(c.B, 0) << x;
+    }
+}
+
 TEST(GradientPaint, UnknownDirectionShowsTheClearedSurface) {
     QImage pic = surface(6, 4, kRed);
     QImage image = surface(12, 8, kRed);
