@@ -13,6 +13,9 @@ FLINTOR_PACKAGES=(
   desktop-file-utils appstream
 )
 
+# What the hardening builds add (.ci/run): clang with libFuzzer for fuzz/, valgrind for leak checks by hand.
+FLINTOR_HARDENING_PACKAGES=(clang-14 libclang-rt-14-dev valgrind)
+
 flintor_missing_packages() {
   local pkg
   for pkg in "$@"; do
