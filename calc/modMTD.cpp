@@ -21,6 +21,11 @@ namespace {
 class ReadOnlyFile {
 public:
     explicit ReadOnlyFile(const std::string& path) {
+        // The system would read a path only up to a NUL in it, which names another file.
+        if (path.find('\0') != std::string::npos) {
+            m_error = ENOENT;
+            return;
+        }
         // O_NONBLOCK: a FIFO that slipped in after the type check must not block the open.
         do {
             m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -81,9 +86,11 @@ private:
 }
 
 // Length of a regular file, or nullopt for an empty path, a missing path or anything but a regular file.
+// A path with a NUL in it is missing: the system would stop reading it there, at another file's name.
 std::optional<std::int64_t> RegularFileLength(const std::string& path) {
     struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (path.empty() || path.find('\0') != std::string::npos || ::stat(path.c_str(), &st) != 0 ||
+        !S_ISREG(st.st_mode)) {
         return std::nullopt;
     }
     return static_cast<std::int64_t>(st.st_size);

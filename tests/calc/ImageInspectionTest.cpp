@@ -70,9 +70,12 @@ TEST_F(ImageTypeOfTest, MissingEmptyOrNonRegularPathsAreNotOpened) {
     socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
     ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
 
+    // A path with a NUL in it would reach the system as the name before the NUL: a real image here.
+    const std::string image = fileStarting(test::CombinedHeader());
+    const std::string withNul = image + std::string("\0.other", 7);
     // A FIFO without a writer would block an ordinary open; the test would hang here.
     for (const std::string& path : {std::string(), dir.file("missing.bin"), dir.path().string(),
-                                    dir.file("fifo"), socketPath, std::string("/dev/null")}) {
+                                    dir.file("fifo"), socketPath, std::string("/dev/null"), withNul}) {
         type = "unchanged";
         length = -7;
         EXPECT_FALSE(ImageTypeOf(path, type, length)) << path;
@@ -80,6 +83,8 @@ TEST_F(ImageTypeOfTest, MissingEmptyOrNonRegularPathsAreNotOpened) {
         EXPECT_EQ(length, -7) << path;
         EXPECT_EQ(FindSquashFs(path), 0) << path;
     }
+    std::int64_t position = 1;
+    EXPECT_THROW(ReadChunk(withNul, position), ImageReadError);
     ::close(sock);
 }
 
