@@ -1,5 +1,6 @@
-// Draws the main window's logo (137 x 41) and its link pointer (32 x 32, a pointing hand above the
-// word LINK, fingertip at 6, 0) and writes them as PNG files into the folder given as argument.
+// Draws the main window's logo (137 x 41), its link pointer (32 x 32, a pointing hand above the
+// word LINK, fingertip at 6, 0) and the program's icon for the desktop (the flint and its spark on a
+// rounded tile, 128 x 128 and 48 x 48) and writes them as PNG files into the folder given as argument.
 //   make-resources resources/
 #include <QApplication>
 #include <QDir>
@@ -118,6 +119,60 @@ QImage drawLinkCursor() {
     return cursor;
 }
 
+// The icon is drawn on a 128-unit grid and scaled, so both sizes show the same picture; the small
+// one gets thicker outlines so that the facets still read at 48 pixels.
+QImage drawIcon(int size) {
+    QImage icon(size, size, QImage::Format_ARGB32);
+    icon.fill(Qt::transparent);
+    QPainter p(&icon);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 128.0, size / 128.0);
+    const double line = size < 64 ? 2.0 * 128.0 / size : 2.5;
+
+    QLinearGradient sky(0, 4, 0, 124);
+    sky.setColorAt(0.0, QColor(0x2C, 0x48, 0x74));
+    sky.setColorAt(1.0, QColor(0x10, 0x1C, 0x30));
+    p.setPen(QPen(QColor(0x40, 0x58, 0x80), line));
+    p.setBrush(sky);
+    p.drawRoundedRect(QRectF(4, 4, 120, 120), 22, 22);
+
+    QPainterPath stone;
+    stone.moveTo(18, 96);
+    stone.lineTo(34, 48);
+    stone.lineTo(70, 32);
+    stone.lineTo(96, 62);
+    stone.lineTo(82, 104);
+    stone.lineTo(42, 114);
+    stone.closeSubpath();
+    QLinearGradient face(18, 32, 96, 114);
+    face.setColorAt(0.0, QColor(0xC8, 0xD2, 0xDC));
+    face.setColorAt(1.0, QColor(0x5C, 0x66, 0x72));
+    p.setPen(QPen(QColor(0x1A, 0x20, 0x28), line, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(face);
+    p.drawPath(stone);
+    p.setPen(QPen(QColor(0xE8, 0xEE, 0xF4, 170), line * 0.8));
+    const QPointF ridge(56, 78);
+    p.drawLine(QPointF(34, 48), ridge);
+    p.drawLine(ridge, QPointF(96, 62));
+    p.drawLine(ridge, QPointF(42, 114));
+
+    const QPointF spark(96, 30);
+    QRadialGradient glow(spark, 24);
+    glow.setColorAt(0.0, QColor(0xFF, 0xE0, 0x80, 220));
+    glow.setColorAt(1.0, QColor(0xFF, 0xA0, 0x20, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(glow);
+    p.drawEllipse(spark, 24, 24);
+    p.setPen(QPen(QColor(0xFF, 0xC0, 0x40), line * 1.6, Qt::SolidLine, Qt::RoundCap));
+    for (const auto& ray : {QPointF(18, 0), QPointF(-18, 0), QPointF(0, 18), QPointF(0, -18), QPointF(12, 12),
+                            QPointF(-12, -12), QPointF(12, -12), QPointF(-12, 12)})
+        p.drawLine(spark, spark + ray);
+    p.setBrush(QColor(0xFF, 0xF8, 0xD8));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(spark, 6, 6);
+    return icon;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -129,7 +184,9 @@ int main(int argc, char** argv) {
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     const bool ok = drawLogo().save(folder.filePath("logo.png")) &&
-                    drawLinkCursor().save(folder.filePath("link-cursor.png"));
+                    drawLinkCursor().save(folder.filePath("link-cursor.png")) &&
+                    drawIcon(128).save(folder.filePath("flintor-128.png")) &&
+                    drawIcon(48).save(folder.filePath("flintor-48.png"));
     if (!ok) {
         std::fprintf(stderr, "make-resources: cannot write into %s\n", argv[1]);
         return 1;

@@ -3,6 +3,7 @@
 #include "frmMain.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,7 +27,13 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Flintor"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.1"));
-    QApplication::setDesktopFileName(QStringLiteral("flintor"));
+    // The desktop entry's name, so that docks and window lists match the window to its launcher.
+    QApplication::setDesktopFileName(QStringLiteral("org.flintor.Flintor"));
+    Q_INIT_RESOURCE(resources);
+    QIcon icon;
+    for (const char* size : {"48", "128"})
+        icon.addFile(QStringLiteral(":/flintor/flintor-%1.png").arg(QLatin1String(size)));
+    QApplication::setWindowIcon(icon);
     // Size texts such as "64.00 KB" use the user's decimal separator; nothing else is localised.
     try {
         std::locale::global(std::locale(std::locale::classic(), std::locale(""), std::locale::numeric));

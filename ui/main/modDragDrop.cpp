@@ -59,12 +59,22 @@ void DropWindowProc::unwatchAll() {
     m_watched.clear();
 }
 
+bool DropWindowProc::carriesFile(const QDropEvent* event) {
+    // Each look at a drag's data from another program is a round trip to it: it is looked at once
+    // when the drag enters, and the answer kept for its moves and its drop.
+    if (event->type() == QEvent::DragEnter || event->mimeData() != m_dragData) {
+        m_dragData = event->mimeData();
+        m_dragCarriesFile = !FirstDroppedFile(m_dragData).isEmpty();
+    }
+    return m_dragCarriesFile;
+}
+
 bool DropWindowProc::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (FirstDroppedFile(drag->mimeData()).isEmpty())
+        if (!carriesFile(drag))
             return false;
         // A file drag belongs to the window wherever it is; a text box under the pointer would
         // otherwise take the path as text.
@@ -79,8 +89,9 @@ bool DropWindowProc::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
-        if (FirstDroppedFile(drop->mimeData()).isEmpty())
+        if (!carriesFile(drop))
             return false;
+        m_dragData = nullptr;
         const Qt::DropAction action = safeAction(drop->possibleActions());
         if (action == Qt::IgnoreAction) {
             drop->ignore();

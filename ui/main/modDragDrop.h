@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 
+class QDropEvent;
 class QMimeData;
 class frmMain;
 
@@ -28,8 +29,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool carriesFile(const QDropEvent* event);
+
     frmMain* m_window;
     QList<QPointer<QObject>> m_watched;
+    const QMimeData* m_dragData = nullptr; // the drag under way, as last looked at
+    bool m_dragCarriesFile = false;
 };
 
 /// The filter installed by the last EnableDragDrop, null while none is installed: the value whose
