@@ -114,6 +114,16 @@ void FileList::setSelected(int i, bool selected) {
         entry->setSelected(false);
 }
 
+void FileList::mousePressEvent(QMouseEvent* event) {
+    // The right button opens the file menu; it must not change (or clear) the selection the menu's
+    // "Copy filename to clipboard" copies.
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QListWidget::mousePressEvent(event);
+}
+
 void FileList::mouseReleaseEvent(QMouseEvent* event) {
     QListWidget::mouseReleaseEvent(event);
     emit mouseUp(event->button(), event->modifiers(), viewport()->mapTo(this, event->position().toPoint()));

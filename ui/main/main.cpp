@@ -1,8 +1,10 @@
 // flintor: the window. An optional argument names a firmware file (or folder) to open, as if it had
 // been dropped onto the window.
+#include "LocalNames.h"
 #include "frmMain.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 
 #include <cstdio>
@@ -42,8 +44,10 @@ int main(int argc, char* argv[]) {
 
     frmMain window;
     window.show();
-    const QStringList arguments = QApplication::arguments();
-    if (arguments.size() > 1)
-        window.GotADrop(arguments.at(1));
+    if (argc > 1) {
+        // The argument is taken as the shell gave it, relative to the folder the program started in.
+        const QString path = decodeLocalName(QByteArray(argv[1]));
+        window.GotADrop(QDir::isAbsolutePath(path) ? path : QDir::cleanPath(QDir::currentPath() + '/' + path));
+    }
     return app.exec();
 }

@@ -945,6 +945,18 @@ protected:
     bool shown(QMenu* menu) const { return menu->isVisible(); }
 };
 
+TEST_F(WindowMenus, RightClickKeepsTheSelectionTheMenuCopies) {
+    w().File1->setSelected(0, true);
+    const QString selected = w().File1->fileName();
+    ASSERT_FALSE(selected.isEmpty());
+    // On another entry and on the empty space below the entries.
+    QTest::mouseClick(w().File1->viewport(), Qt::RightButton, {}, w().File1->visualItemRect(w().File1->item(1)).center());
+    w().mnFile->hide();
+    QTest::mouseClick(w().File1->viewport(), Qt::RightButton, {}, QPoint(20, w().File1->viewport()->height() - 3));
+    w().mnFile->hide();
+    EXPECT_EQ(w().File1->fileName(), selected);
+}
+
 TEST_F(WindowMenus, RightClickPopsUpOnlyTheMenuOfTheListClicked) {
     QTest::mouseClick(w().Dir1->viewport(), Qt::RightButton, {}, QPoint(20, 8));
     EXPECT_TRUE(shown(w().mnDir));
