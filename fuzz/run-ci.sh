@@ -11,7 +11,12 @@ jobs="${FLINTOR_FUZZ_JOBS:-2}"
 
 CC=clang-14 CXX=clang++-14 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DFLINTOR_FUZZ=ON -DFLINTOR_WITH_TESTS=OFF -DFLINTOR_WITH_BENCH=OFF >/dev/null
-cmake --build "$build" -j "$jobs"
+# Only the targets and what they link: the programs and tests of this tree are built elsewhere.
+targets=()
+for corpus in "$here"/fuzz/corpus/*/; do
+  targets+=("fuzz_$(basename "$corpus")")
+done
+cmake --build "$build" -j "$jobs" --target "${targets[@]}"
 
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/flintor-runtime.XXXXXX)}"
@@ -45,7 +50,7 @@ for corpus in "$here"/fuzz/corpus/*/; do
       [ -e "$artifact" ] && echo "fuzz: $name finding $(basename "$artifact"): $(base64 -w0 "$artifact")"
     done
   fi
-  grep -E '^(stat::number_of_executed_units|#[0-9]+ +DONE)' "$scratch/$name.log" || true
+  grep -E '^(stat::number_of_executed_units|#[0-9]+[[:space:]]+DONE)' "$scratch/$name.log" || true
 done
 if [ "${#failed[@]}" -gt 0 ]; then
   echo "fuzz: findings in ${failed[*]}" >&2
