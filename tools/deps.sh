@@ -13,8 +13,8 @@ FLINTOR_PACKAGES=(
   desktop-file-utils appstream
 )
 
-# What the hardening builds add (.ci/run): clang with libFuzzer for fuzz/, valgrind for leak checks by hand.
-FLINTOR_HARDENING_PACKAGES=(clang-14 libclang-rt-14-dev valgrind)
+# What the hardening runs of .ci/run add: clang with libFuzzer for fuzz/
+FLINTOR_HARDENING_PACKAGES=(clang-14 libclang-rt-14-dev)
 
 flintor_missing_packages() {
   local pkg
