@@ -1,6 +1,7 @@
 // The real window, offscreen, meeting faults: a firmware file that changes between listing and
-// Calculate, one whose name is not UTF-8, a search cut short by closing the window, and the
-// firmware file left exactly as it was by a whole run.
+// Calculate, one whose name is not UTF-8, things dropped onto the window that are not firmware files
+// or stop being one, a search cut short by closing the window, and the firmware file left exactly
+// as it was by a whole run.
 #include "FaultSupport.h"
 #include "FileList.h"
 #include "OrvoSimpleButton.h"
@@ -151,6 +152,56 @@ TEST_F(WindowFaults, ClosingTheWindowStopsTheSearchCleanly) {
     EXPECT_TRUE(Snapshot(path) == before);
     // The window can go away at once.
     m_window.reset();
+}
+
+TEST_F(WindowFaults, DroppedThingsEndInAMessageOrAResult) {
+    const std::string folder = QFile::encodeName(m_images).toStdString();
+    image("good.bin", 0x100000, 0x80000);
+    image("gone.bin", 0x100000, 0x80000);
+    image("huge.bin", 0x10, std::nullopt);
+    fs::resize_file(folder + "/huge.bin", 3ULL << 30);
+    ::mkfifo((folder + "/pipe.bin").c_str(), 0600);
+    fs::create_directory(folder + "/folder.bin");
+    fs::create_symlink(folder + "/loop-b.bin", folder + "/loop-a.bin");
+    fs::create_symlink(folder + "/loop-a.bin", folder + "/loop-b.bin");
+    image("\xFF\xFE.bin", 0x100000, 0x80000);
+    struct Case {
+        std::string path;
+        bool calculates;
+        std::function<void()> beforeCalculate;
+    };
+    const Case cases[] = {
+        {folder + "/good.bin", true, {}},
+        {folder + "/\xFF\xFE.bin", true, {}},
+        {folder + "/gone.bin", false, [&] { fs::remove(folder + "/gone.bin"); }},
+        {folder + "/huge.bin", false, {}},
+        {folder + "/pipe.bin", false, {}},
+        {folder + "/folder.bin", false, {}},
+        {folder + "/loop-a.bin", false, {}},
+        {folder + "/missing.bin", false, {}},
+        {"/dev/zero", false, {}},
+        {folder + std::string("/good.bin\0/dev/zero", 19), false, {}},
+    };
+    for (const Case& c : cases) {
+        const QString label = QFile::decodeName(QByteArray::fromStdString(c.path));
+        m_window->GotADrop(QFile::decodeName(QByteArray::fromStdString(c.path)));
+        m_window->optMem[1]->click();
+        if (!m_window->chkPSP->isChecked())
+            m_window->chkPSP->click();
+        if (c.beforeCalculate)
+            c.beforeCalculate();
+        m_messages.clear();
+        m_window->txtResults->clear();
+        m_window->cmdRead_Click();
+        if (c.calculates) {
+            EXPECT_EQ(status(), texts::kCalculationComplete) << label.toStdString();
+            EXPECT_TRUE(results().contains("\nmtd0: 0x900A0000, 0x90400000\n")) << label.toStdString();
+        } else {
+            EXPECT_EQ(status(), texts::kValidationFailed) << label.toStdString();
+            EXPECT_EQ(m_messages.size(), 1) << label.toStdString();
+            EXPECT_EQ(results(), "") << label.toStdString();
+        }
+    }
 }
 
 TEST_F(WindowFaults, AWholeRunLeavesTheFirmwareFileAsItWas) {
