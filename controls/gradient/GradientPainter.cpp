@@ -1,5 +1,6 @@
 #include "GradientPainter.h"
 
+#include <QPainter>
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
@@ -283,6 +284,18 @@ void DrawCaption(QImage& image, const QFont& font, const QString& caption, const
 void DrawFrame(QImage& image, QSize controlPixels, ColourValue border) {
     DrawBox(image, 0, 0, controlPixels.width(), controlPixels.height(), 0xFFFFFF, ResolveColour(border), 2,
             true);
+}
+
+void ResizeImage(QImage& image, QSize size, const QColor& background) {
+    if (image.size() == size)
+        return;
+    QImage resized(size, QImage::Format_RGB32);
+    resized.fill(background);
+    if (!image.isNull()) {
+        QPainter painter(&resized);
+        painter.drawImage(0, 0, image);
+    }
+    image = std::move(resized);
 }
 
 } // namespace gradient

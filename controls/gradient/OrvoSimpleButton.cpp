@@ -227,15 +227,7 @@ void OrvoSimpleButton::WriteProperties(PropertyBag& bag) const {
 void OrvoSimpleButton::Resize() {
     m_twipsPerPixel = TwipsPerPixelX(this);
     m_clientRect = {0, 0, width(), height()};
-    if (m_image.size() != size()) {
-        QImage resized(size(), QImage::Format_RGB32);
-        resized.fill(palette().color(QPalette::Window));
-        if (!m_image.isNull()) {
-            QPainter painter(&resized);
-            painter.drawImage(0, 0, m_image);
-        }
-        m_image = std::move(resized);
-    }
+    gradient::ResizeImage(m_image, size(), palette().color(QPalette::Window));
     SizeSurface();
     if (m_stopsBuilt) {
         m_dirty = true;
