@@ -2,7 +2,6 @@
 #include "OrvoPartitions.h"
 #include "PartitionModel.h"
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -62,13 +61,3 @@ BENCHMARK(BM_ParseEntriesWithTies)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseEntriesWithTies)->Arg(32767)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
