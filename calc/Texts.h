@@ -32,7 +32,8 @@ inline constexpr const char* kSelectBootloader = "Please select a bootloader typ
 inline constexpr const char* kTooLargeToSearch = "File is too large to be a firmware file: only files of up "
                                                  "to 32MB are searched for a SquashFS file system.";
 inline constexpr const char* kLargerThanAssumedFlash =
-    "The firmware file you have selected is larger than 4MB. Please select your router's Flash ROM size.";
+    "The firmware file you have selected is too large for the Flash ROM size assumed when it is not known "
+    "(2MB for files up to 2MB, 4MB for larger ones). Please select your router's Flash ROM size.";
 inline constexpr const char* kFlashNegative = "The Flash ROM size must not be negative.";
 inline constexpr const char* kFlashTooLarge =
     "The Flash ROM size is too large: it must be less than 1792MB (70000000 in hex).";
@@ -44,6 +45,12 @@ inline constexpr const char* kFlashTooSmallForLayout =
     "system would not fit in it.";
 inline constexpr const char* kReadFailedPrefix = "The firmware file could not be read: ";
 inline constexpr const char* kFileChanged = "The firmware file changed while it was being read.";
+
+// Warnings shown beside the results, without a message box
+inline constexpr const char* kSquashFsImplausiblePrefix = "The SquashFS magic found at offset ";
+inline constexpr const char* kSquashFsImplausibleMiddle = " does not start a real file system: ";
+inline constexpr const char* kSquashFsImplausibleSuffix =
+    ". The values assume the file system starts there; check that this is the firmware file you meant.";
 
 // Calculator messages
 inline constexpr const char* kMtd5NotRecommended =

@@ -300,12 +300,15 @@ bool Workflow::validate(const WorkflowInputs& inputs, WorkflowHost& host) {
         return fail(flash.error, nullptr);
     }
     m_state.FlashSize = flash.flashSize;
-    if (m_state.FlashSize > 0 && m_state.ImageLength > m_state.FlashSize) {
+    // The image must fit the image area, not only the flash: values for a longer image would cut
+    // its file system off at the end of mtd0 and mtd4.
+    if (m_state.FlashSize > 0 && m_state.ImageLength > m_state.FlashSize - kReservedFlash) {
         return fail(texts::kTooLarge, &WorkflowHost::focusFileList);
     }
-    // An unknown flash size is taken as 4MB at most; a longer image would get partitions that cannot
-    // hold it.
-    if (m_state.FlashSize == 0 && m_state.ImageLength > 0x400000) {
+    // An unknown flash size is assumed from the image's length (2MB or 4MB); the assumption must hold
+    // the image the same way, or the owner has to say what the router has.
+    if (m_state.FlashSize == 0 &&
+        m_state.ImageLength > EffectiveFlashSize(0, m_state.ImageLength) - kReservedFlash) {
         return fail(texts::kLargerThanAssumedFlash, nullptr);
     }
 
@@ -365,6 +368,17 @@ WorkflowOutcome Workflow::calculate(const WorkflowInputs& inputs, WorkflowHost& 
             run.status(texts::kCalculationFailed);
             return WorkflowOutcome::Failed;
         }
+        try {
+            details.squashFs =
+                ReadSquashFsSuperblock(details.imagePath, details.filesystemOffset, details.imageLength);
+        } catch (const ImageReadError& error) {
+            run.warn(error.what());
+            run.status(texts::kCalculationFailed);
+            return WorkflowOutcome::Failed;
+        }
+        if (const std::string warning = SquashFsWarning(details.squashFs); !warning.empty()) {
+            details.warnings.push_back(warning);
+        }
 
         details.effectiveFlashSize = EffectiveFlashSize(m_state.FlashSize, details.imageLength);
         details.requestedMtd5Size =
@@ -390,6 +404,7 @@ WorkflowOutcome Workflow::calculate(const WorkflowInputs& inputs, WorkflowHost& 
     details.resultsText =
         FormatOutput(m_state.ResultText, inputs.outputForm, inputs.includeFileName, inputs.fileName);
     host.setResultsText(details.resultsText);
+    host.setWarnings(details.warnings);
     details.partitionsText = PartitionsTextOf(m_state.ResultText);
     details.partitionMapToolTip = PartitionMapToolTip(details.adam2);
     host.setPartitionMap(details.partitionsText, details.partitionMapToolTip);

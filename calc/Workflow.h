@@ -47,6 +47,9 @@ public:
     virtual void showMessage(const std::string& text, MessageKind kind) = 0;
     /// Replaces the text of the results box (txtResults).
     virtual void setResultsText(const std::string& text) { (void)text; }
+    /// Shows the warnings of a completed calculation beside the results, without a message box; an
+    /// empty list clears those of the calculation before.
+    virtual void setWarnings(const std::vector<std::string>& warnings) { (void)warnings; }
     /// Gives the partition map its Partitions text and its tooltip.
     virtual void setPartitionMap(const std::string& partitions, const std::string& toolTip) {
         (void)partitions;
@@ -85,6 +88,8 @@ struct CalculationDetails {
     bool adam2 = false;
     std::int64_t requestedMtd5Size = 0; ///< 0 none, -1 as large as possible
     MtdLayout layout;                   ///< includes the mtd5 size actually used
+    SquashFsSuperblock squashFs;        ///< the superblock at filesystemOffset, as judged
+    std::vector<std::string> warnings;  ///< shown beside the results; they change no value
     std::string resultsText;            ///< the text of the results box
     std::string partitionsText;         ///< the partition map's Partitions text
     std::string partitionMapToolTip;

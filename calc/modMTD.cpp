@@ -239,6 +239,29 @@ std::int32_t FindSquashFs(const std::string& path, const EventPump& afterChunk) 
     return static_cast<std::int32_t>(result);
 }
 
+SquashFsSuperblock ReadSquashFsSuperblock(const std::string& path, std::int64_t offset,
+                                          std::int64_t imageLength) {
+    const ReadOnlyFile file(path);
+    if (!file.isOpen()) {
+        ThrowReadFailed(file.error());
+    }
+    std::int64_t length = 0;
+    if (!file.statRegular(length) || length != imageLength) {
+        ThrowChanged();
+    }
+    std::uint8_t bytes[kSquashFsSuperblockSize];
+    const std::int64_t wanted =
+        std::clamp<std::int64_t>(length - offset, 0, static_cast<std::int64_t>(sizeof bytes));
+    const std::int64_t got = wanted == 0 ? 0 : file.readAt(bytes, wanted, offset);
+    if (got < 0) {
+        ThrowReadFailed(errno);
+    }
+    if (got != wanted) {
+        ThrowChanged();
+    }
+    return JudgeSquashFsSuperblock(bytes, static_cast<std::size_t>(got), offset, imageLength);
+}
+
 std::string HexAddress(std::uint32_t address) {
     char digits[8];
     const auto end = std::to_chars(digits, digits + sizeof digits, address, 16).ptr;
@@ -364,7 +387,7 @@ MtdLayout BuildLayout(bool adam2, std::int64_t filesystemOffset, std::int64_t fl
     std::int64_t d = mtd5Size;
     if (d != 0) {
         // Both boot loader layouts keep 128 KiB outside the image area and mtd5.
-        const std::int64_t room = (flashSize - 0x20000) - Align64K(imageLength, true);
+        const std::int64_t room = (flashSize - kReservedFlash) - Align64K(imageLength, true);
         const std::int64_t maximum = Align64K(room, false);
         if (d == -1) {
             tell(texts::kMtd5MaximumPrefix + SizeText(static_cast<double>(maximum)));

@@ -3,6 +3,7 @@
 // Firmware image inspection and the Adam2/PSP partition calculator.
 
 #include "Messages.h"
+#include "SquashFs.h"
 
 #include <cstdint>
 #include <optional>
@@ -24,6 +25,9 @@ inline constexpr std::int64_t kSearchLimit = 0x1000000;
 inline constexpr std::int64_t kShortestClassifiableFile = 16;
 /// Offset of the kernel in an image: the PSP and Adam2 single-image layouts start mtd1 this far in.
 inline constexpr std::int64_t kKernelHeader = 0x90;
+/// Flash that both boot loader layouts keep outside the image area: the first 64 KiB block and the
+/// configuration block. The combined image is written at the start of mtd4, which spans the rest.
+inline constexpr std::int64_t kReservedFlash = 0x20000;
 /// From this flash size upwards an address would pass 0xFFFFFFFF.
 inline constexpr std::int64_t kFlashSizeLimit = 0x70000000;
 
@@ -58,6 +62,12 @@ std::vector<std::uint8_t> ReadChunk(const std::string& path, std::int64_t& posit
 /// throws CalculationCancelled. Throws ImageReadError when the file vanishes, becomes unreadable or
 /// changes its length during the search.
 std::int32_t FindSquashFs(const std::string& path, const EventPump& afterChunk = {});
+
+/// The superblock at the offset where FindSquashFs found the magic, judged by JudgeSquashFsSuperblock:
+/// one read of at most kSquashFsSuperblockSize bytes, never past the file's end. Throws ImageReadError
+/// when the file cannot be read or its length is no longer imageLength.
+SquashFsSuperblock ReadSquashFsSuperblock(const std::string& path, std::int64_t offset,
+                                          std::int64_t imageLength);
 
 /// "0x" and the upper-case hexadecimal digits of address, without leading zeros.
 std::string HexAddress(std::uint32_t address);

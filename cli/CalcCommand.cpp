@@ -27,6 +27,13 @@ public:
         m_messages.emplace_back(text, kind);
     }
 
+    // Warnings change no value: they follow the messages on standard error, marked as warnings.
+    void setWarnings(const std::vector<std::string>& warnings) override {
+        for (const auto& warning : warnings) {
+            m_err << kPrefix << "warning: " << warning << '\n';
+        }
+    }
+
     const std::vector<std::pair<std::string, MessageKind>>& messages() const { return m_messages; }
 
 private:
@@ -127,6 +134,18 @@ std::string JsonOf(const CliOptions& options, const CalculationDetails& details,
         json << "\n    ]}";
     }
     json << "\n  ],\n";
+    json << "  \"warnings\": [";
+    for (std::size_t i = 0; i < details.warnings.size(); ++i) {
+        json << (i == 0 ? "" : ", ") << Quoted(details.warnings[i]);
+    }
+    json << "],\n";
+    const SquashFsSuperblock& squashFs = details.squashFs;
+    const std::string version = squashFs.versionText();
+    json << "  \"squashfs\": {\"offset\": " << squashFs.offset
+         << ", \"version\": " << (version.empty() ? std::string("null") : Quoted(version))
+         << ", \"bytes_used\": "
+         << (squashFs.bytesUsed ? std::to_string(*squashFs.bytesUsed) : std::string("null"))
+         << ", \"plausible\": " << (squashFs.plausible ? "true" : "false") << "},\n";
     json << "  \"output\": " << Quoted(output) << "\n";
     json << "}\n";
     return json.str();

@@ -69,6 +69,26 @@ public:
         return write(name, bytes);
     }
 
+    /// A combined image of length bytes whose file system at offset has a version 4.0 superblock as
+    /// mksquashfs writes it (128 KiB blocks), reaching to the image's end.
+    std::string fileSystemImage(const std::string& name, std::size_t length, std::size_t offset) const {
+        std::vector<std::uint8_t> bytes(length, 0);
+        const auto header = CombinedHeader();
+        std::copy(header.begin(), header.end(), bytes.begin());
+        const auto put = [&bytes, offset](std::size_t at, std::uint64_t value, int size) {
+            for (int i = 0; i < size; ++i) {
+                bytes.at(offset + at + static_cast<std::size_t>(i)) =
+                    static_cast<std::uint8_t>(value >> (8 * i));
+            }
+        };
+        put(0, 0x73717368, 4);
+        put(12, 0x20000, 4);
+        put(22, 17, 2);
+        put(28, 4, 2);
+        put(40, length - offset, 8);
+        return write(name, bytes);
+    }
+
     /// A sparse file of length bytes that starts with a combined-image header and holds "hsqs" at magicAt.
     std::string sparseImage(const std::string& name, std::uintmax_t length,
                             std::optional<std::size_t> magicAt = std::nullopt) const {

@@ -42,6 +42,11 @@ public:
         results = text;
         events.push_back("results");
     }
+    std::optional<std::vector<std::string>> warnings;
+    void setWarnings(const std::vector<std::string>& shown) override {
+        warnings = shown;
+        events.push_back("warnings " + std::to_string(shown.size()));
+    }
     void setPartitionMap(const std::string& text, const std::string& tip) override {
         partitions = text;
         toolTip = tip;
@@ -99,6 +104,7 @@ TEST_F(WorkflowTest, SuccessfulRunShowsEachStepInOrder) {
                                "status Scanning file...",
                                "results",
                                "results",
+                               "warnings 1",
                                "map",
                                "status Calculation complete.",
                            }));
@@ -223,12 +229,12 @@ TEST_F(WorkflowTest, EachValidationFailureHasItsMessageAndFocus) {
              in.fileName = "early.bin";
          },
          texts::kFilesystemInHeader, "files"},
-        {"file system in the last 128 KiB of a PSP flash",
+        {"image filling the whole flash, its file system in the last 128 KiB",
          [](TempDir& d, WorkflowInputs& in) {
              d.image("late.bin", 0x400000, {0x3F0000});
              in.fileName = "late.bin";
          },
-         texts::kFlashTooSmallForLayout, nullptr},
+         texts::kTooLarge, "files"},
         {"hex size of a few hundred bytes",
          [](TempDir& d, WorkflowInputs& in) {
              d.image("tiny.bin", 0x100, {0x90});
@@ -236,7 +242,7 @@ TEST_F(WorkflowTest, EachValidationFailureHasItsMessageAndFocus) {
              in.memoryOption = 3;
              in.sizeInHex = "100";
          },
-         texts::kFlashTooSmallForLayout, nullptr},
+         texts::kTooLarge, "files"},
         {"Adam2 flash without room for the largest kernel",
          [](TempDir& d, WorkflowInputs& in) {
              d.image("small.bin", 0x10000, {0x8000});
@@ -276,8 +282,8 @@ TEST_F(WorkflowTest, LayoutsThatJustFitAreCalculated) {
         std::size_t magicAt;
         bool adam2;
     };
-    for (const Case c : {Case{0x1000, 0x90, false}, Case{0x1000, 0x90, true}, Case{0x3E0004, 0x3E0000, false},
-                         Case{0x3F0001, 0x3E0000, true}}) {
+    for (const Case c : {Case{0x1000, 0x90, false}, Case{0x1000, 0x90, true}, Case{0x3E0000, 0x3DFFF0, false},
+                         Case{0x3E0000, 0x3DFFF0, true}}) {
         WorkflowInputs inputs = pspInputs("edge.bin", c.length);
         dir.image("edge.bin", c.length, {c.magicAt});
         inputs.psp = inputs.mtd5Visible = !c.adam2;
@@ -317,8 +323,75 @@ TEST_F(WorkflowTest, UnknownFlashAbove2MiBRunsWith4MiBAndEndsWithTheNotice) {
     EXPECT_EQ(host.messages, std::vector<std::string>{texts::kTooLarge});
 }
 
+TEST_F(WorkflowTest, ImageMustFitTheImageAreaOfTheFlashGivenOrAssumed) {
+    // The image area is the flash less the 128 KiB outside it; an unknown size is assumed to be 2MB up
+    // to an image of 2MB and 4MB above.
+    const struct {
+        int memoryOption;
+        const char* hex;
+        std::size_t length;
+        const char* message; // nullptr: calculated
+    } cases[] = {
+        {0, "", 0x1E0000, nullptr},
+        {0, "", 0x1E0001, texts::kTooLarge},
+        {1, "", 0x3E0000, nullptr},
+        {1, "", 0x3E0001, texts::kTooLarge},
+        {3, "800000", 0x7E0000, nullptr},
+        {3, "800000", 0x7E0001, texts::kTooLarge},
+        {3, "20000", 0x80010, texts::kTooLarge}, // a flash no larger than its own blocks
+        {4, "", 0x1E0000, nullptr},
+        {4, "", 0x1E0001, texts::kLargerThanAssumedFlash},
+        {4, "", 0x200000, texts::kLargerThanAssumedFlash},
+        {4, "", 0x200001, nullptr},
+        {4, "", 0x3E0000, nullptr},
+        {4, "", 0x3E0001, texts::kLargerThanAssumedFlash},
+    };
+    for (const auto& c : cases) {
+        WorkflowInputs inputs = pspInputs("fit.bin", c.length);
+        inputs.memoryOption = c.memoryOption;
+        inputs.sizeInHex = c.hex;
+        const WorkflowOutcome outcome = run(inputs);
+        const std::string label = std::to_string(c.memoryOption) + " " + std::to_string(c.length);
+        if (c.message == nullptr) {
+            EXPECT_EQ(outcome, WorkflowOutcome::Completed) << label;
+            const auto& mtd4 = workflow.lastCalculation()->layout.blocks[0].partitions[4];
+            EXPECT_GE(mtd4.end - mtd4.start, c.length) << label;
+            continue;
+        }
+        EXPECT_EQ(outcome, WorkflowOutcome::ValidationFailed) << label;
+        EXPECT_EQ(host.messages, std::vector<std::string>{c.message}) << label;
+        // The flash size's own refusal keeps the focus; the known size's sends it to the file list.
+        const bool focusFiles = c.message == texts::kTooLarge;
+        EXPECT_EQ(std::count(host.events.begin(), host.events.end(), "focus files"), focusFiles ? 1 : 0)
+            << label;
+    }
+}
+
+TEST_F(WorkflowTest, ImplausibleFileSystemWarnsWithoutChangingValuesOrMessages) {
+    // The test image holds zeros around its magic: version 0.0.
+    ASSERT_EQ(run(pspInputs()), WorkflowOutcome::Completed);
+    const CalculationDetails first = *workflow.lastCalculation();
+    EXPECT_TRUE(host.messages.empty());
+    ASSERT_EQ(first.warnings.size(), 1u);
+    EXPECT_EQ(*host.warnings, first.warnings);
+    EXPECT_NE(first.warnings[0].find("offset 524288 (0x80000)"), std::string::npos) << first.warnings[0];
+    EXPECT_NE(first.warnings[0].find("its version 0.0 is not one of 1 to 4"), std::string::npos);
+    EXPECT_FALSE(first.squashFs.plausible);
+
+    // The same image with a real superblock at the magic: no warning, and the one before is cleared.
+    WorkflowInputs inputs = pspInputs();
+    dir.fileSystemImage("fw.bin", 0x300000, 0x80000);
+    ASSERT_EQ(run(inputs), WorkflowOutcome::Completed);
+    EXPECT_TRUE(workflow.lastCalculation()->warnings.empty());
+    EXPECT_EQ(host.warnings, std::vector<std::string>{});
+    EXPECT_EQ(workflow.lastCalculation()->squashFs.versionText(), "4.0");
+    EXPECT_EQ(workflow.lastCalculation()->squashFs.bytesUsed, 0x280000u);
+    EXPECT_EQ(workflow.lastCalculation()->resultsText, first.resultsText);
+    EXPECT_EQ(workflow.lastCalculation()->layout.blocks, first.layout.blocks);
+}
+
 TEST_F(WorkflowTest, UnknownFlashUpTo2MiBHasNoNotice) {
-    WorkflowInputs inputs = pspInputs("fw.bin", 0x200000);
+    WorkflowInputs inputs = pspInputs("fw.bin", 0x1E0000);
     inputs.memoryOption = 2;
     inputs.sizeInMb = ""; // an empty box counts as "Don't know"
     EXPECT_EQ(run(inputs), WorkflowOutcome::Completed);

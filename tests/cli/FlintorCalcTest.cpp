@@ -23,7 +23,9 @@ protected:
     }
 
     // A 0x300000-byte combined image with its file system at 0x80000.
-    std::string image(std::size_t length = 0x300000) { return dir.image("fw.bin", length, {0x80000}); }
+    std::string image(std::size_t length = 0x300000) {
+        return dir.fileSystemImage("fw.bin", length, 0x80000);
+    }
 };
 
 const char* const kPsp4MbOutput = "mtd0: 0x900A0000, 0x90400000\n"
@@ -100,6 +102,56 @@ TEST_F(FlintorCalcTest, ValidationFailuresExitWith1AndPrintNothing) {
         EXPECT_EQ(r.out, "") << c.message;
         EXPECT_EQ(r.err, "flintor-calc: " + c.message + "\n");
     }
+}
+
+TEST_F(FlintorCalcTest, ImagesMustFitTheImageArea) {
+    const struct {
+        const char* flash;
+        std::size_t length;
+        int exitStatus;
+        const char* message;
+    } cases[] = {
+        {"4MB", 0x3E0000, 0, ""},
+        {"4MB", 0x3E0001, 1,
+         "Warning! The firmware file you have selected is too large to fit on your router."},
+        {"unknown", 0x1E0001, 1, "The firmware file you have selected is too large for the Flash ROM size "},
+        {"unknown", 0x200001, 0, "Please ensure your router has more than 2MB Flash ROM"},
+    };
+    for (const auto& c : cases) {
+        const ProcessResult r = calc({"--flash", c.flash, "--bootloader", "psp", image(c.length)});
+        EXPECT_EQ(r.exitStatus, c.exitStatus) << c.length;
+        EXPECT_EQ(r.out.empty(), c.exitStatus != 0) << c.length;
+        EXPECT_EQ(r.err.empty(), *c.message == '\0') << r.err;
+        EXPECT_TRUE(StartsWith(r.err, *c.message ? std::string("flintor-calc: ") + c.message : "")) << r.err;
+    }
+}
+
+TEST_F(FlintorCalcTest, ImplausibleFileSystemIsAWarningLineAndJsonSaysWhy) {
+    // Zeros around the magic: no real superblock. The values and the exit status stay those of a real one.
+    const std::string zeros = dir.image("zeros.bin", 0x300000, {0x80000});
+    const ProcessResult r = calc({"--flash", "4MB", "--bootloader", "psp", zeros});
+    EXPECT_EQ(r.exitStatus, 0);
+    EXPECT_EQ(r.out, kPsp4MbOutput);
+    EXPECT_EQ(r.err,
+              "flintor-calc: warning: The SquashFS magic found at offset 524288 (0x80000) does not start a "
+              "real file system: its version 0.0 is not one of 1 to 4. The values assume the file system "
+              "starts there; check that this is the firmware file you meant.\n");
+
+    const ProcessResult json = calc({"--json", "--flash", "4MB", "--bootloader", "psp", zeros});
+    EXPECT_EQ(json.exitStatus, 0);
+    EXPECT_NE(json.out.find("\"warnings\": [\"The SquashFS magic found at offset 524288"), std::string::npos)
+        << json.out;
+    EXPECT_NE(json.out.find("\"squashfs\": {\"offset\": 524288, \"version\": null, \"bytes_used\": null, "
+                            "\"plausible\": false},"),
+              std::string::npos)
+        << json.out;
+
+    const ProcessResult real = calc({"--json", "--flash", "4MB", "--bootloader", "psp", image()});
+    EXPECT_EQ(real.err, "");
+    EXPECT_NE(real.out.find("\"warnings\": [],\n  \"squashfs\": {\"offset\": 524288, \"version\": \"4.0\", "
+                            "\"bytes_used\": 2621440, \"plausible\": true},"),
+              std::string::npos)
+        << real.out;
 }
 
 TEST_F(FlintorCalcTest, UsageErrorsExitWith2) {

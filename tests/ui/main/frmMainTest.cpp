@@ -950,9 +950,11 @@ TEST_F(WindowMenus, RightClickKeepsTheSelectionTheMenuCopies) {
     const QString selected = w().File1->fileName();
     ASSERT_FALSE(selected.isEmpty());
     // On another entry and on the empty space below the entries.
-    QTest::mouseClick(w().File1->viewport(), Qt::RightButton, {}, w().File1->visualItemRect(w().File1->item(1)).center());
+    QTest::mouseClick(w().File1->viewport(), Qt::RightButton, {},
+                      w().File1->visualItemRect(w().File1->item(1)).center());
     w().mnFile->hide();
-    QTest::mouseClick(w().File1->viewport(), Qt::RightButton, {}, QPoint(20, w().File1->viewport()->height() - 3));
+    QTest::mouseClick(w().File1->viewport(), Qt::RightButton, {},
+                      QPoint(20, w().File1->viewport()->height() - 3));
     w().mnFile->hide();
     EXPECT_EQ(w().File1->fileName(), selected);
 }
@@ -1119,10 +1121,10 @@ TEST_F(WindowMenus, ShowFolderMovesTheThreeListsOrNothing) {
 
 class WindowLongSearch : public Window {
 protected:
-    // A 16 MiB image whose file system lies near its end, so the search takes many chunks.
+    // An image filling a 16 MiB flash whose file system lies near its end, so the search takes many chunks.
     void SetUp() override {
         Window::SetUp();
-        image("large.bin", 0x1000000, 0xF00000);
+        image("large.bin", 0x1000000 - 0x20000, 0xF00000);
         select("large.bin");
         click(w().optMem[3]);
         type(w().txtHex, "1000000");
