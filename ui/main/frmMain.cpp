@@ -136,6 +136,12 @@ public:
                                                                                   : QMessageBox::Information);
     }
     void setResultsText(const std::string& text) override { m_window.txtResults->setPlainText(forDisplay(text)); }
+    void setWarnings(const std::vector<std::string>& warnings) override {
+        QStringList shown;
+        for (const std::string& warning : warnings)
+            shown << fromStd(warning);
+        m_window.setWarnings(shown);
+    }
     void setPartitionMap(const std::string& partitions, const std::string& toolTip) override {
         m_window.OrvoPartitions->setPartitions(fromStd(partitions));
         m_window.OrvoPartitions->setToolTip(fromStd(toolTip));
@@ -224,6 +230,15 @@ void frmMain::createControls() {
     // The values are for copying, not for editing: a stray key press must not change an address.
     txtResults->setReadOnly(true);
     txtResults->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+
+    lblWarning = new QLabel(fraFooter);
+    lblWarning->setObjectName(QStringLiteral("lblWarning"));
+    // The word "Warning:" and the frame mark it as well as the colour does.
+    lblWarning->setStyleSheet(QStringLiteral(
+        "QLabel { background: #FFF4C2; color: #000000; border: 1px solid #B08800; padding: 0 3px; }"));
+    lblWarning->setTextFormat(Qt::PlainText);
+    lblWarning->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lblWarning->hide();
 
     fraOutputs = new QFrame(fraFooter);
     fraOutputs->setFrameShape(QFrame::NoFrame);
@@ -362,7 +377,7 @@ void frmMain::placeControls() {
     place(OrvoPartitions, m_layout.OrvoPartitions);
     place(lblResults, m_layout.lblResults);
     place(lblStatus, m_layout.lblStatus);
-    place(txtResults, m_layout.txtResults);
+    placeWarning(); // the results box, and the warning line in its lower part when there is one
     place(fraOutputs, m_layout.fraOutputs);
     place(cmdRead, kCmdRead);
     for (int i = 0; i < 4; ++i)
@@ -370,6 +385,36 @@ void frmMain::placeControls() {
     place(chkIncFilename, kChkIncFilename);
     place(lblInfo, kLblInfo);
     place(imgLogo, kImgLogo);
+}
+
+void frmMain::setWarnings(const QStringList& warnings) {
+    m_warnings = warnings;
+    const QString full =
+        warnings.isEmpty() ? QString() : QStringLiteral("Warning: ") + warnings.join(QLatin1Char('\n'));
+    lblWarning->setToolTip(full);
+    lblWarning->setAccessibleName(full);
+    lblWarning->setVisible(!warnings.isEmpty());
+    placeWarning();
+}
+
+// The warning line takes the bottom of the results box's place, so that the box and the line together
+// keep the designed size; the line shows as much of the first warning as fits.
+void frmMain::placeWarning() {
+    const double t = m_twipsPerPixel;
+    const TwipRect& r = m_layout.txtResults;
+    const QRect box(static_cast<int>(std::lrint(r.left / t)), static_cast<int>(std::lrint(r.top / t)),
+                    static_cast<int>(std::lrint(r.width / t)), static_cast<int>(std::lrint(r.height / t)));
+    if (m_warnings.isEmpty()) {
+        txtResults->setGeometry(box);
+        return;
+    }
+    const int lineHeight = std::min(lblWarning->fontMetrics().height() + 4, box.height());
+    const int gap = 2;
+    txtResults->setGeometry(box.adjusted(0, 0, 0, -std::min(lineHeight + gap, box.height())));
+    lblWarning->setGeometry(box.left(), box.bottom() + 1 - lineHeight, box.width(), lineHeight);
+    const int room = std::max(0, box.width() - 8);
+    lblWarning->setText(lblWarning->fontMetrics().elidedText(QStringLiteral("Warning: ") + m_warnings.first(),
+                                                             Qt::ElideRight, room));
 }
 
 void frmMain::resizeEvent(QResizeEvent* event) {

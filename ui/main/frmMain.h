@@ -5,8 +5,8 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
-
 #include <array>
 #include <functional>
 #include <optional>
@@ -95,6 +95,8 @@ public:
     QLabel* lblResults = nullptr;
     QLabel* lblStatus = nullptr;
     QPlainTextEdit* txtResults = nullptr;
+    /// The warnings of the last calculation, one line under the results; hidden when there are none.
+    QLabel* lblWarning = nullptr;
     QFrame* fraOutputs = nullptr;
     OrvoSimpleButton* cmdRead = nullptr;
     std::array<QRadioButton*, 4> optOut{};
@@ -144,6 +146,8 @@ private:
     flintor::WorkflowInputs inputs() const;
     void showMessage(const QString& text, QMessageBox::Icon icon);
     void showLastResult();
+    void setWarnings(const QStringList& warnings);
+    void placeWarning();
 
     FileBrowser* m_browser = nullptr;
     flintor::Workflow m_workflow;
@@ -151,6 +155,7 @@ private:
     int m_twipsPerPixel = 15;
     QString AppFolder;
     QString SettingsFile;
+    QStringList m_warnings;
     bool m_cancelRequested = false;
     bool m_unloaded = false;
     MessageHandler m_messageHandler;

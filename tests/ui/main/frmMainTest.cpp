@@ -13,6 +13,7 @@
 #include "QtPrinters.h"
 #include "Settings.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -1114,6 +1115,51 @@ TEST_F(WindowMenus, ShowFolderMovesTheThreeListsOrNothing) {
         EXPECT_EQ(w().File1->path(), sub);
     }
     EXPECT_TRUE(m_messages.empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// The warning line
+
+TEST_F(Window, ImplausibleFileSystemShowsAWarningLineUnderTheResultsUntilTheNextCalculation) {
+    const QRect designed = w().txtResults->geometry();
+    // Zeros around the magic: no real superblock, yet the same values and no message box.
+    calculatePsp("zeros.bin");
+    EXPECT_EQ(results(), "zeros.bin\n" + kPspLines.join('\n'));
+    EXPECT_TRUE(m_messages.empty());
+    QLabel* line = w().lblWarning;
+    ASSERT_TRUE(line->isVisible());
+    const QString full =
+        "Warning: The SquashFS magic found at offset 524288 (0x80000) does not start a real file "
+        "system: its version 0.0 is not one of 1 to 4. The values assume the file system starts "
+        "there; check that this is the firmware file you meant.";
+    EXPECT_EQ(line->toolTip(), full);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(line)->text(QAccessible::Name), full);
+    // One line, as much of the text as fits, in the lower part of the results box's place.
+    EXPECT_TRUE(full.startsWith(line->text().chopped(1))) << line->text().toStdString();
+    EXPECT_LE(line->fontMetrics().horizontalAdvance(line->text()), line->contentsRect().width());
+    EXPECT_EQ(line->geometry().bottom(), designed.bottom());
+    EXPECT_EQ(line->width(), designed.width());
+    EXPECT_LT(w().txtResults->geometry().bottom(), line->geometry().top());
+    EXPECT_EQ(w().txtResults->geometry().top(), designed.top());
+
+    // A failed validation keeps the results and their warning; the next calculation clears it.
+    w().File1->setSelected(w().File1->currentRow(), false);
+    calculate();
+    EXPECT_EQ(status(), "Validation failed.");
+    EXPECT_TRUE(line->isVisible());
+    m_messages.clear();
+    QFile file(m_images + "/zeros.bin");
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.seek(0x80000 + 12));
+    file.write(QByteArray("\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x11\x00\x00\x00\x00\x00\x04\x00", 18));
+    ASSERT_TRUE(file.seek(0x80000 + 40));
+    file.write(QByteArray("\x00\x10\x00\x00\x00\x00\x00\x00", 8));
+    file.close();
+    select("zeros.bin");
+    calculate();
+    ASSERT_EQ(status(), "Calculation complete.");
+    EXPECT_FALSE(line->isVisible());
+    EXPECT_EQ(w().txtResults->geometry(), designed);
 }
 
 // ---------------------------------------------------------------------------------------------
