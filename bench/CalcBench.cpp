@@ -1,6 +1,8 @@
 // The calculation's one cost that grows with the input: the SquashFS search over a 16 MiB image without
 // the magic (all 164 chunks), alone and as a whole flintor-calc run, the latter beside `grep -c hsqs` on
-// the same file. The file is made once per process and read from the page cache.
+// the same file. A second 16 MiB image holds its file system in its last chunk, so that a run searches
+// every chunk, reads the superblock there and completes. The files are made once per process and read
+// from the page cache.
 #include "OutputFormat.h"
 #include "modMTD.h"
 
@@ -22,11 +24,13 @@ extern char** environ;
 namespace {
 
 constexpr std::size_t kImageLength = 16 * 1024 * 1024;
+constexpr std::size_t kFileSystemAt = kImageLength - 0x8000; // inside the 164th and last chunk
 
-// A 16 MiB combined image of random bytes that holds no "hsqs"; removed at exit.
+// A 16 MiB combined image of random bytes that holds no "hsqs", or only one in its last chunk, at the
+// start of a version 4.0 superblock whose file system reaches to the end; removed at exit.
 class SearchImage {
 public:
-    SearchImage() {
+    explicit SearchImage(bool fileSystemAtTheEnd) {
         std::string pattern = (std::filesystem::temp_directory_path() / "flintor-bench.XXXXXX").string();
         const int fd = ::mkstemp(pattern.data());
         if (fd < 0) {
@@ -50,6 +54,20 @@ public:
                 bytes[i] = 'H';
             }
         }
+        if (fileSystemAtTheEnd) {
+            std::fill(bytes.begin() + kFileSystemAt, bytes.begin() + kFileSystemAt + 96, 0);
+            const auto put = [&bytes](std::size_t at, std::uint64_t value, int size) {
+                for (int i = 0; i < size; ++i) {
+                    bytes[kFileSystemAt + at + static_cast<std::size_t>(i)] =
+                        static_cast<unsigned char>(value >> (8 * i));
+                }
+            };
+            put(0, 0x73717368, 4);
+            put(12, 0x20000, 4);
+            put(22, 17, 2);
+            put(28, 4, 2);
+            put(40, kImageLength - kFileSystemAt, 8);
+        }
         if (::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
             std::perror("write");
             std::exit(1);
@@ -65,12 +83,18 @@ private:
 };
 
 const SearchImage& Image() {
-    static const SearchImage image;
+    static const SearchImage image(false);
     return image;
 }
 
-// Runs a program with its output thrown away and waits for it.
-void Run(const std::vector<std::string>& args, benchmark::State& state) {
+const SearchImage& ImageWithFileSystemAtTheEnd() {
+    static const SearchImage image(true);
+    return image;
+}
+
+// Runs a program with its output thrown away and waits for it; a run that ends with another exit status
+// than expected measured something else, and the benchmark says so.
+void Run(const std::vector<std::string>& args, benchmark::State& state, int expectedStatus) {
     std::vector<char*> argv;
     for (const auto& arg : args) {
         argv.push_back(const_cast<char*>(arg.c_str()));
@@ -86,6 +110,9 @@ void Run(const std::vector<std::string>& args, benchmark::State& state) {
     } else {
         int status = 0;
         ::waitpid(pid, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != expectedStatus) {
+            state.SkipWithError((args[0] + " ended with another status than expected").c_str());
+        }
     }
     posix_spawn_file_actions_destroy(&actions);
 }
@@ -104,7 +131,7 @@ void BM_FlintorCalcRun_16MiB(benchmark::State& state) {
     const std::vector<std::string> args = {FLINTOR_CALC_BINARY, "--flash", "4MB",
                                            "--bootloader",      "psp",     Image().path()};
     for (auto _ : state) {
-        Run(args, state);
+        Run(args, state, 1);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kImageLength);
 }
@@ -114,11 +141,33 @@ BENCHMARK(BM_FlintorCalcRun_16MiB)->Unit(benchmark::kMillisecond)->UseRealTime()
 void BM_GrepCountHsqs_16MiB(benchmark::State& state) {
     const std::vector<std::string> args = {GREP_BINARY, "-c", "hsqs", Image().path()};
     for (auto _ : state) {
-        Run(args, state);
+        Run(args, state, 1);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kImageLength);
 }
 BENCHMARK(BM_GrepCountHsqs_16MiB)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A whole run that completes: every chunk searched, the superblock read and judged, the values printed.
+// A 17 MiB flash holds the 16 MiB image in its image area.
+void BM_FlintorCalcRun_16MiB_FileSystemAtTheEnd(benchmark::State& state) {
+    const std::vector<std::string> args = {
+        FLINTOR_CALC_BINARY, "--flash", "0x1100000",
+        "--bootloader",      "psp",     ImageWithFileSystemAtTheEnd().path()};
+    for (auto _ : state) {
+        Run(args, state, 0);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kImageLength);
+}
+BENCHMARK(BM_FlintorCalcRun_16MiB_FileSystemAtTheEnd)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_GrepCountHsqs_16MiB_FileSystemAtTheEnd(benchmark::State& state) {
+    const std::vector<std::string> args = {GREP_BINARY, "-c", "hsqs", ImageWithFileSystemAtTheEnd().path()};
+    for (auto _ : state) {
+        Run(args, state, 0);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kImageLength);
+}
+BENCHMARK(BM_GrepCountHsqs_16MiB_FileSystemAtTheEnd)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The calculation and the output conversion themselves, for scale.
 void BM_CalculateAdam2AndTelnetScript(benchmark::State& state) {
