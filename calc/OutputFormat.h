@@ -18,4 +18,8 @@ enum class OutputForm { Standard = 0, PcTool = 1, Ftp = 2, Telnet = 3 };
 std::string FormatOutput(std::string_view resultText, std::optional<int> form, bool includeFileName,
                          std::string_view fileName);
 
+/// FormatOutput's rewriting of CR LF partition lines with the boot loader given (true Adam2), for texts
+/// without the heading FormatOutput tells Adam2 by; an Adam2 Telnet text gets the same closing note.
+std::string FormatPartitionLines(std::string_view lines, std::optional<int> form, bool adam2);
+
 } // namespace flintor

@@ -73,4 +73,14 @@ inline constexpr const char* kTelnetNote =
 inline constexpr const char* kMapToolTipAdam2 = "MTD Partitions (Single image)";
 inline constexpr const char* kMapToolTipPsp = "MTD Partitions";
 
+// Refusals of a router capture (comparison with the router's current values)
+inline constexpr const char* kCaptureNotRegularPrefix = "The router capture is not a regular file: ";
+inline constexpr const char* kCaptureTooLarge =
+    "The router capture is larger than 1 MiB: an environment listing is far smaller.";
+inline constexpr const char* kCaptureNotText = "The router capture is not text: it holds NUL bytes.";
+inline constexpr const char* kCaptureNoValues =
+    "No mtd0 to mtd5 values could be read from the router capture: it needs lines such as "
+    "\"mtd0 0x90091000,0x903F0000\".";
+inline constexpr const char* kCaptureReadFailedPrefix = "The router capture could not be read: ";
+
 } // namespace flintor::texts

@@ -1,0 +1,561 @@
+#include "RouterEnvironment.h"
+
+#include "Texts.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace flintor {
+
+namespace {
+
+// A capture full of damaged lines would otherwise bury the owner in notes about each of them.
+constexpr std::size_t kMostReaderNotes = 50;
+
+// ASCII only: the capture's bytes are not in any known encoding, and the locale must not change the reading.
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool IsWordCharacter(char c) {
+    return IsLetter(c) || IsDigit(c) || c == '_';
+}
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+int HexDigitValue(char c) {
+    if (IsDigit(c)) {
+        return c - '0';
+    }
+    const char lower = Lower(c);
+    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+}
+
+// lowerWord must be in lower case.
+bool HasAtIgnoringCase(std::string_view line, std::size_t pos, std::string_view lowerWord) {
+    if (line.size() - pos < lowerWord.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < lowerWord.size(); ++i) {
+        if (Lower(line[pos + i]) != lowerWord[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Printenv pads with blanks, /proc with a tab, our own forms use ":", "," and quotes, others write "=".
+bool IsSeparator(char c) {
+    return c == ' ' || c == '\t' || c == '=' || c == ':' || c == ',' || c == '"' || c == '\'' || c == '`';
+}
+
+void SkipSeparators(std::string_view line, std::size_t& pos) {
+    while (pos < line.size() && IsSeparator(line[pos])) {
+        ++pos;
+    }
+}
+
+void SkipBlanks(std::string_view line, std::size_t& pos) {
+    while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) {
+        ++pos;
+    }
+}
+
+// A whole hexadecimal number at pos ("0x" optional) of at most eight significant digits; pos moves past it.
+// A number running into a letter, digit or "_" is some other word and is not read.
+std::optional<std::uint32_t> ReadHex(std::string_view line, std::size_t& pos) {
+    std::size_t p = pos;
+    if (line.size() - p >= 3 && line[p] == '0' && Lower(line[p + 1]) == 'x' &&
+        HexDigitValue(line[p + 2]) >= 0) {
+        p += 2;
+    }
+    std::uint32_t value = 0;
+    int significant = 0;
+    const std::size_t first = p;
+    for (; p < line.size(); ++p) {
+        const int digit = HexDigitValue(line[p]);
+        if (digit < 0) {
+            break;
+        }
+        if (significant > 0 || digit != 0) {
+            ++significant;
+        }
+        if (significant <= 8) {
+            value = value << 4 | static_cast<std::uint32_t>(digit);
+        }
+    }
+    if (p == first || significant > 8 || (p < line.size() && IsWordCharacter(line[p]))) {
+        return std::nullopt;
+    }
+    pos = p;
+    return value;
+}
+
+// The two addresses after the word "mtdN" that ends at pos.
+std::optional<PartitionBounds> ReadRange(std::string_view line, std::size_t pos, int number) {
+    SkipSeparators(line, pos);
+    const auto start = ReadHex(line, pos);
+    if (!start) {
+        return std::nullopt;
+    }
+    SkipBlanks(line, pos);
+    if (pos >= line.size() || line[pos] != ',') {
+        return std::nullopt;
+    }
+    ++pos;
+    SkipBlanks(line, pos);
+    const auto end = ReadHex(line, pos);
+    if (!end) {
+        return std::nullopt;
+    }
+    return PartitionBounds{number, *start, *end};
+}
+
+std::string RangeText(const PartitionBounds& bounds) {
+    return HexAddress(bounds.start) + ", " + HexAddress(bounds.end);
+}
+
+std::string LineText(int line) {
+    return "line " + std::to_string(line);
+}
+
+std::string Capitalised(std::string text) {
+    if (!text.empty()) {
+        text[0] = static_cast<char>(text[0] >= 'a' && text[0] <= 'z' ? text[0] - 'a' + 'A' : text[0]);
+    }
+    return text;
+}
+
+// "mtd0", "mtd0 and mtd1", "mtd0, mtd1 and mtd4".
+std::string NameList(const std::vector<int>& numbers) {
+    std::string text;
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        if (i > 0) {
+            text += i + 1 == numbers.size() ? " and " : ", ";
+        }
+        text += "mtd" + std::to_string(numbers[i]);
+    }
+    return text;
+}
+
+struct Marker {
+    std::string text; // as the capture spells it
+    int line = 0;
+
+    std::string described() const { return '"' + text + "\" on " + LineText(line); }
+};
+
+class CaptureReader {
+public:
+    void readLine(std::string_view line, int number) {
+        std::vector<int> unreadable;
+        bool flashSizeUnreadable = false;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const char c = Lower(line[i]);
+            if (c != 'm' && c != 'f' && c != 'a' && c != 'p' && c != '(') {
+                continue;
+            }
+            const bool wordStart = i == 0 || !IsWordCharacter(line[i - 1]);
+            if (c == 'm' && wordStart && HasAtIgnoringCase(line, i, "mtd") && line.size() - i >= 4 &&
+                line[i + 3] >= '0' && line[i + 3] <= '5' &&
+                (line.size() - i == 4 || !IsWordCharacter(line[i + 4]))) {
+                const int partition = line[i + 3] - '0';
+                if (const auto bounds = ReadRange(line, i + 4, partition)) {
+                    setPartition(*bounds, number);
+                } else if (std::find(unreadable.begin(), unreadable.end(), partition) == unreadable.end()) {
+                    unreadable.push_back(partition);
+                }
+                i += 3;
+            } else if (c == 'f' && wordStart && HasAtIgnoringCase(line, i, "flashsize") &&
+                       (line.size() - i == 9 || !IsWordCharacter(line[i + 9]))) {
+                std::size_t pos = i + 9;
+                SkipSeparators(line, pos);
+                if (const auto size = ReadHex(line, pos)) {
+                    setFlashSize(*size, number);
+                } else {
+                    flashSizeUnreadable = true;
+                }
+                i += 8;
+            } else {
+                findMarker(line, i, number);
+            }
+        }
+        if (!unreadable.empty()) {
+            std::sort(unreadable.begin(), unreadable.end());
+            note(Capitalised(LineText(number)) + " names " + NameList(unreadable) +
+                 (unreadable.size() == 1
+                      ? " but no readable address range follows it; that mention is not used."
+                      : " but no readable address range follows them; those mentions are "
+                        "not used."));
+        }
+        if (flashSizeUnreadable) {
+            note(Capitalised(LineText(number)) +
+                 " names flashsize but no readable hexadecimal size follows it; that mention is not used.");
+        }
+    }
+
+    RouterEnvironment finish() {
+        RouterEnvironment environment;
+        for (const auto& seen : m_partitions) {
+            if (seen) {
+                environment.partitions.push_back(seen->bounds);
+            }
+        }
+        if (m_flashSize) {
+            environment.flashSize = m_flashSize->first;
+            environment.flashSizeLine = m_flashSize->second;
+        }
+        if (m_pspMarker && m_adam2Marker) {
+            note("The capture names both boot loaders (" + m_adam2Marker->described() + " for Adam2, " +
+                 m_pspMarker->described() + " for PSP), so these names decide nothing.");
+        } else if (m_adam2Marker || m_pspMarker) {
+            environment.markedAdam2 = m_adam2Marker.has_value();
+            environment.marker = (m_adam2Marker ? *m_adam2Marker : *m_pspMarker).described();
+        }
+        if (m_notesLeftOut > 0) {
+            m_notes.push_back(std::to_string(m_notesLeftOut) + " further notes like these are left out.");
+        }
+        environment.notes = std::move(m_notes);
+        return environment;
+    }
+
+private:
+    struct Seen {
+        PartitionBounds bounds;
+        int line = 0;
+    };
+
+    void note(std::string text) {
+        if (m_notes.size() < kMostReaderNotes) {
+            m_notes.push_back(std::move(text));
+        } else {
+            ++m_notesLeftOut;
+        }
+    }
+
+    void setPartition(const PartitionBounds& bounds, int line) {
+        auto& seen = m_partitions[static_cast<std::size_t>(bounds.number)];
+        if (seen && seen->bounds != bounds) {
+            note("mtd" + std::to_string(bounds.number) + " is set again on " + LineText(line) + " (" +
+                 RangeText(bounds) + "), differently from " + LineText(seen->line) + " (" +
+                 RangeText(seen->bounds) + "); the later value is used.");
+        }
+        seen = Seen{bounds, line};
+    }
+
+    void setFlashSize(std::uint32_t size, int line) {
+        if (m_flashSize && m_flashSize->first != size) {
+            note("flashsize is set again on " + LineText(line) + " (" + HexAddress(size) +
+                 "), differently from " + LineText(m_flashSize->second) + " (" +
+                 HexAddress(m_flashSize->first) + "); the later value is used.");
+        }
+        m_flashSize = {size, line};
+    }
+
+    // "PSPBoot", "(psbl)" and "ADAM2" count only as the boot loaders print them; the prompt "Adam2_" in any
+    // case. The lower-case "adam2" of the Telnet path /proc/sys/dev/adam2/environment names no boot loader.
+    void findMarker(std::string_view line, std::size_t pos, int number) {
+        const std::string_view rest = line.substr(pos);
+        if (!m_pspMarker) {
+            for (const std::string_view exact : {std::string_view("PSPBoot"), std::string_view("(psbl)")}) {
+                if (rest.substr(0, exact.size()) == exact) {
+                    m_pspMarker = Marker{std::string(exact), number};
+                    return;
+                }
+            }
+        }
+        if (!m_adam2Marker) {
+            if (HasAtIgnoringCase(line, pos, "adam2_")) {
+                m_adam2Marker = Marker{std::string(rest.substr(0, 6)), number};
+            } else if (rest.substr(0, 5) == "ADAM2") {
+                m_adam2Marker = Marker{"ADAM2", number};
+            }
+        }
+    }
+
+    std::array<std::optional<Seen>, 6> m_partitions;
+    std::optional<std::pair<std::uint32_t, int>> m_flashSize;
+    std::optional<Marker> m_pspMarker;
+    std::optional<Marker> m_adam2Marker;
+    std::vector<std::string> m_notes;
+    std::size_t m_notesLeftOut = 0;
+};
+
+RouterCaptureReading Refused(std::string error) {
+    RouterCaptureReading reading;
+    reading.error = std::move(error);
+    return reading;
+}
+
+RouterCaptureReading ReadFailed(int error) {
+    return Refused(std::string(texts::kCaptureReadFailedPrefix) + std::strerror(error));
+}
+
+class CaptureFile {
+public:
+    explicit CaptureFile(const std::string& path) {
+        // O_NONBLOCK: a FIFO put in place of the file after the type check must not block the open.
+        do {
+            m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        } while (m_fd < 0 && errno == EINTR);
+    }
+    ~CaptureFile() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    CaptureFile(const CaptureFile&) = delete;
+    CaptureFile& operator=(const CaptureFile&) = delete;
+
+    int descriptor() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
+
+// The flash size that a partition ending at end would give, when end lies a whole number of 64 KiB
+// blocks above the flash base and within the addresses a flash can have.
+std::optional<std::int64_t> FlashSizeEndingAt(std::uint32_t end) {
+    const std::int64_t size = static_cast<std::int64_t>(end) - FlashBase;
+    if (size <= 0 || size >= kFlashSizeLimit || size % 0x10000 != 0) {
+        return std::nullopt;
+    }
+    return size;
+}
+
+// "4 MiB (0x400000)".
+std::string SizeWithHex(std::int64_t size) {
+    std::string text;
+    if (size % 0x100000 == 0) {
+        text = std::to_string(size / 0x100000) + " MiB";
+    } else if (size % 0x400 == 0) {
+        text = std::to_string(size / 0x400) + " KiB";
+    } else {
+        text = std::to_string(size) + " bytes";
+    }
+    return text + " (" + HexAddress(static_cast<std::uint32_t>(size)) + ")";
+}
+
+const char* LoaderName(bool adam2) {
+    return adam2 ? "Adam2" : "PSP";
+}
+
+struct BootloaderInference {
+    std::optional<bool> adam2;
+    std::string reason;
+};
+
+struct FlashSizeInference {
+    std::optional<std::int64_t> size;
+    std::string reason;
+};
+
+BootloaderInference BootloaderFromCapture(const RouterEnvironment& environment) {
+    if (environment.markedAdam2) {
+        return {*environment.markedAdam2, std::string(LoaderName(*environment.markedAdam2)) +
+                                              ": the capture names " + environment.marker + "."};
+    }
+    const PartitionBounds* mtd2 = environment.partition(2);
+    const PartitionBounds* mtd3 = environment.partition(3);
+    if (mtd2 && mtd3 && mtd2->start == 0x90000000u && mtd2->end == 0x90010000u &&
+        mtd3->start == 0x90010000u && mtd3->end == 0x90020000u) {
+        return {false, "PSP: mtd2 and mtd3 are the first two 64 KiB blocks of the flash (" +
+                           RangeText(*mtd2) + " and " + RangeText(*mtd3) +
+                           "), where PSP keeps its boot loader and its configuration."};
+    }
+    if (mtd3 && mtd3->start >= 0x90020000u && mtd3->end > mtd3->start &&
+        mtd3->end - mtd3->start == 0x10000u && mtd3->end % 0x10000u == 0) {
+        return {true,
+                "Adam2: mtd3 (" + RangeText(*mtd3) +
+                    ") is a single 64 KiB block high in the flash, where Adam2 keeps its configuration."};
+    }
+    return {std::nullopt,
+            "The boot loader cannot be told from the capture: it names neither Adam2 nor PSP, and "
+            "its mtd2 and mtd3 match neither boot loader's layout."};
+}
+
+// The flash size that the partitions give under the boot loader's layout: Adam2 keeps its configuration
+// block in the last 64 KiB, PSP lets the file system, the image area and mtd5 reach the end.
+FlashSizeInference FlashSizeFromLayout(const RouterEnvironment& environment, bool adam2) {
+    if (adam2) {
+        const PartitionBounds* mtd3 = environment.partition(3);
+        if (!mtd3) {
+            return {std::nullopt,
+                    "The flash size cannot be told from the capture: it has neither flashsize nor "
+                    "mtd3, whose end is the end of an Adam2 flash."};
+        }
+        if (const auto size = FlashSizeEndingAt(mtd3->end)) {
+            return {size, SizeWithHex(*size) + ": mtd3, Adam2's configuration block, ends the flash at " +
+                              HexAddress(mtd3->end) + "."};
+        }
+        return {std::nullopt,
+                "The flash size cannot be told from the capture: it has no flashsize, and mtd3 ends "
+                "at " +
+                    HexAddress(mtd3->end) +
+                    ", which is no flash end (a whole number of 64 KiB blocks above 0x90000000)."};
+    }
+    const PartitionBounds* highest = nullptr;
+    for (int number : {0, 4, 5}) {
+        const PartitionBounds* bounds = environment.partition(number);
+        if (bounds && (!highest || bounds->end > highest->end)) {
+            highest = bounds;
+        }
+    }
+    if (!highest) {
+        return {std::nullopt,
+                "The flash size cannot be told from the capture: it has neither flashsize nor any "
+                "of mtd0, mtd4 and mtd5, which reach the end of a PSP flash."};
+    }
+    const std::string name = "mtd" + std::to_string(highest->number);
+    if (const auto size = FlashSizeEndingAt(highest->end)) {
+        return {size, SizeWithHex(*size) + ": " + name + " reaches the end of the flash at " +
+                          HexAddress(highest->end) + "."};
+    }
+    return {std::nullopt, "The flash size cannot be told from the capture: it has no flashsize, and " + name +
+                              ", the partition that reaches furthest, ends at " + HexAddress(highest->end) +
+                              ", which is no flash end (a whole number of 64 KiB blocks above 0x90000000)."};
+}
+
+} // namespace
+
+const PartitionBounds* RouterEnvironment::partition(int number) const {
+    const auto it = std::find_if(partitions.begin(), partitions.end(),
+                                 [number](const PartitionBounds& bounds) { return bounds.number == number; });
+    return it == partitions.end() ? nullptr : &*it;
+}
+
+RouterCaptureReading ReadRouterEnvironment(std::string_view text) {
+    if (text.size() > kLargestRouterCapture) {
+        return Refused(texts::kCaptureTooLarge);
+    }
+    if (text.find('\0') != std::string_view::npos) {
+        return Refused(texts::kCaptureNotText);
+    }
+    CaptureReader reader;
+    int number = 1;
+    std::size_t pos = 0;
+    while (pos <= text.size()) {
+        const auto end = text.find_first_of("\r\n", pos);
+        const auto stop = end == std::string_view::npos ? text.size() : end;
+        reader.readLine(text.substr(pos, stop - pos), number);
+        if (end == std::string_view::npos) {
+            break;
+        }
+        // CR LF is one line end; a CR alone, as old terminal logs have it, is one too.
+        pos = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+        ++number;
+    }
+    RouterEnvironment environment = reader.finish();
+    if (environment.partitions.empty()) {
+        return Refused(texts::kCaptureNoValues);
+    }
+    RouterCaptureReading reading;
+    reading.environment = std::move(environment);
+    return reading;
+}
+
+RouterCaptureReading ReadRouterEnvironmentFile(const std::string& path) {
+    // The system would read a path only up to a NUL in it, which names another file.
+    if (path.find('\0') != std::string::npos) {
+        return ReadFailed(ENOENT);
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return ReadFailed(errno);
+    }
+    // A FIFO or a device would be read until someone writes to it or never end; neither is a capture.
+    if (!S_ISREG(st.st_mode)) {
+        return Refused(texts::kCaptureNotRegularPrefix + path);
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > kLargestRouterCapture) {
+        return Refused(texts::kCaptureTooLarge);
+    }
+    const CaptureFile file(path);
+    if (file.descriptor() < 0) {
+        return ReadFailed(errno);
+    }
+    if (::fstat(file.descriptor(), &st) != 0) {
+        return ReadFailed(errno);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return Refused(texts::kCaptureNotRegularPrefix + path);
+    }
+    // One byte more than the largest capture tells a file that grew since the check from one that fits.
+    std::string text(kLargestRouterCapture + 1, '\0');
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const auto got = ::read(file.descriptor(), text.data() + done, text.size() - done);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return ReadFailed(errno);
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    text.resize(done);
+    return ReadRouterEnvironment(text);
+}
+
+RouterSettings InferRouterSettings(const RouterEnvironment& environment, std::optional<bool> explicitAdam2) {
+    RouterSettings settings;
+    const BootloaderInference captured = BootloaderFromCapture(environment);
+    if (explicitAdam2) {
+        settings.adam2 = explicitAdam2;
+        settings.bootloaderReason = std::string(LoaderName(*explicitAdam2)) + ", as chosen.";
+        if (captured.adam2 && *captured.adam2 != *explicitAdam2) {
+            settings.notes.push_back("The capture points to another boot loader than the chosen " +
+                                     std::string(LoaderName(*explicitAdam2)) + ": " + captured.reason +
+                                     " The choice is kept.");
+        }
+    } else {
+        settings.adam2 = captured.adam2;
+        settings.bootloaderReason = captured.reason;
+    }
+
+    std::optional<FlashSizeInference> layout;
+    if (settings.adam2) {
+        layout = FlashSizeFromLayout(environment, *settings.adam2);
+    }
+    const auto& variable = environment.flashSize;
+    const std::string variableText =
+        variable ? "flashsize on " + LineText(environment.flashSizeLine) + " (" + HexAddress(*variable) + ")"
+                 : "";
+    if (variable && *variable > 0 && *variable < kFlashSizeLimit) {
+        settings.flashSize = *variable;
+        settings.flashSizeReason = SizeWithHex(*variable) + ": the capture's " + variableText + ".";
+        if (layout && layout->size && *layout->size != *variable) {
+            settings.notes.push_back("The capture's " + variableText +
+                                     " disagrees with its layout, which gives " + layout->reason +
+                                     " The flashsize is used.");
+        }
+        return settings;
+    }
+    if (variable) {
+        settings.notes.push_back("The capture's " + variableText + " is no flash size; it is not used.");
+    }
+    if (layout) {
+        settings.flashSize = layout->size;
+        settings.flashSizeReason = layout->reason;
+    } else {
+        settings.flashSizeReason = "The flash size cannot be told from the capture: it has no flashsize, and "
+                                   "without the boot loader its partitions say nothing about the flash end.";
+    }
+    return settings;
+}
+
+} // namespace flintor

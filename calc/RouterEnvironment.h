@@ -1,0 +1,63 @@
+#pragma once
+
+// A tolerant reader of what an owner captured from the router (a serial console log, an FTP session, a
+// listing of /proc/ticfg/env or Flintor's own output), and what the capture reveals about the boot loader
+// and the flash size.
+
+#include "modMTD.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace flintor {
+
+/// Largest router capture read, in bytes.
+inline constexpr std::size_t kLargestRouterCapture = 1024 * 1024;
+
+/// What a router capture reveals.
+struct RouterEnvironment {
+    std::vector<PartitionBounds> partitions; ///< readable mtdN values, last one wins, sorted by number
+    std::optional<std::uint32_t> flashSize;  ///< the flashsize variable, when readable
+    int flashSizeLine = 0;                   ///< line (from 1) of that flashsize; 0 without one
+    /// Boot loader named by a marker (true Adam2, false PSP); none without or with conflicting markers.
+    std::optional<bool> markedAdam2;
+    std::string marker; ///< the marker text that decided, with its line ("(psbl)" on line 14)
+    std::vector<std::string>
+        notes; ///< duplicates that differ, unreadable mtd lines, conflicting markers, ...
+
+    /// nullptr when the router does not have partition number.
+    const PartitionBounds* partition(int number) const;
+};
+
+/// The capture read from text, or why it was refused.
+struct RouterCaptureReading {
+    std::optional<RouterEnvironment> environment;
+    std::string error; ///< the refusal message when environment is empty
+};
+
+/// Reads a capture's text: refused when it is larger than kLargestRouterCapture, holds a NUL or has no
+/// readable mtd0 to mtd5 value.
+RouterCaptureReading ReadRouterEnvironment(std::string_view text);
+
+/// Reads a capture file (a regular file of at most kLargestRouterCapture bytes) and then the text.
+RouterCaptureReading ReadRouterEnvironmentFile(const std::string& path);
+
+/// The boot loader and flash size a capture reveals, each with the reason shown to the owner.
+struct RouterSettings {
+    std::optional<bool> adam2; ///< the explicit choice when there is one; none when it cannot be inferred
+    std::string bootloaderReason;
+    std::optional<std::int64_t> flashSize; ///< in bytes; none when it cannot be inferred
+    std::string flashSizeReason;
+    std::vector<std::string> notes; ///< e.g. a flashsize that disagrees with the layout
+};
+
+/// The boot loader and flash size of a capture. explicitAdam2: the owner's boot loader choice, if any; it is
+/// kept over any marker or layout and decides which layout rule gives the flash size.
+RouterSettings InferRouterSettings(const RouterEnvironment& environment,
+                                   std::optional<bool> explicitAdam2 = {});
+
+} // namespace flintor
