@@ -235,14 +235,18 @@ public:
             environment.flashSizeLine = m_flashSize->second;
         }
         if (m_pspMarker && m_adam2Marker) {
-            note("The capture names both boot loaders (" + m_adam2Marker->described() + " for Adam2, " +
-                 m_pspMarker->described() + " for PSP), so these names decide nothing.");
+            // Past the limit of notes about lines, this one still matters: the capture contradicts itself.
+            m_notes.push_back("The capture names both boot loaders (" + m_adam2Marker->described() +
+                              " for Adam2, " + m_pspMarker->described() +
+                              " for PSP), so these names decide nothing.");
         } else if (m_adam2Marker || m_pspMarker) {
             environment.markedAdam2 = m_adam2Marker.has_value();
             environment.marker = (m_adam2Marker ? *m_adam2Marker : *m_pspMarker).described();
         }
         if (m_notesLeftOut > 0) {
-            m_notes.push_back(std::to_string(m_notesLeftOut) + " further notes like these are left out.");
+            m_notes.push_back(std::to_string(m_notesLeftOut) +
+                              (m_notesLeftOut == 1 ? " further note like these is left out."
+                                                   : " further notes like these are left out."));
         }
         environment.notes = std::move(m_notes);
         return environment;
@@ -410,7 +414,7 @@ FlashSizeInference FlashSizeFromLayout(const RouterEnvironment& environment, boo
         const PartitionBounds* mtd3 = environment.partition(3);
         if (!mtd3) {
             return {std::nullopt,
-                    "The flash size cannot be told from the capture: it has neither flashsize nor "
+                    "The flash size cannot be told from the capture: it has neither a usable flashsize nor "
                     "mtd3, whose end is the end of an Adam2 flash."};
         }
         if (const auto size = FlashSizeEndingAt(mtd3->end)) {
@@ -418,7 +422,7 @@ FlashSizeInference FlashSizeFromLayout(const RouterEnvironment& environment, boo
                               HexAddress(mtd3->end) + "."};
         }
         return {std::nullopt,
-                "The flash size cannot be told from the capture: it has no flashsize, and mtd3 ends "
+                "The flash size cannot be told from the capture: it has no usable flashsize, and mtd3 ends "
                 "at " +
                     HexAddress(mtd3->end) +
                     ", which is no flash end (a whole number of 64 KiB blocks above 0x90000000)."};
@@ -432,7 +436,7 @@ FlashSizeInference FlashSizeFromLayout(const RouterEnvironment& environment, boo
     }
     if (!highest) {
         return {std::nullopt,
-                "The flash size cannot be told from the capture: it has neither flashsize nor any "
+                "The flash size cannot be told from the capture: it has neither a usable flashsize nor any "
                 "of mtd0, mtd4 and mtd5, which reach the end of a PSP flash."};
     }
     const std::string name = "mtd" + std::to_string(highest->number);
@@ -440,8 +444,9 @@ FlashSizeInference FlashSizeFromLayout(const RouterEnvironment& environment, boo
         return {size, SizeWithHex(*size) + ": " + name + " reaches the end of the flash at " +
                           HexAddress(highest->end) + "."};
     }
-    return {std::nullopt, "The flash size cannot be told from the capture: it has no flashsize, and " + name +
-                              ", the partition that reaches furthest, ends at " + HexAddress(highest->end) +
+    return {std::nullopt, "The flash size cannot be told from the capture: it has no usable flashsize, and " +
+                              name + ", the partition that reaches furthest, ends at " +
+                              HexAddress(highest->end) +
                               ", which is no flash end (a whole number of 64 KiB blocks above 0x90000000)."};
 }
 
@@ -571,8 +576,9 @@ RouterSettings InferRouterSettings(const RouterEnvironment& environment, std::op
         settings.flashSize = layout->size;
         settings.flashSizeReason = layout->reason;
     } else {
-        settings.flashSizeReason = "The flash size cannot be told from the capture: it has no flashsize, and "
-                                   "without the boot loader its partitions say nothing about the flash end.";
+        settings.flashSizeReason =
+            "The flash size cannot be told from the capture: it has no usable flashsize, and "
+            "without the boot loader its partitions say nothing about the flash end.";
     }
     return settings;
 }

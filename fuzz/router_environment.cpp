@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     fuzz::check(environment.marker.empty() == !environment.markedAdam2, "marker text without a marker", text);
     fuzz::check(environment.flashSize.has_value() == (environment.flashSizeLine > 0), "flashsize line", text);
-    fuzz::check(environment.notes.size() <= 51, "notes beyond the limit", text);
+    fuzz::check(environment.notes.size() <= 52, "notes beyond the limit", text);
 
     for (const std::optional<bool> chosen :
          {std::optional<bool>(), std::optional<bool>(false), std::optional(true)})
