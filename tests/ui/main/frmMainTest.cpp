@@ -514,6 +514,22 @@ TEST_F(Window, EachValidationFailureWarnsMovesTheFocusAndKeepsTheResults) {
              click(w().optMem[0]);
          },
          "Warning! The firmware file you have selected is too large to fit on your router.", w().File1},
+        {"one byte more than a 4MB image area",
+         [&] {
+             image("full.bin", 0x3E0001, 0x80000);
+             select("full.bin");
+         },
+         "Warning! The firmware file you have selected is too large to fit on your router.", w().File1},
+        {"one byte more than the image area of the 2MB assumed",
+         [&] {
+             image("assumed.bin", 0x1E0001, 0x80000);
+             select("assumed.bin");
+             click(w().optMem[4]);
+         },
+         "The firmware file you have selected is too large for the Flash ROM size assumed when it is not "
+         "known "
+         "(2MB for files up to 2MB, 4MB for larger ones). Please select your router's Flash ROM size.",
+         w().txtResults},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -528,6 +544,23 @@ TEST_F(Window, EachValidationFailureWarnsMovesTheFocusAndKeepsTheResults) {
         EXPECT_EQ(w().focusWidget(), c.focus);
         m_messages.clear();
         click(w().optMem[1]);
+    }
+}
+
+TEST_F(Window, ImageFillingTheImageAreaExactlyIsCalculated) {
+    for (const auto& [option, length] :
+         {std::pair{1, 0x3E0000}, std::pair{4, 0x1E0000}, std::pair{4, 0x3E0000}}) {
+        SCOPED_TRACE(length);
+        image("exact.bin", length, 0x80000);
+        select("exact.bin");
+        click(w().optMem[option]);
+        if (!w().chkPSP->isChecked())
+            click(w().chkPSP);
+        calculate();
+        EXPECT_EQ(status(), "Calculation complete.");
+        const QString end = length == 0x1E0000 ? "0x90200000" : "0x90400000";
+        EXPECT_TRUE(results().contains("mtd4: 0x90020000, " + end)) << results().toStdString();
+        m_messages.clear();
     }
 }
 
