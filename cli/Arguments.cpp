@@ -135,8 +135,8 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
-        const bool takesValue =
-            name == "--flash" || name == "--bootloader" || name == "--mtd5" || name == "--output";
+        const bool takesValue = name == "--flash" || name == "--bootloader" || name == "--mtd5" ||
+                                name == "--output" || name == "--compare";
         if (!takesValue) {
             if (value) {
                 return Error("option " + name + " takes no value");
@@ -171,6 +171,11 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             }
             options.adam2 = *value == "adam2";
             options.psp = !options.adam2;
+        } else if (name == "--compare") {
+            if (value->empty()) {
+                return Error("--compare takes the router capture's file, or - for standard input");
+            }
+            options.compare = *value;
         } else if (name == "--mtd5") {
             const auto choice = IndexOf(kMtd5Choices, *value);
             if (!choice) {
@@ -190,8 +195,9 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
     if (options.help || options.version) {
         return ParseResult{options, {}};
     }
-    // As in the window, an mtd5 size can be requested only for the PSP boot loader.
-    if (mtd5Given && !options.psp) {
+    // As in the window, an mtd5 size can be requested only for the PSP boot loader; a comparison may
+    // learn the boot loader from the router capture, and checks it then.
+    if (mtd5Given && !options.psp && !(options.compare && !options.adam2)) {
         return Error("--mtd5 needs --bootloader psp");
     }
     return ParseResult{options, {}};
@@ -200,6 +206,8 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
 std::string UsageText() {
     return "Usage: flintor-calc --flash SIZE --bootloader adam2|psp [--mtd5 CHOICE] [--output FORM]\n"
            "                    [--include-filename] [--json] IMAGE\n"
+           "       flintor-calc --compare CAPTURE [--flash SIZE] [--bootloader adam2|psp] [--mtd5 CHOICE]\n"
+           "                    [--output FORM] [--json] IMAGE\n"
            "       flintor-calc --help | --version\n";
 }
 
@@ -218,11 +226,18 @@ std::string HelpText() {
            "                        or telnet (SEND lines of a Telnet script)\n"
            "  --include-filename    put the image's file name first\n"
            "  --json                print one JSON object with the image, the layouts and the messages\n"
+           "  --compare CAPTURE     compare with the router's current values, read from CAPTURE (what\n"
+           "                        printenv, quote GETENV or /proc/ticfg/env printed; - reads standard\n"
+           "                        input); --flash and --bootloader may then be left out, or the flash\n"
+           "                        given as unknown, to take them from the capture. Prints the\n"
+           "                        partitions side by side, the commands that repair what differs and\n"
+           "                        the commands that restore the router's values\n"
            "  --help                show this text\n"
            "  --version             show the version\n"
            "\n"
-           "Messages go to standard error. Exit status: 0 success, 1 the image or the choices were\n"
-           "rejected, 2 usage error.\n";
+           "Messages go to standard error. Exit status: 0 success, 1 the image, the choices or the\n"
+           "capture were rejected, 2 usage error, 3 (--compare) the router's values differ from the\n"
+           "calculated ones.\n";
 }
 
 } // namespace flintor::cli

@@ -21,7 +21,8 @@ struct CliOptions {
     bool json = false;
     bool help = false;
     bool version = false;
-    std::optional<std::string> image; ///< the IMAGE operand; none when missing
+    std::optional<std::string> compare; ///< --compare: the router capture's path, "-" for standard input
+    std::optional<std::string> image;   ///< the IMAGE operand; none when missing
 };
 
 /// A parsed command line, or why it is not one.

@@ -1,5 +1,6 @@
 #include "CalcCommand.h"
 
+#include "CompareCommand.h"
 #include "Workflow.h"
 
 #include <cstdio>
@@ -95,9 +96,10 @@ std::string Quoted(const std::string& text) {
     return quoted;
 }
 
+// extraMembers: further members, already indented, that follow "output".
 std::string JsonOf(const CliOptions& options, const CalculationDetails& details,
                    const std::vector<std::pair<std::string, MessageKind>>& messages,
-                   const std::string& output) {
+                   const std::string& output, const std::string& extraMembers = {}) {
     std::ostringstream json;
     json << "{\n";
     json << "  \"image\": {\"path\": " << Quoted(*options.image)
@@ -146,8 +148,11 @@ std::string JsonOf(const CliOptions& options, const CalculationDetails& details,
          << ", \"bytes_used\": "
          << (squashFs.bytesUsed ? std::to_string(*squashFs.bytesUsed) : std::string("null"))
          << ", \"plausible\": " << (squashFs.plausible ? "true" : "false") << "},\n";
-    json << "  \"output\": " << Quoted(output) << "\n";
-    json << "}\n";
+    json << "  \"output\": " << Quoted(output);
+    if (!extraMembers.empty()) {
+        json << ",\n" << extraMembers;
+    }
+    json << "\n}\n";
     return json.str();
 }
 
@@ -212,7 +217,15 @@ std::string JsonEscaped(const std::string& text) {
     return result;
 }
 
-int RunCalculation(const CliOptions& options, std::ostream& out, std::ostream& err) {
+int RunCalculation(CliOptions options, std::ostream& out, std::ostream& err, std::istream& in) {
+    std::optional<RouterCapture> capture;
+    if (options.compare) {
+        int status = kExitRejected;
+        capture = PrepareComparison(options, in, err, status);
+        if (!capture) {
+            return status;
+        }
+    }
     CommandLineHost host(err);
     Workflow workflow;
     const WorkflowOutcome outcome = workflow.calculate(InputsOf(options), host);
@@ -221,16 +234,23 @@ int RunCalculation(const CliOptions& options, std::ostream& out, std::ostream& e
     }
     const CalculationDetails& details = *workflow.lastCalculation();
     const std::string text = WithUnixLineEnds(details.resultsText);
-    if (options.json) {
-        out << JsonOf(options, details, host.messages(), text);
-    } else {
-        out << text;
+    if (!capture) {
+        out << (options.json ? JsonOf(options, details, host.messages(), text) : text);
+        out.flush();
+        return kExitSuccess;
     }
+    const RouterComparison comparison =
+        CompareWithRouter(details.layout, capture->environment, options.outputForm);
+    WriteComparisonNotes(comparison, err);
+    out << (options.json
+                ? JsonOf(options, details, host.messages(), text, ComparisonJson(*capture, comparison))
+                : ComparisonText(comparison));
     out.flush();
-    return kExitSuccess;
+    return comparison.allSame() ? kExitSuccess : kExitDiffers;
 }
 
-int RunFlintorCalc(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunFlintorCalc(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   std::istream& in) {
     const ParseResult parsed = ParseArguments(args);
     if (!parsed.options) {
         err << kPrefix << parsed.error << '\n' << UsageText();
@@ -244,7 +264,7 @@ int RunFlintorCalc(const std::vector<std::string>& args, std::ostream& out, std:
         out << "flintor-calc " FLINTOR_VERSION "\n";
         return kExitSuccess;
     }
-    return RunCalculation(*parsed.options, out, err);
+    return RunCalculation(*parsed.options, out, err, in);
 }
 
 } // namespace flintor::cli

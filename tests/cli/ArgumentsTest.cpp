@@ -88,6 +88,19 @@ TEST(ParseArguments, DoubleDashEndsTheOptions) {
     EXPECT_EQ(Parsed({"-"}).image, "-");
 }
 
+TEST(ParseArguments, CompareTakesAFileOrStandardInput) {
+    EXPECT_EQ(Parsed({"--compare", "-", "fw.bin"}).compare, "-");
+    EXPECT_EQ(Parsed({"--compare=env.txt", "fw.bin"}).compare, "env.txt");
+    // The boot loader may come from the capture, which is checked against --mtd5 once it is read.
+    EXPECT_EQ(Parsed({"--compare", "env.txt", "--mtd5", "max", "fw.bin"}).mtd5Choice, 8);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--compare"},
+          {"--compare=", "fw.bin"},
+          {"--compare", "env.txt", "--bootloader", "adam2", "--mtd5", "64K", "fw.bin"}}) {
+        EXPECT_FALSE(ParseArguments(args).options) << args.back();
+    }
+}
+
 TEST(ParseArguments, EachMtd5Choice) {
     const char* choices[] = {"none", "64K", "128K", "192K", "256K", "320K", "384K", "448K", "max"};
     for (int i = 0; i < 9; ++i) {

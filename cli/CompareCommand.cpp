@@ -1,0 +1,227 @@
+#include "CompareCommand.h"
+
+#include "CalcCommand.h"
+#include "Texts.h"
+#include "Workflow.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sstream>
+#include <vector>
+
+namespace flintor::cli {
+
+namespace {
+
+constexpr const char* kPrefix = "flintor-calc: ";
+constexpr const char* kNote = "flintor-calc: note: ";
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "\"";
+    quoted.append(JsonEscaped(text)).append("\"");
+    return quoted;
+}
+
+std::string WithUnixLineEnds(const std::string& text) {
+    std::string result;
+    for (std::size_t pos = 0;;) {
+        const auto end = text.find("\r\n", pos);
+        result.append(text, pos, end == std::string::npos ? std::string::npos : end - pos);
+        if (end == std::string::npos) {
+            return result;
+        }
+        result += '\n';
+        pos = end + 2;
+    }
+}
+
+// Standard input up to one byte more than a capture may hold, so that a longer one is refused as such.
+RouterCaptureReading ReadStandardInput(std::istream& in) {
+    std::string text;
+    std::vector<char> buffer(65536);
+    while (text.size() <= kLargestRouterCapture && in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        text.append(buffer.data(), static_cast<std::size_t>(in.gcount()));
+    }
+    if (in.bad()) {
+        RouterCaptureReading failed;
+        failed.error = std::string(texts::kCaptureReadFailedPrefix) + std::strerror(EIO);
+        return failed;
+    }
+    return ReadRouterEnvironment(text);
+}
+
+std::string HexDigits(std::int64_t size) {
+    return HexAddress(static_cast<std::uint32_t>(size)).substr(2);
+}
+
+std::string RangeText(const std::optional<PartitionBounds>& bounds) {
+    return bounds ? HexAddress(bounds->start) + ", " + HexAddress(bounds->end) : "-";
+}
+
+std::string BoundsJson(const std::optional<PartitionBounds>& bounds) {
+    if (!bounds) {
+        return "null";
+    }
+    return "{\"start\": " + std::to_string(bounds->start) + ", \"end\": " + std::to_string(bounds->end) + "}";
+}
+
+std::string TextsJson(const std::vector<std::string>& texts) {
+    std::string json = "[";
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        json += (i == 0 ? "" : ", ") + Quoted(texts[i]);
+    }
+    return json + "]";
+}
+
+std::string Padded(std::string text, std::size_t width) {
+    text.resize(std::max(text.size(), width), ' ');
+    return text;
+}
+
+} // namespace
+
+std::optional<RouterCapture> PrepareComparison(CliOptions& options, std::istream& in, std::ostream& err,
+                                               int& exitStatus) {
+    const RouterCaptureReading reading =
+        *options.compare == "-" ? ReadStandardInput(in) : ReadRouterEnvironmentFile(*options.compare);
+    if (!reading.environment) {
+        err << kPrefix << reading.error << '\n';
+        exitStatus = kExitRejected;
+        return std::nullopt;
+    }
+    RouterCapture capture{*reading.environment, {}};
+    for (const auto& note : capture.environment.notes) {
+        err << kNote << note << '\n';
+    }
+
+    std::optional<bool> chosenAdam2;
+    if (options.adam2 || options.psp) {
+        chosenAdam2 = options.adam2;
+    }
+    capture.settings = InferRouterSettings(capture.environment, chosenAdam2);
+    const RouterSettings& settings = capture.settings;
+    if (!settings.adam2) {
+        err << kPrefix << settings.bootloaderReason << " Give --bootloader adam2 or --bootloader psp.\n";
+        exitStatus = kExitRejected;
+        return std::nullopt;
+    }
+    err << kNote << "boot loader: " << settings.bootloaderReason << '\n';
+    // An mtd5 size is a PSP partition; the command line could not check that before the capture was read.
+    if (options.mtd5Choice != 0 && *settings.adam2) {
+        err << kPrefix << "--mtd5 needs --bootloader psp, and the router capture shows Adam2\n"
+            << UsageText();
+        exitStatus = kExitUsage;
+        return std::nullopt;
+    }
+    options.adam2 = *settings.adam2;
+    options.psp = !options.adam2;
+
+    const bool flashGiven = options.memoryOption && *options.memoryOption != 4;
+    if (flashGiven) {
+        err << kNote << "flash size: as given by --flash.\n";
+        const FlashSizeReading given =
+            ReadFlashSize(options.memoryOption, options.sizeInMb, options.sizeInHex);
+        if (settings.flashSize && given.error.empty() && given.flashSize != *settings.flashSize) {
+            err << kNote << "the capture gives another flash size: " << settings.flashSizeReason
+                << " The --flash choice is kept.\n";
+        }
+    } else if (settings.flashSize) {
+        options.memoryOption = 3;
+        options.sizeInHex = HexDigits(*settings.flashSize);
+        err << kNote << "flash size: " << settings.flashSizeReason << '\n';
+    } else if (options.memoryOption) {
+        err << kNote << settings.flashSizeReason
+            << " It is assumed from the image, as --flash unknown asks.\n";
+    } else {
+        err << kPrefix << settings.flashSizeReason << " Give --flash.\n";
+        exitStatus = kExitRejected;
+        return std::nullopt;
+    }
+    for (const auto& note : settings.notes) {
+        err << kNote << note << '\n';
+    }
+    return capture;
+}
+
+void WriteComparisonNotes(const RouterComparison& comparison, std::ostream& err) {
+    if (comparison.blocks.size() > 1) {
+        err << kNote << "compared with the layout \"" << comparison.blocks[comparison.matched].layout
+            << "\", which has the most values in common with the router's.\n";
+    }
+    for (const auto& note : comparison.notes) {
+        err << kNote << note << '\n';
+    }
+    if (comparison.allSame()) {
+        err << kNote << "the router's values match the calculated ones: nothing to repair.\n";
+    }
+}
+
+std::string ComparisonText(const RouterComparison& comparison) {
+    std::ostringstream text;
+    const std::size_t name = std::strlen("partition") + 2;
+    const std::size_t range = std::strlen("0x90000000, 0x90000000") + 2;
+    text << Padded("partition", name) << Padded("router", range) << Padded("calculated", range) << "status\n";
+    if (!comparison.blocks.empty()) {
+        for (const auto& partition : comparison.blocks[comparison.matched].partitions) {
+            text << Padded("mtd" + std::to_string(partition.number), name)
+                 << Padded(RangeText(partition.router), range)
+                 << Padded(RangeText(partition.calculated), range) << StatusName(partition.status) << '\n';
+        }
+    }
+    const auto section = [&text](const char* heading, const std::string& commands) {
+        text << '\n' << heading << '\n';
+        if (!commands.empty()) {
+            text << WithUnixLineEnds(commands) << '\n';
+        }
+    };
+    section("Repair:", comparison.repairText);
+    section("Restore:", comparison.restoreText);
+    return text.str();
+}
+
+std::string ComparisonJson(const RouterCapture& capture, const RouterComparison& comparison) {
+    const RouterEnvironment& environment = capture.environment;
+    const RouterSettings& settings = capture.settings;
+    std::ostringstream json;
+    json << "  \"router\": {\"bootloader\": "
+         << (settings.adam2 ? (*settings.adam2 ? "\"adam2\"" : "\"psp\"") : "null")
+         << ", \"bootloader_reason\": " << Quoted(settings.bootloaderReason) << ", \"flash_size\": "
+         << (settings.flashSize ? std::to_string(*settings.flashSize) : std::string("null"))
+         << ", \"flash_size_reason\": " << Quoted(settings.flashSizeReason) << ", \"partitions\": [";
+    for (std::size_t i = 0; i < environment.partitions.size(); ++i) {
+        const PartitionBounds& p = environment.partitions[i];
+        json << (i == 0 ? "" : ", ") << "{\"name\": \"mtd" << p.number << "\", \"start\": " << p.start
+             << ", \"end\": " << p.end << "}";
+    }
+    std::vector<std::string> notes = environment.notes;
+    notes.insert(notes.end(), settings.notes.begin(), settings.notes.end());
+    json << "], \"notes\": " << TextsJson(notes) << "},\n";
+
+    json << "  \"comparison\": [";
+    for (std::size_t b = 0; b < comparison.blocks.size(); ++b) {
+        const BlockComparison& block = comparison.blocks[b];
+        json << (b == 0 ? "\n" : ",\n")
+             << "    {\"layout\": " << (block.layout.empty() ? "null" : Quoted(block.layout))
+             << ", \"partitions\": [";
+        for (std::size_t p = 0; p < block.partitions.size(); ++p) {
+            const PartitionComparison& partition = block.partitions[p];
+            json << (p == 0 ? "\n" : ",\n") << "      {\"name\": \"mtd" << partition.number
+                 << "\", \"router\": " << BoundsJson(partition.router)
+                 << ", \"calculated\": " << BoundsJson(partition.calculated) << ", \"status\": \""
+                 << StatusName(partition.status) << "\"}";
+        }
+        json << "\n    ]}";
+    }
+    json << "\n  ],\n";
+    json << "  \"matched_layout\": " << comparison.matched << ",\n";
+    const auto commands = [](const std::string& text) {
+        return Quoted(text.empty() ? text : WithUnixLineEnds(text) + "\n");
+    };
+    json << "  \"repair\": " << commands(comparison.repairText) << ",\n";
+    json << "  \"restore\": " << commands(comparison.restoreText);
+    return json.str();
+}
+
+} // namespace flintor::cli

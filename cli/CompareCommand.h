@@ -1,0 +1,42 @@
+#pragma once
+
+// flintor-calc --compare: the router capture, the boot loader and flash size it reveals, and the
+// comparison's text and JSON.
+
+#include "Arguments.h"
+#include "RouterComparison.h"
+#include "RouterEnvironment.h"
+
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace flintor::cli {
+
+/// What the router capture gave a comparison.
+struct RouterCapture {
+    RouterEnvironment environment;
+    RouterSettings settings;
+};
+
+/// Reads the capture that --compare names ("-": standard input) and fills in the boot loader and the flash
+/// size it reveals where the command line leaves them out or gives the flash as unknown. Notes go to err
+/// as "flintor-calc: note: " lines. After a refusal, reported on err, it returns nullopt and exitStatus
+/// holds the status to end with.
+std::optional<RouterCapture> PrepareComparison(CliOptions& options, std::istream& in, std::ostream& err,
+                                               int& exitStatus);
+
+/// The notes that follow a comparison: the layout compared with, partitions left alone or with nothing to
+/// restore, or that nothing needs repairing.
+void WriteComparisonNotes(const RouterComparison& comparison, std::ostream& err);
+
+/// The partitions of the matched block side by side under the heading "partition  router  calculated
+/// status", then "Repair:" and "Restore:" with their commands; LF line ends.
+std::string ComparisonText(const RouterComparison& comparison);
+
+/// The members a comparison adds to the --json object ("router", "comparison", "matched_layout", "repair",
+/// "restore"), two spaces in, separated by ",\n", without a final separator.
+std::string ComparisonJson(const RouterCapture& capture, const RouterComparison& comparison);
+
+} // namespace flintor::cli
