@@ -101,9 +101,10 @@ std::uint32_t Word(const std::uint8_t* bytes) {
            static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
-// Reads the chunk at the 1-based position of a file whose length must still be expectedLength.
-std::int64_t ReadSearchChunk(const std::string& path, std::int64_t position, std::int64_t expectedLength,
-                             std::uint8_t* buffer) {
+// Reads up to count bytes at the 0-based offset of a file whose length must still be expectedLength;
+// fewer only where the file ends. Returns the number read.
+std::int64_t ReadUnchanged(const std::string& path, std::int64_t offset, std::int64_t count,
+                           std::int64_t expectedLength, std::uint8_t* buffer) {
     const ReadOnlyFile file(path);
     if (!file.isOpen()) {
         ThrowReadFailed(file.error());
@@ -112,8 +113,8 @@ std::int64_t ReadSearchChunk(const std::string& path, std::int64_t position, std
     if (!file.statRegular(length) || length != expectedLength) {
         ThrowChanged();
     }
-    const std::int64_t wanted = std::min(kChunkSize, length - (position - 1));
-    const std::int64_t got = file.readAt(buffer, wanted, position - 1);
+    const std::int64_t wanted = std::clamp<std::int64_t>(length - offset, 0, count);
+    const std::int64_t got = wanted == 0 ? 0 : file.readAt(buffer, wanted, offset);
     if (got < 0) {
         ThrowReadFailed(errno);
     }
@@ -225,7 +226,7 @@ std::int32_t FindSquashFs(const std::string& path, const EventPump& afterChunk) 
     bool ended = false;
     do {
         const std::int64_t start = position;
-        const std::int64_t count = ReadSearchChunk(path, start, *length, buffer.data());
+        const std::int64_t count = ReadUnchanged(path, start - 1, kChunkSize, *length, buffer.data());
         const std::int64_t index = FindMagic(buffer.data(), count);
         if (index >= 0) {
             result = start - 1 + index;
@@ -241,24 +242,9 @@ std::int32_t FindSquashFs(const std::string& path, const EventPump& afterChunk) 
 
 SquashFsSuperblock ReadSquashFsSuperblock(const std::string& path, std::int64_t offset,
                                           std::int64_t imageLength) {
-    const ReadOnlyFile file(path);
-    if (!file.isOpen()) {
-        ThrowReadFailed(file.error());
-    }
-    std::int64_t length = 0;
-    if (!file.statRegular(length) || length != imageLength) {
-        ThrowChanged();
-    }
     std::uint8_t bytes[kSquashFsSuperblockSize];
-    const std::int64_t wanted =
-        std::clamp<std::int64_t>(length - offset, 0, static_cast<std::int64_t>(sizeof bytes));
-    const std::int64_t got = wanted == 0 ? 0 : file.readAt(bytes, wanted, offset);
-    if (got < 0) {
-        ThrowReadFailed(errno);
-    }
-    if (got != wanted) {
-        ThrowChanged();
-    }
+    const std::int64_t got =
+        ReadUnchanged(path, offset, static_cast<std::int64_t>(sizeof bytes), imageLength, bytes);
     return JudgeSquashFsSuperblock(bytes, static_cast<std::size_t>(got), offset, imageLength);
 }
 
