@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "Colour.h"
+#include "CompareDialog.h"
 #include "DirList.h"
 #include "DriveList.h"
 #include "FileBrowser.h"
@@ -33,6 +34,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QProxyStyle>
 #include <QScreen>
@@ -73,7 +75,10 @@ constexpr TwipRect kCmdRead{0, 0, 2055, 375};
 constexpr TwipRect kOptOut[4] = {{120, 480, 1815, 255}, {120, 720, 1815, 255}, {120, 960, 1815, 255},
                                  {120, 1200, 1815, 255}};
 constexpr TwipRect kChkIncFilename{120, 1560, 1815, 255};
-constexpr TwipRect kLblInfo{0, 1920, 2055, 855};
+// The compare command takes one line under "Include filename"; the note moves down into the room its
+// four lines left at the bottom of their place and still clears the logo at 192 dots per inch.
+constexpr TwipRect kCmdCompare{0, 1830, 1695, 240};
+constexpr TwipRect kLblInfo{0, 2100, 2055, 750};
 constexpr TwipRect kImgLogo{0, 2880, 2055, 615};
 
 const char* const kStepCaptions[3] = {"1) Select a firmware image file:",
@@ -173,7 +178,10 @@ frmMain::frmMain(QWidget* parent, const QString& settingsFile) : QWidget(parent)
     Dir1->setFocus();
 }
 
-frmMain::~frmMain() = default;
+// The comparison reads the window's workflow: it goes before the workflow does.
+frmMain::~frmMain() {
+    delete m_compareDialog;
+}
 
 void frmMain::createControls() {
     for (int i = 0; i < 3; ++i) {
@@ -260,6 +268,19 @@ void frmMain::createControls() {
     chkIncFilename = new QCheckBox(QStringLiteral("Include filename"), fraOutputs);
     chkIncFilename->setChecked(true);
     chkIncFilename->setToolTip(QStringLiteral("Include the filename in the results"));
+    cmdCompare = new QPushButton(QStringLiteral("Compare with &router..."), fraOutputs);
+    cmdCompare->setObjectName(QStringLiteral("cmdCompare"));
+    cmdCompare->setToolTip(QStringLiteral(
+        "Compare the calculated values with the ones the router has now, from what it printed"));
+    cmdCompare->setCursor(Qt::PointingHandCursor);
+    // A link-like line fits where a full button would push the note into the logo; the frame shows the
+    // focus, and the access key stays underlined as the whole caption is not.
+    cmdCompare->setStyleSheet(QStringLiteral("QPushButton { border: 1px solid transparent; padding: 0 1px; "
+                                             "color: palette(link); text-align: left; "
+                                             "background: transparent; }"
+                                             "QPushButton:focus { border: 1px dotted palette(text); }"
+                                             "QPushButton:pressed { color: palette(text); }"));
+    connect(cmdCompare, &QPushButton::clicked, this, &frmMain::cmdCompare_Click);
     lblInfo = new QLabel(QStringLiteral("You may use the mtd values to the left to repair your router's partitions "
                                         "if they have become corrupted."),
                          fraOutputs);
@@ -319,9 +340,10 @@ void frmMain::createMenus() {
 }
 
 void frmMain::setTabOrder() {
-    QWidget* const order[] = {Dir1,     File1,    Drive1,    optMem[4], optMem[3], txtMB,     chkPSP,
-                              optMem[2], optMem[1], optMem[0], chkAdam2, txtHex,   txtResults, optOut[0],
-                              optOut[1], optOut[2], optOut[3], cmdRead,  chkIncFilename, cboMTD5};
+    QWidget* const order[] = {Dir1,           File1,      Drive1,    optMem[4], optMem[3], txtMB,
+                              chkPSP,         optMem[2],  optMem[1], optMem[0], chkAdam2,  txtHex,
+                              txtResults,     optOut[0],  optOut[1], optOut[2], optOut[3], cmdRead,
+                              chkIncFilename, cmdCompare, cboMTD5};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
 }
@@ -383,6 +405,7 @@ void frmMain::placeControls() {
     for (int i = 0; i < 4; ++i)
         place(optOut[i], kOptOut[i]);
     place(chkIncFilename, kChkIncFilename);
+    place(cmdCompare, kCmdCompare);
     place(lblInfo, kLblInfo);
     place(imgLogo, kImgLogo);
 }
@@ -434,6 +457,8 @@ void frmMain::Form_QueryUnload() {
 void frmMain::closeEvent(QCloseEvent* event) {
     // A search that is still running stops at its next chunk; closing is never refused.
     m_cancelRequested = true;
+    if (m_compareDialog)
+        m_compareDialog->close();
     Form_QueryUnload();
     event->accept();
 }
@@ -490,6 +515,35 @@ void frmMain::cmdRead_Click() {
     const flintor::WorkflowInputs now = inputs();
     if (now.outputForm != pressed.outputForm || now.includeFileName != pressed.includeFileName)
         showLastResult();
+    emit calculationCompleted();
+}
+
+void frmMain::cmdCompare_Click() {
+    if (!m_compareDialog)
+        m_compareDialog = new CompareDialog(this);
+    m_compareDialog->show();
+    m_compareDialog->raise();
+    m_compareDialog->activateWindow();
+}
+
+CompareDialog* frmMain::compareDialog() const {
+    return m_compareDialog;
+}
+
+void frmMain::useRouterSettings(std::optional<bool> adam2, std::optional<std::int64_t> flashSize) {
+    // Through the boxes' own handlers, so that exactly one stays checked and the mtd5 list follows PSP.
+    if (adam2)
+        (*adam2 ? chkAdam2 : chkPSP)->setChecked(true);
+    if (!flashSize)
+        return;
+    if (*flashSize == 0x200000) {
+        optMem[0]->setChecked(true);
+    } else if (*flashSize == 0x400000) {
+        optMem[1]->setChecked(true);
+    } else {
+        txtHex->setText(QString::number(*flashSize, 16).toUpper());
+        optMem[3]->setChecked(true);
+    }
 }
 
 void frmMain::showLastResult() {

@@ -4,13 +4,16 @@
 #include "Workflow.h"
 
 #include <QMessageBox>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
+class CompareDialog;
 class DirList;
 class DriveList;
 class FileBrowser;
@@ -27,6 +30,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QPushButton;
 class QRadioButton;
 
 /// The community web site that a click on the logo opens.
@@ -37,7 +41,8 @@ QString CaptionFor(int major, int minor, int revision);
 
 /// The program's one window: the drive, folder and file browser of step 1, the flash size and
 /// boot loader choices of steps 2 and 3, the partition map, the results with their status line, and
-/// the outputs panel with the Calculate button.
+/// the outputs panel with the Calculate button and the command that compares the values with the
+/// router's.
 ///
 /// The controls are public, as the window's event handlers and its tests reach them by name. Sizes
 /// and places are designed in twips and placed in pixels at the screen's twips per pixel.
@@ -69,6 +74,17 @@ public:
 
     /// The calculation state: offset, image length, flash size and the last result text.
     const flintor::WorkflowState& state() const { return m_workflow.state(); }
+    /// The last successful calculation; nullopt before it.
+    const std::optional<flintor::CalculationDetails>& lastCalculation() const {
+        return m_workflow.lastCalculation();
+    }
+    /// The controls as the Calculate command reads them.
+    flintor::WorkflowInputs inputs() const;
+    /// Checks the boot loader box and selects the flash size option for the values given; a value not
+    /// given leaves its choice as it is.
+    void useRouterSettings(std::optional<bool> adam2, std::optional<std::int64_t> flashSize);
+    /// The comparison with the router's values, once the command has opened it; null before.
+    CompareDialog* compareDialog() const;
     /// Whether a calculation is running (events are processed during it).
     bool calculating() const { return m_workflow.running(); }
     /// The places of the controls that follow the window's size, in twips, as last laid out.
@@ -101,6 +117,7 @@ public:
     OrvoSimpleButton* cmdRead = nullptr;
     std::array<QRadioButton*, 4> optOut{};
     QCheckBox* chkIncFilename = nullptr;
+    QPushButton* cmdCompare = nullptr;
     QLabel* lblInfo = nullptr;
     QLabel* imgLogo = nullptr;
     QMenu* mnDir = nullptr;
@@ -112,8 +129,13 @@ public:
     QAction* mnEditPattern = nullptr;
     QAction* mnCopyFile = nullptr;
 
+signals:
+    /// A Calculate command completed: lastCalculation() holds its values.
+    void calculationCompleted();
+
 public slots:
     void cmdRead_Click();
+    void cmdCompare_Click();
     void chkAdam2_Click();
     void chkPSP_Click();
     void optMem_Click(int index);
@@ -143,7 +165,6 @@ private:
     void Form_Resize();
     void Form_QueryUnload();
     void placeControls();
-    flintor::WorkflowInputs inputs() const;
     void showMessage(const QString& text, QMessageBox::Icon icon);
     void showLastResult();
     void setWarnings(const QStringList& warnings);
@@ -160,4 +181,5 @@ private:
     bool m_unloaded = false;
     MessageHandler m_messageHandler;
     InputHandler m_inputHandler;
+    QPointer<CompareDialog> m_compareDialog;
 };

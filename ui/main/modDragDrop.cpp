@@ -18,17 +18,6 @@ DropWindowProc* filterOf(frmMain* window) {
     return window ? window->findChild<DropWindowProc*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
-// The window only reads the dropped file. Accepting a move would tell the file manager to delete the
-// file once the drop is done, so a copy (or else a link) is taken, and a drag that offers neither
-// is refused.
-Qt::DropAction safeAction(Qt::DropActions possible) {
-    if (possible & Qt::CopyAction)
-        return Qt::CopyAction;
-    if (possible & Qt::LinkAction)
-        return Qt::LinkAction;
-    return Qt::IgnoreAction;
-}
-
 // A file URL names a file of this machine when it has no host, "localhost" or this machine's name
 // (some file managers write their host name into the URLs they offer).
 QString localPathOf(const QUrl& url) {
@@ -78,7 +67,7 @@ bool DropWindowProc::eventFilter(QObject* watched, QEvent* event) {
             return false;
         // A file drag belongs to the window wherever it is; a text box under the pointer would
         // otherwise take the path as text.
-        const Qt::DropAction action = safeAction(drag->possibleActions());
+        const Qt::DropAction action = SafeDropAction(drag->possibleActions());
         if (action == Qt::IgnoreAction) {
             drag->ignore();
         } else {
@@ -92,7 +81,7 @@ bool DropWindowProc::eventFilter(QObject* watched, QEvent* event) {
         if (!carriesFile(drop))
             return false;
         m_dragData = nullptr;
-        const Qt::DropAction action = safeAction(drop->possibleActions());
+        const Qt::DropAction action = SafeDropAction(drop->possibleActions());
         if (action == Qt::IgnoreAction) {
             drop->ignore();
             return true;
@@ -136,6 +125,17 @@ void DisableDragDrop(frmMain* window) {
     filter->deleteLater();
     if (g_installed == filter)
         g_installed = nullptr;
+}
+
+// The window only reads the dropped file. Accepting a move would tell the file manager to delete the
+// file once the drop is done, so a copy (or else a link) is taken, and a drag that offers neither
+// is refused.
+Qt::DropAction SafeDropAction(Qt::DropActions possible) {
+    if (possible & Qt::CopyAction)
+        return Qt::CopyAction;
+    if (possible & Qt::LinkAction)
+        return Qt::LinkAction;
+    return Qt::IgnoreAction;
 }
 
 QString FirstDroppedFile(const QMimeData* data) {

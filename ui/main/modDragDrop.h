@@ -49,6 +49,9 @@ void EnableDragDrop(frmMain* window);
 /// without a filter in place restores nothing.
 void DisableDragDrop(frmMain* window);
 
+/// The action taken for a dropped file that is only read: a copy, else a link, else none.
+Qt::DropAction SafeDropAction(Qt::DropActions possible);
+
 /// The path of the first local file in `data`'s `text/uri-list`, without a trailing "/" (a dropped
 /// folder is named as the file manager shows it); empty when the drop holds no local file.
 QString FirstDroppedFile(const QMimeData* data);

@@ -335,7 +335,7 @@ TEST_F(Window, TabVisitsTheControlsInTheDesignedOrder) {
     const std::vector<QWidget*> order = {w().Dir1,       w().File1,     w().Drive1,   w().optMem[4],
                                          w().txtMB,      w().chkPSP,    w().chkAdam2, w().txtHex,
                                          w().txtResults, w().optOut[0], w().cmdRead,  w().chkIncFilename,
-                                         w().cboMTD5,    w().Dir1};
+                                         w().cmdCompare, w().cboMTD5,   w().Dir1};
     for (std::size_t i = 0; i < order.size(); ++i) {
         SCOPED_TRACE(i);
         ASSERT_EQ(QApplication::focusWidget(), order[i]);

@@ -1,0 +1,767 @@
+#include "CompareDialog.h"
+
+#include "OrvoPartitions.h"
+#include "Texts.h"
+#include "Workflow.h"
+#include "frmMain.h"
+#include "modDragDrop.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <tuple>
+#include <unistd.h>
+
+namespace {
+
+// Long enough that a paste or a burst of typing is read once, short enough to feel immediate.
+constexpr int kReadDelayMs = 250;
+
+const QColor kDifferenceBack(0xFF, 0xE0, 0xE0);
+constexpr const char* kPlaceholderColour = "6E6E6E";
+
+QString fromStd(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+}
+
+// The core writes CR LF; text boxes and the clipboard take plain line breaks.
+QString forDisplay(const std::string& text) {
+    return fromStd(text).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+
+QString rangeText(const flintor::PartitionBounds& bounds) {
+    return fromStd(flintor::HexAddress(bounds.start)) + QStringLiteral(" - ") +
+           fromStd(flintor::HexAddress(bounds.end));
+}
+
+// As the window's flash size options name it: "4MB (0x400000)", or the hexadecimal size alone.
+QString sizeText(std::int64_t size) {
+    const QString hex = QStringLiteral("0x") + QString::number(size, 16).toUpper();
+    return size % 0x100000 == 0 ? QStringLiteral("%1MB (%2)").arg(size / 0x100000).arg(hex) : hex;
+}
+
+QString loaderName(bool adam2) {
+    return adam2 ? QStringLiteral("Adam2") : QStringLiteral("PSP");
+}
+
+// The map's Partitions text of a list of bounds, as the main window's map has it.
+QString partitionsText(const std::vector<flintor::PartitionBounds>& partitions) {
+    QStringList entries;
+    for (const flintor::PartitionBounds& bounds : partitions)
+        entries << QStringLiteral("mtd%1:%2,%3").arg(bounds.number).arg(bounds.start).arg(bounds.end);
+    return entries.join(QLatin1Char(';'));
+}
+
+// The same partitions in words, for those who cannot see the map.
+QString partitionsDescription(const std::vector<flintor::PartitionBounds>& partitions) {
+    QStringList entries;
+    for (const flintor::PartitionBounds& bounds : partitions)
+        entries << QStringLiteral("mtd%1 %2").arg(bounds.number).arg(rangeText(bounds));
+    return entries.join(QStringLiteral(", "));
+}
+
+// "mtd0", "mtd0 and mtd1", "mtd0, mtd1 and mtd4".
+QString nameList(const QList<int>& numbers) {
+    QString text;
+    for (int i = 0; i < numbers.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == numbers.size() ? QStringLiteral(" and ") : QStringLiteral(", ");
+        text += QStringLiteral("mtd%1").arg(numbers[i]);
+    }
+    return text;
+}
+
+// The status word with a mark, so that a difference shows without its colour.
+QString statusText(flintor::PartitionStatus status) {
+    const QString word = QString::fromLatin1(flintor::StatusName(status));
+    switch (status) {
+    case flintor::PartitionStatus::Same:
+        return word;
+    case flintor::PartitionStatus::Differs:
+        return QStringLiteral("\u2260 ") + word;
+    case flintor::PartitionStatus::Missing:
+    case flintor::PartitionStatus::Extra:
+        return QStringLiteral("\u2717 ") + word;
+    }
+    return word;
+}
+
+// The bytes of a capture file that ReadRouterEnvironmentFile accepted a moment ago. Opened without
+// blocking and checked again: a FIFO put in its place since must neither hang the window nor be read.
+std::optional<QByteArray> captureBytes(const QString& path, QString& error) {
+    const QByteArray name = QFile::encodeName(path);
+    int fd = -1;
+    do {
+        fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = fd < 0 ? QString::fromLatin1(flintor::texts::kCaptureReadFailedPrefix) +
+                             QString::fromLocal8Bit(std::strerror(errno))
+                       : QString::fromLatin1(flintor::texts::kCaptureNotRegularPrefix) + path;
+        if (fd >= 0)
+            ::close(fd);
+        return std::nullopt;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        error = QString::fromLatin1(flintor::texts::kCaptureReadFailedPrefix) + file.errorString();
+        return std::nullopt;
+    }
+    // One byte more than the largest capture lets the reader refuse a file that grew since.
+    return file.read(static_cast<qint64>(flintor::kLargestRouterCapture) + 1);
+}
+
+QLabel* wrappedLabel(QWidget* parent, const QString& name) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+QPlainTextEdit* commandBox(QWidget* parent, const QString& name, const QString& accessibleName) {
+    auto* box = new QPlainTextEdit(parent);
+    box->setObjectName(name);
+    box->setAccessibleName(accessibleName);
+    box->setReadOnly(true);
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // A file dropped here is for the dialog, which reads it as a capture.
+    box->setAcceptDrops(false);
+    box->setTabChangesFocus(true);
+    box->setMinimumHeight(box->fontMetrics().lineSpacing() * 3 + 2 * box->frameWidth() + 8);
+    return box;
+}
+
+QPushButton* button(QWidget* parent, const QString& text, const QString& name) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    // Enter in the text box or the table must not press a button of the dialog.
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+CompareDialog::CompareDialog(frmMain* window) : QDialog(window), m_window(window) {
+    setWindowTitle(QStringLiteral("Compare with router - Flintor"));
+    setSizeGripEnabled(true);
+    setAcceptDrops(true);
+    createControls();
+    watchWindow();
+    m_fileChooser = [this](QWidget* parent) {
+        return QFileDialog::getOpenFileName(parent, QStringLiteral("Open a router capture"),
+                                            m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder,
+                                            QStringLiteral("Text files (*.txt *.log);;All files (*)"));
+    };
+    // Wrapped texts need height the layout's minimum does not count: the dialog keeps enough for them.
+    setMinimumSize(minimumSizeHint().expandedTo(QSize(0, fontMetrics().lineSpacing() * 34)));
+    QSize size = sizeHint();
+    if (const QScreen* screen = window->screen())
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    resize(size.expandedTo(minimumSize()));
+    refresh();
+    // The dialog is opened to paste into.
+    m_capture->setFocus();
+}
+
+CompareDialog::~CompareDialog() = default;
+
+void CompareDialog::createControls() {
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+
+    auto* instruction = new QLabel(
+        QStringLiteral("&Paste what the router printed (printenv, quote GETENV, /proc/ticfg/env) or open a "
+                       "capture file:"),
+        this);
+    instruction->setWordWrap(true);
+    m_capture = new QPlainTextEdit(this);
+    m_capture->setObjectName(QStringLiteral("captureText"));
+    m_capture->setAccessibleName(QStringLiteral("Router capture"));
+    m_capture->setFont(fixed);
+    m_capture->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_capture->setTabChangesFocus(true);
+    m_capture->setPlaceholderText(
+        QStringLiteral("For example:\n(psbl) printenv\nmtd0  0x900A0000,0x90400000\n"
+                       "mtd1  0x90020090,0x900A0000\n..."));
+    m_capture->viewport()->installEventFilter(this);
+    m_capture->setMinimumHeight(m_capture->fontMetrics().lineSpacing() * 6);
+    instruction->setBuddy(m_capture);
+    m_readTimer = new QTimer(this);
+    m_readTimer->setSingleShot(true);
+    m_readTimer->setInterval(kReadDelayMs);
+    connect(m_readTimer, &QTimer::timeout, this, &CompareDialog::readCapture);
+    connect(m_capture, &QPlainTextEdit::textChanged, m_readTimer, qOverload<>(&QTimer::start));
+
+    m_open = button(this, QStringLiteral("&Open..."), QStringLiteral("openButton"));
+    m_open->setToolTip(QStringLiteral("Open a capture file; its text goes into the box above"));
+    connect(m_open, &QPushButton::clicked, this, &CompareDialog::cmdOpen_Click);
+    m_messageIcon = new QLabel(this);
+    const int iconSize = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+    m_messageIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(iconSize, iconSize));
+    m_messageIcon->hide();
+    m_message = wrappedLabel(this, QStringLiteral("messageLabel"));
+
+    auto* settingsBox = new QGroupBox(QStringLiteral("What the capture reveals"), this);
+    m_bootloader = wrappedLabel(settingsBox, QStringLiteral("bootloaderLabel"));
+    m_bootloaderReason = wrappedLabel(settingsBox, QStringLiteral("bootloaderReason"));
+    m_flashSize = wrappedLabel(settingsBox, QStringLiteral("flashSizeLabel"));
+    m_flashSizeReason = wrappedLabel(settingsBox, QStringLiteral("flashSizeReason"));
+    for (QLabel* value : {m_bootloader, m_flashSize}) {
+        QFont bold = value->font();
+        bold.setBold(true);
+        value->setFont(bold);
+    }
+    m_settingsCheck = wrappedLabel(settingsBox, QStringLiteral("settingsCheck"));
+    m_useSettings =
+        button(settingsBox, QStringLiteral("&Use these settings"), QStringLiteral("useSettingsButton"));
+    m_useSettings->setToolTip(
+        QStringLiteral("Check this boot loader and select this flash size in the main window"));
+    connect(m_useSettings, &QPushButton::clicked, this, &CompareDialog::cmdUseSettings_Click);
+    auto* settingsGrid = new QGridLayout(settingsBox);
+    settingsGrid->addWidget(new QLabel(QStringLiteral("Boot loader:"), settingsBox), 0, 0, Qt::AlignTop);
+    settingsGrid->addWidget(m_bootloader, 0, 1);
+    settingsGrid->addWidget(m_bootloaderReason, 1, 1);
+    settingsGrid->addWidget(new QLabel(QStringLiteral("Flash size:"), settingsBox), 2, 0, Qt::AlignTop);
+    settingsGrid->addWidget(m_flashSize, 2, 1);
+    settingsGrid->addWidget(m_flashSizeReason, 3, 1);
+    settingsGrid->addWidget(m_settingsCheck, 4, 0, 1, 2);
+    settingsGrid->addWidget(m_useSettings, 5, 0, 1, 2, Qt::AlignLeft);
+    settingsGrid->setColumnStretch(1, 1);
+
+    auto* notesLabel = new QLabel(QStringLiteral("&Notes:"), this);
+    m_notes = new QPlainTextEdit(this);
+    m_notes->setObjectName(QStringLiteral("notesText"));
+    m_notes->setAccessibleName(QStringLiteral("Notes"));
+    m_notes->setReadOnly(true);
+    m_notes->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_notes->setAcceptDrops(false);
+    m_notes->setTabChangesFocus(true);
+    m_notes->setPlaceholderText(QStringLiteral("No notes."));
+    m_notes->setMinimumHeight(m_notes->fontMetrics().lineSpacing() * 3);
+    notesLabel->setBuddy(m_notes);
+
+    m_comparedWith = wrappedLabel(this, QStringLiteral("comparedWithLabel"));
+    m_table = new QTableWidget(6, 4, this);
+    m_table->setObjectName(QStringLiteral("partitionTable"));
+    m_table->setAccessibleName(QStringLiteral("Partitions"));
+    m_table->setHorizontalHeaderLabels({QStringLiteral("Partition"), QStringLiteral("Router"),
+                                        QStringLiteral("Calculated"), QStringLiteral("Status")});
+    m_table->verticalHeader()->hide();
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setTabKeyNavigation(false);
+    m_table->setWordWrap(false);
+    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QHeaderView* header = m_table->horizontalHeader();
+    header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(1, QHeaderView::Stretch);
+    header->setSectionResizeMode(2, QHeaderView::Stretch);
+    // Wide enough for the longest status in bold, with room after it.
+    QFont boldFixed = fixed;
+    boldFixed.setBold(true);
+    const QFontMetrics boldMetrics(boldFixed);
+    header->setSectionResizeMode(3, QHeaderView::Fixed);
+    header->resizeSection(3, boldMetrics.horizontalAdvance(statusText(flintor::PartitionStatus::Missing)) +
+                                 2 * boldMetrics.averageCharWidth());
+    for (int row = 0; row < 6; ++row)
+        for (int column = 0; column < 4; ++column)
+            m_table->setItem(row, column, new QTableWidgetItem);
+    m_table->setFont(fixed);
+    header->setFont(font());
+    m_table->resizeRowsToContents();
+    m_table->setFixedHeight(header->sizeHint().height() + m_table->verticalHeader()->length() +
+                            2 * m_table->frameWidth());
+    const QFontMetrics fixedMetrics(fixed);
+    const int addressWidth = fixedMetrics.horizontalAdvance(QStringLiteral("0x90000000 - 0x90000000")) +
+                             2 * fixedMetrics.averageCharWidth();
+    m_table->setMinimumWidth(header->sectionSizeHint(0) + 2 * addressWidth + header->sectionSize(3) +
+                             2 * m_table->frameWidth());
+
+    const ::OrvoPartitions* mainMap = m_window->OrvoPartitions;
+    const auto map = [this, mainMap](const QString& name, const QString& accessibleName,
+                                     const QString& toolTip) {
+        auto* map = new ::OrvoPartitions(this);
+        map->setObjectName(name);
+        map->setAccessibleName(accessibleName);
+        map->setToolTip(toolTip);
+        map->setLabelFont(mainMap->labelFont());
+        map->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        map->setMinimumWidth(map->sizeHint().width() / 3);
+        return map;
+    };
+    m_routerMap = map(QStringLiteral("routerMap"), QStringLiteral("Router's partitions"),
+                      QStringLiteral("The router's partitions, as the capture shows them"));
+    m_calculatedMap = map(QStringLiteral("calculatedMap"), QStringLiteral("Calculated partitions"),
+                          QStringLiteral("The calculated partitions they are compared with"));
+
+    m_repairState = wrappedLabel(this, QStringLiteral("repairStateLabel"));
+    m_repair = commandBox(this, QStringLiteral("repairText"), QStringLiteral("Repair commands"));
+    m_restore = commandBox(this, QStringLiteral("restoreText"), QStringLiteral("Restore commands"));
+    m_copyRepair = button(this, QStringLiteral("Copy"), QStringLiteral("copyRepairButton"));
+    m_copyRepair->setAccessibleName(QStringLiteral("Copy the repair commands"));
+    m_copyRepair->setToolTip(QStringLiteral("Copy the repair commands to the clipboard"));
+    m_copyRestore = button(this, QStringLiteral("Copy"), QStringLiteral("copyRestoreButton"));
+    m_copyRestore->setAccessibleName(QStringLiteral("Copy the restore commands"));
+    m_copyRestore->setToolTip(QStringLiteral("Copy the restore commands to the clipboard"));
+    const auto copy = [](const QPlainTextEdit* box) {
+        QGuiApplication::clipboard()->setText(box->toPlainText());
+    };
+    connect(m_copyRepair, &QPushButton::clicked, this, [this, copy] { copy(m_repair); });
+    connect(m_copyRestore, &QPushButton::clicked, this, [this, copy] { copy(m_restore); });
+    auto* repairLabel = new QLabel(QStringLiteral("R&epair (sets the calculated values):"), this);
+    repairLabel->setBuddy(m_repair);
+    auto* restoreLabel = new QLabel(QStringLiteral("Re&store (puts the router's values back):"), this);
+    restoreLabel->setBuddy(m_restore);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setAutoDefault(false);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    // Left: what the owner gives and what it reveals; right: the comparison and its commands.
+    auto* left = new QVBoxLayout;
+    left->addWidget(instruction);
+    left->addWidget(m_capture, 3);
+    auto* openRow = new QHBoxLayout;
+    openRow->addWidget(m_open, 0, Qt::AlignTop);
+    openRow->addWidget(m_messageIcon, 0, Qt::AlignTop);
+    openRow->addWidget(m_message, 1);
+    left->addLayout(openRow);
+    left->addWidget(settingsBox);
+    left->addWidget(notesLabel);
+    left->addWidget(m_notes, 1);
+    // The reasons and notes wrap: in a small dialog the left side scrolls rather than cut them off.
+    auto* leftPane = new QScrollArea(this);
+    leftPane->setFrameShape(QFrame::NoFrame);
+    leftPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    leftPane->setWidgetResizable(true);
+    auto* leftWidget = new QWidget(leftPane);
+    left->setContentsMargins(0, 0, 0, 0);
+    leftWidget->setLayout(left);
+    leftWidget->setMinimumWidth(fontMetrics().averageCharWidth() * 40);
+    leftPane->setWidget(leftWidget);
+    leftPane->setMinimumWidth(leftWidget->minimumWidth() +
+                              leftPane->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, leftPane));
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(m_comparedWith);
+    right->addWidget(m_table);
+    auto* maps = new QGridLayout;
+    maps->addWidget(new QLabel(QStringLiteral("Router"), this), 0, 0);
+    maps->addWidget(m_routerMap, 0, 1);
+    maps->addWidget(new QLabel(QStringLiteral("Calculated"), this), 1, 0);
+    maps->addWidget(m_calculatedMap, 1, 1);
+    maps->setColumnStretch(1, 1);
+    right->addLayout(maps);
+    right->addWidget(m_repairState);
+    for (const auto& [label, box, copyButton] : {std::tuple{repairLabel, m_repair, m_copyRepair},
+                                                 std::tuple{restoreLabel, m_restore, m_copyRestore}}) {
+        auto* row = new QHBoxLayout;
+        row->addWidget(label, 1);
+        row->addWidget(copyButton);
+        right->addLayout(row);
+        right->addWidget(box, 1);
+    }
+
+    auto* columns = new QHBoxLayout;
+    columns->addWidget(leftPane, 2);
+    columns->addSpacing(fontMetrics().averageCharWidth() * 2);
+    columns->addLayout(right, 3);
+    auto* whole = new QVBoxLayout(this);
+    whole->addLayout(columns, 1);
+    whole->addWidget(buttons);
+
+    setTabOrder(m_capture, m_open);
+    setTabOrder(m_open, m_useSettings);
+    setTabOrder(m_useSettings, m_notes);
+    setTabOrder(m_notes, m_table);
+    setTabOrder(m_table, m_repair);
+    setTabOrder(m_repair, m_copyRepair);
+    setTabOrder(m_copyRepair, m_restore);
+    setTabOrder(m_restore, m_copyRestore);
+    setTabOrder(m_copyRestore, buttons->button(QDialogButtonBox::Close));
+}
+
+// The dialog follows the main window: its choices decide the settings check, the output form and the
+// comparison, and each completed calculation gives new calculated values.
+void CompareDialog::watchWindow() {
+    connect(m_window, &frmMain::calculationCompleted, this, &CompareDialog::refresh);
+    const auto refreshWhenOn = [this](bool on) {
+        if (on)
+            refresh();
+    };
+    for (QRadioButton* option : m_window->optOut)
+        connect(option, &QRadioButton::toggled, this, refreshWhenOn);
+    for (QRadioButton* option : m_window->optMem)
+        connect(option, &QRadioButton::toggled, this, refreshWhenOn);
+    for (QCheckBox* box : {m_window->chkPSP, m_window->chkAdam2})
+        connect(box, &QCheckBox::toggled, this, &CompareDialog::refresh);
+    for (QLineEdit* edit : {m_window->txtMB, m_window->txtHex})
+        connect(edit, &QLineEdit::textChanged, this, &CompareDialog::refresh);
+}
+
+void CompareDialog::cmdOpen_Click() {
+    const QString path = m_fileChooser ? m_fileChooser(this) : QString();
+    if (!path.isEmpty())
+        openCaptureFile(path);
+}
+
+void CompareDialog::openCaptureFile(const QString& path) {
+    const flintor::RouterCaptureReading checked =
+        flintor::ReadRouterEnvironmentFile(QFile::encodeName(path).toStdString());
+    QString error = fromStd(checked.error);
+    std::optional<QByteArray> bytes;
+    if (checked.environment)
+        bytes = captureBytes(path, error);
+    if (!bytes) {
+        showMessage(m_capture->document()->isEmpty()
+                        ? error
+                        : error + QStringLiteral(" The text box keeps its text."),
+                    true);
+        return;
+    }
+    m_lastFolder = QFileInfo(path).absolutePath();
+    m_capture->setPlainText(QString::fromUtf8(*bytes));
+    readCapture();
+}
+
+void CompareDialog::readCapture() {
+    m_readTimer->stop();
+    const QString text = m_capture->toPlainText();
+    m_environment.reset();
+    if (text.trimmed().isEmpty()) {
+        showMessage(QString(), false);
+    } else {
+        // One byte for each character: a capture within the reader's limit as a file stays within it as
+        // text, and the reader looks at ASCII only.
+        const QByteArray bytes = text.toLatin1();
+        flintor::RouterCaptureReading reading = flintor::ReadRouterEnvironment(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        if (reading.environment) {
+            QList<int> numbers;
+            for (const flintor::PartitionBounds& bounds : reading.environment->partitions)
+                numbers << bounds.number;
+            showMessage(QStringLiteral("Read %1 from the capture.").arg(nameList(numbers)), false);
+            m_environment = std::move(reading.environment);
+        } else {
+            showMessage(fromStd(reading.error), true);
+        }
+    }
+    refresh();
+}
+
+void CompareDialog::showMessage(const QString& text, bool refusal) {
+    m_message->setText(text);
+    m_messageIcon->setVisible(refusal);
+    QFont font = m_message->font();
+    font.setBold(refusal);
+    m_message->setFont(font);
+}
+
+void CompareDialog::refresh() {
+    const flintor::WorkflowInputs in = m_window->inputs();
+    m_settings.reset();
+    if (m_environment) {
+        m_settings = flintor::InferRouterSettings(*m_environment);
+        // A capture that cannot tell the boot loader still tells the flash size under the owner's choice.
+        const std::optional<bool> chosen = in.adam2 ? std::optional(true)
+                                           : in.psp ? std::optional(false)
+                                                    : std::nullopt;
+        if (!m_settings->adam2 && chosen)
+            m_settings = flintor::InferRouterSettings(*m_environment, chosen);
+    }
+    const auto& last = m_window->lastCalculation();
+    m_comparison.reset();
+    if (m_environment && last)
+        m_comparison = flintor::CompareWithRouter(last->layout, *m_environment, in.outputForm);
+    showSettings();
+    showTable();
+    showMaps();
+    showCommands();
+    showNotes();
+}
+
+void CompareDialog::showSettings() {
+    if (!m_settings) {
+        for (QLabel* label : {m_bootloader, m_flashSize})
+            label->setText(QStringLiteral("-"));
+        for (QLabel* label : {m_bootloaderReason, m_flashSizeReason, m_settingsCheck})
+            label->clear();
+        m_useSettings->setEnabled(false);
+        return;
+    }
+    const flintor::RouterSettings& settings = *m_settings;
+    const QString choose = QStringLiteral(" Choose it in the main window.");
+    m_bootloader->setText(settings.adam2 ? loaderName(*settings.adam2) : QStringLiteral("not known"));
+    m_bootloaderReason->setText(fromStd(settings.bootloaderReason) + (settings.adam2 ? QString() : choose));
+    m_flashSize->setText(settings.flashSize ? sizeText(*settings.flashSize) : QStringLiteral("not known"));
+    m_flashSizeReason->setText(fromStd(settings.flashSizeReason) + (settings.flashSize ? QString() : choose));
+
+    const flintor::WorkflowInputs in = m_window->inputs();
+    QStringList check;
+    if (settings.adam2 && (in.adam2 != *settings.adam2 || in.psp == *settings.adam2))
+        check << (in.adam2 || in.psp
+                      ? QStringLiteral("The main window has %1 checked.").arg(loaderName(in.adam2))
+                      : QStringLiteral("The main window has no boot loader checked."));
+    if (settings.flashSize) {
+        const flintor::FlashSizeReading chosen =
+            flintor::ReadFlashSize(in.memoryOption, in.sizeInMb, in.sizeInHex);
+        if (!chosen.chosen)
+            check << QStringLiteral("The main window has no flash size selected.");
+        else if (!chosen.error.empty())
+            check << QStringLiteral("The main window's flash size cannot be used: %1")
+                         .arg(fromStd(chosen.error));
+        else if (chosen.flashSize == 0)
+            check << QStringLiteral("The main window has \"Don't know\" selected for the flash size.");
+        else if (chosen.flashSize != *settings.flashSize)
+            check << QStringLiteral("The main window has the flash size %1.").arg(sizeText(chosen.flashSize));
+    }
+    m_useSettings->setEnabled(!check.isEmpty());
+    if (check.isEmpty())
+        check << (settings.adam2 || settings.flashSize
+                      ? QStringLiteral("The main window uses these settings.")
+                      : QStringLiteral("Nothing to set in the main window."));
+    const auto& last = m_window->lastCalculation();
+    if (last && ((settings.adam2 && last->adam2 != *settings.adam2) ||
+                 (settings.flashSize && last->effectiveFlashSize != *settings.flashSize)))
+        check << QStringLiteral("The values below were calculated for %1 and %2: calculate again with these "
+                                "settings to compare like with like.")
+                     .arg(loaderName(last->adam2), sizeText(last->effectiveFlashSize));
+    m_settingsCheck->setText(check.join(QLatin1Char(' ')));
+}
+
+void CompareDialog::cmdUseSettings_Click() {
+    if (m_settings)
+        m_window->useRouterSettings(m_settings->adam2, m_settings->flashSize);
+    refresh();
+}
+
+void CompareDialog::showTable() {
+    const auto& last = m_window->lastCalculation();
+    const flintor::BlockComparison* block = m_comparison && !m_comparison->blocks.empty()
+                                                ? &m_comparison->blocks[m_comparison->matched]
+                                                : nullptr;
+    QString comparedWith;
+    if (block && !block->layout.empty())
+        comparedWith = QStringLiteral("Compared with: %1, the closest of the %2 layouts calculated for %3")
+                           .arg(fromStd(block->layout))
+                           .arg(m_comparison->blocks.size())
+                           .arg(fromStd(last->fileName));
+    else if (block)
+        comparedWith =
+            QStringLiteral("Compared with: the values calculated for %1").arg(fromStd(last->fileName));
+    else if (last)
+        comparedWith =
+            QStringLiteral("Calculated for %1; no capture to compare with yet.").arg(fromStd(last->fileName));
+    else
+        comparedWith = QStringLiteral("Nothing calculated yet.");
+    m_comparedWith->setText(comparedWith);
+
+    for (int number = 0; number < 6; ++number) {
+        const flintor::PartitionBounds* router = m_environment ? m_environment->partition(number) : nullptr;
+        std::optional<flintor::PartitionBounds> calculated;
+        std::optional<flintor::PartitionStatus> status;
+        if (block) {
+            for (const flintor::PartitionComparison& partition : block->partitions)
+                if (partition.number == number) {
+                    calculated = partition.calculated;
+                    status = partition.status;
+                }
+        } else if (last && !last->layout.blocks.empty()) {
+            for (const flintor::PartitionBounds& bounds : last->layout.blocks.front().partitions)
+                if (bounds.number == number)
+                    calculated = bounds;
+        }
+        const QString texts[4] = {QStringLiteral("mtd%1").arg(number),
+                                  router          ? rangeText(*router)
+                                  : m_environment ? QStringLiteral("not set")
+                                                  : QStringLiteral("-"),
+                                  calculated ? rangeText(*calculated)
+                                  : last     ? QStringLiteral("none")
+                                             : QStringLiteral("-"),
+                                  status  ? statusText(*status)
+                                  : block ? QStringLiteral("-")
+                                          : QString()};
+        const bool differs = status && *status != flintor::PartitionStatus::Same;
+        for (int column = 0; column < 4; ++column) {
+            QTableWidgetItem* item = m_table->item(number, column);
+            item->setText(texts[column]);
+            QFont font = m_table->font();
+            font.setBold(differs);
+            item->setFont(font);
+            item->setData(Qt::BackgroundRole, differs ? QVariant(kDifferenceBack) : QVariant());
+            item->setData(Qt::ForegroundRole, differs ? QVariant(QColor(Qt::black)) : QVariant());
+        }
+        // Screen readers say the word, not the mark before it.
+        m_table->item(number, 3)->setData(
+            Qt::AccessibleTextRole, status ? QString::fromLatin1(flintor::StatusName(*status)) : texts[3]);
+    }
+}
+
+void CompareDialog::showMaps() {
+    const ::OrvoPartitions* mainMap = m_window->OrvoPartitions;
+    const auto show = [mainMap](::OrvoPartitions* map,
+                                const std::vector<flintor::PartitionBounds>* partitions,
+                                const QString& placeholder) {
+        const QString text = partitions ? partitionsText(*partitions) : placeholder + QStringLiteral(":0,1");
+        // A placeholder is an empty grey box: the map's colours would make it look like a partition.
+        const QString colours = partitions ? mainMap->colours() : QString::fromLatin1(kPlaceholderColour);
+        if (map->colours() != colours)
+            map->setColours(colours);
+        if (map->fillParts() != (partitions && mainMap->fillParts()))
+            map->setFillParts(partitions && mainMap->fillParts());
+        if (map->partitions() != text)
+            map->setPartitions(text);
+        map->setAccessibleDescription(partitions ? partitionsDescription(*partitions) : placeholder);
+    };
+    show(m_routerMap, m_environment ? &m_environment->partitions : nullptr, QStringLiteral("no capture yet"));
+    const auto& last = m_window->lastCalculation();
+    const std::vector<flintor::PartitionBounds>* calculated = nullptr;
+    // The comparison has one block for each block of the layout, in its order.
+    if (last && !last->layout.blocks.empty())
+        calculated = &last->layout.blocks[m_comparison ? m_comparison->matched : 0].partitions;
+    show(m_calculatedMap, calculated, QStringLiteral("not calculated yet"));
+}
+
+void CompareDialog::showCommands() {
+    const auto& last = m_window->lastCalculation();
+    QString state;
+    if (!m_environment) {
+        state = QString();
+    } else if (!last) {
+        state = QStringLiteral("Calculate the MTD values in the main window to compare them.");
+    } else if (m_comparison->allSame()) {
+        state = QStringLiteral("The router's values match the calculated ones: nothing to repair.");
+    } else {
+        QList<int> differ, missing, extra;
+        for (const flintor::PartitionComparison& partition :
+             m_comparison->blocks[m_comparison->matched].partitions) {
+            if (partition.status == flintor::PartitionStatus::Differs)
+                differ << partition.number;
+            else if (partition.status == flintor::PartitionStatus::Missing)
+                missing << partition.number;
+            else if (partition.status == flintor::PartitionStatus::Extra)
+                extra << partition.number;
+        }
+        QStringList parts;
+        if (!differ.isEmpty())
+            parts << nameList(differ) +
+                         (differ.size() == 1 ? QStringLiteral(" differs") : QStringLiteral(" differ"));
+        if (!missing.isEmpty())
+            parts << nameList(missing) +
+                         (missing.size() == 1 ? QStringLiteral(" is") : QStringLiteral(" are")) +
+                         QStringLiteral(" not set on the router");
+        if (!extra.isEmpty())
+            parts << nameList(extra) + (extra.size() == 1 ? QStringLiteral(" is") : QStringLiteral(" are")) +
+                         QStringLiteral(" set on the router only, and left as set");
+        state = parts.join(QStringLiteral("; ")) + QLatin1Char('.');
+    }
+    m_repairState->setText(state);
+    m_repairState->setVisible(!state.isEmpty());
+
+    const QString repair = m_comparison ? forDisplay(m_comparison->repairText) : QString();
+    const QString restore = m_comparison ? forDisplay(m_comparison->restoreText) : QString();
+    if (m_repair->toPlainText() != repair)
+        m_repair->setPlainText(repair);
+    if (m_restore->toPlainText() != restore)
+        m_restore->setPlainText(restore);
+    m_copyRepair->setEnabled(!repair.isEmpty());
+    m_copyRestore->setEnabled(!restore.isEmpty());
+    const int form = m_window->inputs().outputForm.value_or(0);
+    const QString formName =
+        form >= 0 && form < 4 ? m_window->optOut[static_cast<std::size_t>(form)]->text() : QString();
+    for (QPlainTextEdit* box : {m_repair, m_restore})
+        box->setToolTip(QStringLiteral("In the output form chosen in the main window: %1").arg(formName));
+}
+
+void CompareDialog::showNotes() {
+    QStringList notes;
+    const auto add = [&notes](const std::vector<std::string>& texts) {
+        for (const std::string& text : texts)
+            notes << QStringLiteral("\u2022 ") + fromStd(text);
+    };
+    if (m_environment)
+        add(m_environment->notes);
+    if (m_settings)
+        add(m_settings->notes);
+    if (m_comparison)
+        add(m_comparison->notes);
+    const QString text = notes.join(QLatin1Char('\n'));
+    if (m_notes->toPlainText() != text)
+        m_notes->setPlainText(text);
+}
+
+bool CompareDialog::takeFileDrop(QEvent* event) {
+    if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove &&
+        event->type() != QEvent::Drop)
+        return false;
+    auto* drop = static_cast<QDropEvent*>(event);
+    const QString path = FirstDroppedFile(drop->mimeData());
+    if (path.isEmpty())
+        return false;
+    // Dropped text is pasted as usual; a dropped file is read as a capture, never moved.
+    const Qt::DropAction action = SafeDropAction(drop->possibleActions());
+    if (action == Qt::IgnoreAction) {
+        drop->ignore();
+        return true;
+    }
+    drop->setDropAction(action);
+    drop->accept();
+    if (event->type() == QEvent::Drop)
+        openCaptureFile(path);
+    return true;
+}
+
+void CompareDialog::dragEnterEvent(QDragEnterEvent* event) {
+    if (!takeFileDrop(event))
+        event->ignore();
+}
+
+void CompareDialog::dragMoveEvent(QDragMoveEvent* event) {
+    if (!takeFileDrop(event))
+        event->ignore();
+}
+
+void CompareDialog::dropEvent(QDropEvent* event) {
+    if (!takeFileDrop(event))
+        event->ignore();
+}
+
+bool CompareDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_capture->viewport() && takeFileDrop(event))
+        return true;
+    return QDialog::eventFilter(watched, event);
+}

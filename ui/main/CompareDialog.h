@@ -1,0 +1,102 @@
+#pragma once
+
+#include "RouterComparison.h"
+#include "RouterEnvironment.h"
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+#include <optional>
+
+class OrvoPartitions;
+class QLabel;
+class QMimeData;
+class QPlainTextEdit;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+class frmMain;
+
+/// The router's current partition values beside the main window's last calculation: the owner pastes
+/// what the router printed (or opens or drops a capture file) and sees the boot loader and flash size
+/// the capture reveals, a table and two maps of the partitions, and the commands that repair them and
+/// that put the router's values back. Non-modal; it changes the main window only when asked to and
+/// never writes a file.
+///
+/// The parts have object names ("captureText", "partitionTable", "routerMap", ...) by which tests and
+/// accessibility tools find them.
+class CompareDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    /// Asks for a capture file to open; an empty path when the owner cancels.
+    using FileChooser = std::function<QString(QWidget* parent)>;
+
+    explicit CompareDialog(frmMain* window);
+    ~CompareDialog() override;
+
+    /// Puts a capture file's text into the text box; a file that cannot be a capture leaves the text
+    /// box as it is and the message line says why.
+    void openCaptureFile(const QString& path);
+    /// Replaces the file dialog of the Open button, so that tests choose the file themselves.
+    void setFileChooser(FileChooser chooser) { m_fileChooser = std::move(chooser); }
+
+    /// The capture as last read; none while the text box is blank or its text is refused.
+    const std::optional<flintor::RouterEnvironment>& environment() const { return m_environment; }
+    /// The comparison shown; none without a capture or before the main window's first calculation.
+    const std::optional<flintor::RouterComparison>& comparison() const { return m_comparison; }
+
+public slots:
+    /// Reads the text box now; edits are read after a short pause.
+    void readCapture();
+    /// Shows the settings and the comparison again for the main window's choices and last calculation.
+    void refresh();
+    void cmdOpen_Click();
+    void cmdUseSettings_Click();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void watchWindow();
+    bool takeFileDrop(QEvent* event);
+    void showMessage(const QString& text, bool refusal);
+    void showSettings();
+    void showTable();
+    void showMaps();
+    void showCommands();
+    void showNotes();
+
+    frmMain* m_window;
+    FileChooser m_fileChooser;
+    QString m_lastFolder;
+    std::optional<flintor::RouterEnvironment> m_environment;
+    std::optional<flintor::RouterSettings> m_settings;
+    std::optional<flintor::RouterComparison> m_comparison;
+
+    QTimer* m_readTimer = nullptr;
+    QPlainTextEdit* m_capture = nullptr;
+    QPushButton* m_open = nullptr;
+    QLabel* m_messageIcon = nullptr;
+    QLabel* m_message = nullptr;
+    QLabel* m_bootloader = nullptr;
+    QLabel* m_bootloaderReason = nullptr;
+    QLabel* m_flashSize = nullptr;
+    QLabel* m_flashSizeReason = nullptr;
+    QLabel* m_settingsCheck = nullptr;
+    QPushButton* m_useSettings = nullptr;
+    QLabel* m_comparedWith = nullptr;
+    QTableWidget* m_table = nullptr;
+    OrvoPartitions* m_routerMap = nullptr;
+    OrvoPartitions* m_calculatedMap = nullptr;
+    QLabel* m_repairState = nullptr;
+    QPlainTextEdit* m_repair = nullptr;
+    QPushButton* m_copyRepair = nullptr;
+    QPlainTextEdit* m_restore = nullptr;
+    QPushButton* m_copyRestore = nullptr;
+    QPlainTextEdit* m_notes = nullptr;
+};
