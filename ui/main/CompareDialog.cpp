@@ -121,19 +121,21 @@ std::optional<QByteArray> captureBytes(const QString& path, QString& error) {
     do {
         fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
+    const QString readFailed = QString::fromLatin1(flintor::texts::kCaptureReadFailedPrefix);
+    if (fd < 0) {
+        error = readFailed + QString::fromLocal8Bit(std::strerror(errno));
+        return std::nullopt;
+    }
     struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = fd < 0 ? QString::fromLatin1(flintor::texts::kCaptureReadFailedPrefix) +
-                             QString::fromLocal8Bit(std::strerror(errno))
-                       : QString::fromLatin1(flintor::texts::kCaptureNotRegularPrefix) + path;
-        if (fd >= 0)
-            ::close(fd);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = QString::fromLatin1(flintor::texts::kCaptureNotRegularPrefix) + path;
+        ::close(fd);
         return std::nullopt;
     }
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        error = QString::fromLatin1(flintor::texts::kCaptureReadFailedPrefix) + file.errorString();
+        error = readFailed + file.errorString();
         return std::nullopt;
     }
     // One byte more than the largest capture lets the reader refuse a file that grew since.
@@ -183,7 +185,7 @@ CompareDialog::CompareDialog(frmMain* window) : QDialog(window), m_window(window
     m_fileChooser = [this](QWidget* parent) {
         return QFileDialog::getOpenFileName(parent, QStringLiteral("Open a router capture"),
                                             m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder,
-                                            QStringLiteral("Text files (*.txt *.log);;All files (*)"));
+                                            QStringLiteral("All files (*);;Text files (*.txt *.log)"));
     };
     // Wrapped texts need height the layout's minimum does not count: the dialog keeps enough for them.
     setMinimumSize(minimumSizeHint().expandedTo(QSize(0, fontMetrics().lineSpacing() * 34)));
@@ -219,6 +221,7 @@ void CompareDialog::createControls() {
     m_capture->setMinimumHeight(m_capture->fontMetrics().lineSpacing() * 6);
     instruction->setBuddy(m_capture);
     m_readTimer = new QTimer(this);
+    m_readTimer->setObjectName(QStringLiteral("readTimer"));
     m_readTimer->setSingleShot(true);
     m_readTimer->setInterval(kReadDelayMs);
     connect(m_readTimer, &QTimer::timeout, this, &CompareDialog::readCapture);
@@ -230,6 +233,7 @@ void CompareDialog::createControls() {
     m_messageIcon = new QLabel(this);
     const int iconSize = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
     m_messageIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(iconSize, iconSize));
+    m_messageIcon->setAccessibleName(QStringLiteral("Refused"));
     m_messageIcon->hide();
     m_message = wrappedLabel(this, QStringLiteral("messageLabel"));
 
@@ -515,9 +519,16 @@ void CompareDialog::refresh() {
 }
 
 void CompareDialog::showSettings() {
+    // The values are named with their field, which a screen reader would otherwise not say with them.
+    const auto showValue = [](QLabel* label, const QString& field, const QString& value) {
+        label->setText(value);
+        label->setAccessibleName(field + value);
+    };
+    const QString bootloader = QStringLiteral("Boot loader: ");
+    const QString flashSize = QStringLiteral("Flash size: ");
     if (!m_settings) {
-        for (QLabel* label : {m_bootloader, m_flashSize})
-            label->setText(QStringLiteral("-"));
+        showValue(m_bootloader, bootloader, QStringLiteral("-"));
+        showValue(m_flashSize, flashSize, QStringLiteral("-"));
         for (QLabel* label : {m_bootloaderReason, m_flashSizeReason, m_settingsCheck})
             label->clear();
         m_useSettings->setEnabled(false);
@@ -525,9 +536,11 @@ void CompareDialog::showSettings() {
     }
     const flintor::RouterSettings& settings = *m_settings;
     const QString choose = QStringLiteral(" Choose it in the main window.");
-    m_bootloader->setText(settings.adam2 ? loaderName(*settings.adam2) : QStringLiteral("not known"));
+    showValue(m_bootloader, bootloader,
+              settings.adam2 ? loaderName(*settings.adam2) : QStringLiteral("not known"));
     m_bootloaderReason->setText(fromStd(settings.bootloaderReason) + (settings.adam2 ? QString() : choose));
-    m_flashSize->setText(settings.flashSize ? sizeText(*settings.flashSize) : QStringLiteral("not known"));
+    showValue(m_flashSize, flashSize,
+              settings.flashSize ? sizeText(*settings.flashSize) : QStringLiteral("not known"));
     m_flashSizeReason->setText(fromStd(settings.flashSizeReason) + (settings.flashSize ? QString() : choose));
 
     const flintor::WorkflowInputs in = m_window->inputs();

@@ -41,11 +41,6 @@ public:
     /// Replaces the file dialog of the Open button, so that tests choose the file themselves.
     void setFileChooser(FileChooser chooser) { m_fileChooser = std::move(chooser); }
 
-    /// The capture as last read; none while the text box is blank or its text is refused.
-    const std::optional<flintor::RouterEnvironment>& environment() const { return m_environment; }
-    /// The comparison shown; none without a capture or before the main window's first calculation.
-    const std::optional<flintor::RouterComparison>& comparison() const { return m_comparison; }
-
 public slots:
     /// Reads the text box now; edits are read after a short pause.
     void readCapture();

@@ -17,6 +17,8 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QFrame>
+#include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -103,6 +105,16 @@ TEST_F(HighDpi, CaptionsStillFitTheirBoxes) {
         EXPECT_LE(metrics.height(), heading->height()) << heading->Caption().toStdString();
         EXPECT_LT(metrics.horizontalAdvance(heading->Caption()), heading->width());
     }
+}
+
+TEST_F(HighDpi, CompareCommandAndTheNoteBelowItFitBetweenTheOptionsAndTheLogo) {
+    const QPushButton* command = w().cmdCompare;
+    EXPECT_LE(command->sizeHint().width(), command->width());
+    EXPECT_LE(command->fontMetrics().height(), command->height());
+    EXPECT_GE(command->y(), w().chkIncFilename->geometry().bottom());
+    EXPECT_LE(command->geometry().bottom(), w().lblInfo->y());
+    EXPECT_LE(w().lblInfo->heightForWidth(w().lblInfo->width()), w().lblInfo->height());
+    EXPECT_LT(w().lblInfo->geometry().bottom(), w().imgLogo->y());
 }
 
 TEST_F(HighDpi, DrawnWindowCoversAllItsDevicePixels) {
