@@ -229,7 +229,7 @@ void CompareDialog::createControls() {
 
     m_open = button(this, QStringLiteral("&Open..."), QStringLiteral("openButton"));
     m_open->setToolTip(QStringLiteral("Open a capture file; its text goes into the box above"));
-    connect(m_open, &QPushButton::clicked, this, &CompareDialog::cmdOpen_Click);
+    connect(m_open, &QPushButton::clicked, this, &CompareDialog::chooseCaptureFile);
     m_messageIcon = new QLabel(this);
     const int iconSize = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
     m_messageIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(iconSize, iconSize));
@@ -252,7 +252,7 @@ void CompareDialog::createControls() {
         button(settingsBox, QStringLiteral("&Use these settings"), QStringLiteral("useSettingsButton"));
     m_useSettings->setToolTip(
         QStringLiteral("Check this boot loader and select this flash size in the main window"));
-    connect(m_useSettings, &QPushButton::clicked, this, &CompareDialog::cmdUseSettings_Click);
+    connect(m_useSettings, &QPushButton::clicked, this, &CompareDialog::useSettings);
     auto* settingsGrid = new QGridLayout(settingsBox);
     settingsGrid->addWidget(new QLabel(QStringLiteral("Boot loader:"), settingsBox), 0, 0, Qt::AlignTop);
     settingsGrid->addWidget(m_bootloader, 0, 1);
@@ -437,7 +437,7 @@ void CompareDialog::watchWindow() {
         connect(edit, &QLineEdit::textChanged, this, &CompareDialog::refresh);
 }
 
-void CompareDialog::cmdOpen_Click() {
+void CompareDialog::chooseCaptureFile() {
     const QString path = m_fileChooser ? m_fileChooser(this) : QString();
     if (!path.isEmpty())
         openCaptureFile(path);
@@ -576,7 +576,7 @@ void CompareDialog::showSettings() {
     m_settingsCheck->setText(check.join(QLatin1Char(' ')));
 }
 
-void CompareDialog::cmdUseSettings_Click() {
+void CompareDialog::useSettings() {
     if (m_settings)
         m_window->useRouterSettings(m_settings->adam2, m_settings->flashSize);
     refresh();

@@ -46,8 +46,10 @@ public slots:
     void readCapture();
     /// Shows the settings and the comparison again for the main window's choices and last calculation.
     void refresh();
-    void cmdOpen_Click();
-    void cmdUseSettings_Click();
+    /// Asks for a capture file and opens it.
+    void chooseCaptureFile();
+    /// Sets the boot loader and flash size the capture reveals in the main window.
+    void useSettings();
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
