@@ -2,8 +2,6 @@
 
 #include "../cli/RunProcess.h"
 #include "TestFiles.h"
-#include "Texts.h"
-#include "Workflow.h"
 #include "modMTD.h"
 
 #include <filesystem>
@@ -105,17 +103,6 @@ TEST(SquashFsSuperblock, MagicPlantedInRandomBytesIsImplausible) {
             JudgeSquashFsSuperblock(bytes.data(), bytes.size(), 0x10000, 0x400000);
         EXPECT_EQ(judged.plausible, *judged.versionMajor >= 1 && *judged.versionMajor <= 3) << round;
     }
-}
-
-TEST(SquashFsSuperblock, WarningNamesTheOffsetAndTheProblem) {
-    SquashFsSuperblock judged;
-    judged.offset = 0x2000;
-    judged.problem = "its version 0.0 is not one of 1 to 4";
-    EXPECT_EQ(SquashFsWarning(judged), std::string(texts::kSquashFsImplausiblePrefix) + "8192 (0x2000)" +
-                                           texts::kSquashFsImplausibleMiddle + judged.problem +
-                                           texts::kSquashFsImplausibleSuffix);
-    judged.plausible = true;
-    EXPECT_EQ(SquashFsWarning(judged), "");
 }
 
 // Real file systems made by mksquashfs, inside combined images, read back from the file.
