@@ -746,14 +746,7 @@ bool CompareDialog::takeFileDrop(QEvent* event) {
     if (path.isEmpty())
         return false;
     // Dropped text is pasted as usual; a dropped file is read as a capture, never moved.
-    const Qt::DropAction action = SafeDropAction(drop->possibleActions());
-    if (action == Qt::IgnoreAction) {
-        drop->ignore();
-        return true;
-    }
-    drop->setDropAction(action);
-    drop->accept();
-    if (event->type() == QEvent::Drop)
+    if (AcceptSafely(drop) && event->type() == QEvent::Drop)
         openCaptureFile(path);
     return true;
 }

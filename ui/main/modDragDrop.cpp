@@ -67,13 +67,7 @@ bool DropWindowProc::eventFilter(QObject* watched, QEvent* event) {
             return false;
         // A file drag belongs to the window wherever it is; a text box under the pointer would
         // otherwise take the path as text.
-        const Qt::DropAction action = SafeDropAction(drag->possibleActions());
-        if (action == Qt::IgnoreAction) {
-            drag->ignore();
-        } else {
-            drag->setDropAction(action);
-            drag->accept();
-        }
+        AcceptSafely(drag);
         return true;
     }
     case QEvent::Drop: {
@@ -81,13 +75,8 @@ bool DropWindowProc::eventFilter(QObject* watched, QEvent* event) {
         if (!carriesFile(drop))
             return false;
         m_dragData = nullptr;
-        const Qt::DropAction action = SafeDropAction(drop->possibleActions());
-        if (action == Qt::IgnoreAction) {
-            drop->ignore();
+        if (!AcceptSafely(drop))
             return true;
-        }
-        drop->setDropAction(action);
-        drop->accept();
         HandleDrop(m_window, drop->mimeData());
         // The window's own handling still sees the drop; a control's would paste the path as text.
         return watched != m_window;
@@ -136,6 +125,17 @@ Qt::DropAction SafeDropAction(Qt::DropActions possible) {
     if (possible & Qt::LinkAction)
         return Qt::LinkAction;
     return Qt::IgnoreAction;
+}
+
+bool AcceptSafely(QDropEvent* event) {
+    const Qt::DropAction action = SafeDropAction(event->possibleActions());
+    if (action == Qt::IgnoreAction) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(action);
+    event->accept();
+    return true;
 }
 
 QString FirstDroppedFile(const QMimeData* data) {

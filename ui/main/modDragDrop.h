@@ -52,6 +52,10 @@ void DisableDragDrop(frmMain* window);
 /// The action taken for a dropped file that is only read: a copy, else a link, else none.
 Qt::DropAction SafeDropAction(Qt::DropActions possible);
 
+/// Accepts a drag or drop of a file that is only read with SafeDropAction, or ignores it when the
+/// drag offers neither a copy nor a link. Returns whether it was accepted.
+bool AcceptSafely(QDropEvent* event);
+
 /// The path of the first local file in `data`'s `text/uri-list`, without a trailing "/" (a dropped
 /// folder is named as the file manager shows it); empty when the drop holds no local file.
 QString FirstDroppedFile(const QMimeData* data);
