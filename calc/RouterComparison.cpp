@@ -8,15 +8,6 @@ namespace flintor {
 
 namespace {
 
-std::string RangeText(const PartitionBounds& bounds) {
-    return HexAddress(bounds.start) + ", " + HexAddress(bounds.end);
-}
-
-// A line as the result text has it, so that the output forms rewrite it as they rewrite a result.
-std::string ResultLine(const PartitionBounds& bounds) {
-    return "mtd" + std::to_string(bounds.number) + ": " + RangeText(bounds);
-}
-
 void AddLine(std::string& text, const std::string& line) {
     if (!text.empty()) {
         text += "\r\n";
@@ -108,11 +99,11 @@ RouterComparison CompareWithRouter(const MtdLayout& layout, const RouterEnvironm
         case PartitionStatus::Same:
             break;
         case PartitionStatus::Differs:
-            AddLine(repair, ResultLine(*partition.calculated));
-            AddLine(restore, ResultLine(*partition.router));
+            AddLine(repair, PartitionLine(*partition.calculated));
+            AddLine(restore, PartitionLine(*partition.router));
             break;
         case PartitionStatus::Missing:
-            AddLine(repair, ResultLine(*partition.calculated));
+            AddLine(repair, PartitionLine(*partition.calculated));
             result.notes.push_back(name + " was not set on the router: nothing to restore for it.");
             break;
         case PartitionStatus::Extra:

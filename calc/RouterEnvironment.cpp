@@ -140,10 +140,6 @@ std::optional<PartitionBounds> ReadRange(std::string_view line, std::size_t pos,
     return PartitionBounds{number, *start, *end};
 }
 
-std::string RangeText(const PartitionBounds& bounds) {
-    return HexAddress(bounds.start) + ", " + HexAddress(bounds.end);
-}
-
 std::string LineText(int line) {
     return "line " + std::to_string(line);
 }
@@ -532,7 +528,10 @@ RouterCaptureReading ReadRouterEnvironmentFile(const std::string& path) {
         done += static_cast<std::size_t>(got);
     }
     text.resize(done);
-    return ReadRouterEnvironment(text);
+    RouterCaptureReading reading = ReadRouterEnvironment(text);
+    // The window shows the text it compared: handing it on spares a second read that could see another file.
+    reading.text = std::move(text);
+    return reading;
 }
 
 RouterSettings InferRouterSettings(const RouterEnvironment& environment, std::optional<bool> explicitAdam2) {

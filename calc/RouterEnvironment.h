@@ -37,6 +37,7 @@ struct RouterEnvironment {
 struct RouterCaptureReading {
     std::optional<RouterEnvironment> environment;
     std::string error; ///< the refusal message when environment is empty
+    std::string text;  ///< ReadRouterEnvironmentFile: the file's text, once it was read whole
 };
 
 /// Reads a capture's text: refused when it is larger than kLargestRouterCapture, holds a NUL or has no

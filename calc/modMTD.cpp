@@ -357,10 +357,15 @@ std::string PartitionRange(bool adam2, bool separate, std::int64_t filesystemOff
                            int partition, bool maxKernelSize, std::int64_t mtd5Size) {
     const auto bounds =
         PartitionBoundsOf(adam2, separate, filesystemOffset, flashSize, partition, maxKernelSize, mtd5Size);
-    if (!bounds) {
-        return {};
-    }
-    return HexAddress(bounds->start) + ", " + HexAddress(bounds->end);
+    return bounds ? RangeText(*bounds) : std::string();
+}
+
+std::string RangeText(const PartitionBounds& bounds) {
+    return HexAddress(bounds.start) + ", " + HexAddress(bounds.end);
+}
+
+std::string PartitionLine(const PartitionBounds& bounds) {
+    return "mtd" + std::to_string(bounds.number) + ": " + RangeText(bounds);
 }
 
 MtdLayout BuildLayout(bool adam2, std::int64_t filesystemOffset, std::int64_t flashSize,
@@ -426,7 +431,7 @@ std::string ResultTextOf(const MtdLayout& layout) {
             line(block.heading);
         }
         for (const auto& p : block.partitions) {
-            line("mtd" + std::to_string(p.number) + ": " + HexAddress(p.start) + ", " + HexAddress(p.end));
+            line(PartitionLine(p));
         }
     }
     return text;

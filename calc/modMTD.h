@@ -95,6 +95,12 @@ std::optional<PartitionBounds> PartitionBoundsOf(bool adam2, bool separate, std:
                                                  std::int64_t flashSize, int partition, bool maxKernelSize,
                                                  std::int64_t mtd5Size);
 
+/// A partition's bounds as the result text writes them: "0x90020000, 0x90400000".
+std::string RangeText(const PartitionBounds& bounds);
+
+/// A partition's line of the result text: "mtd0: 0x90020000, 0x90400000".
+std::string PartitionLine(const PartitionBounds& bounds);
+
 /// The range text of one partition, "0x90020000, 0x90400000"; empty above partition 5.
 std::string PartitionRange(bool adam2, bool separate, std::int64_t filesystemOffset, std::int64_t flashSize,
                            int partition, bool maxKernelSize, std::int64_t mtd5Size);

@@ -78,32 +78,14 @@ WorkflowInputs InputsOf(const CliOptions& options) {
     return inputs;
 }
 
-std::string WithUnixLineEnds(const std::string& text) {
-    std::string result;
-    result.reserve(text.size() + 1);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            continue;
-        }
-        result += text[i];
-    }
-    return result + '\n';
-}
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "\"";
-    quoted.append(JsonEscaped(text)).append("\"");
-    return quoted;
-}
-
 // extraMembers: further members, already indented, that follow "output".
 std::string JsonOf(const CliOptions& options, const CalculationDetails& details,
                    const std::vector<std::pair<std::string, MessageKind>>& messages,
                    const std::string& output, const std::string& extraMembers = {}) {
     std::ostringstream json;
     json << "{\n";
-    json << "  \"image\": {\"path\": " << Quoted(*options.image)
-         << ", \"file_name\": " << Quoted(details.fileName)
+    json << "  \"image\": {\"path\": " << JsonQuoted(*options.image)
+         << ", \"file_name\": " << JsonQuoted(details.fileName)
          << ", \"type\": \"combined image\", \"length\": " << details.imageLength
          << ", \"squashfs_offset\": " << details.filesystemOffset << "},\n";
     json << "  \"flash_size\": " << details.effectiveFlashSize << ",\n";
@@ -115,7 +97,7 @@ std::string JsonOf(const CliOptions& options, const CalculationDetails& details,
     for (std::size_t i = 0; i < messages.size(); ++i) {
         json << (i == 0 ? "\n" : ",\n") << "    {\"kind\": \""
              << (messages[i].second == MessageKind::Warning ? "warning" : "information")
-             << "\", \"text\": " << Quoted(messages[i].first) << "}";
+             << "\", \"text\": " << JsonQuoted(messages[i].first) << "}";
     }
     json << (messages.empty() ? "],\n" : "\n  ],\n");
     json << "  \"layouts\": [";
@@ -126,7 +108,7 @@ std::string JsonOf(const CliOptions& options, const CalculationDetails& details,
             name.pop_back();
         }
         json << (b == 0 ? "\n" : ",\n")
-             << "    {\"name\": " << (name.empty() ? std::string("null") : Quoted(name))
+             << "    {\"name\": " << (name.empty() ? std::string("null") : JsonQuoted(name))
              << ", \"partitions\": [";
         for (std::size_t p = 0; p < block.partitions.size(); ++p) {
             const auto& part = block.partitions[p];
@@ -138,17 +120,17 @@ std::string JsonOf(const CliOptions& options, const CalculationDetails& details,
     json << "\n  ],\n";
     json << "  \"warnings\": [";
     for (std::size_t i = 0; i < details.warnings.size(); ++i) {
-        json << (i == 0 ? "" : ", ") << Quoted(details.warnings[i]);
+        json << (i == 0 ? "" : ", ") << JsonQuoted(details.warnings[i]);
     }
     json << "],\n";
     const SquashFsSuperblock& squashFs = details.squashFs;
     const std::string version = squashFs.versionText();
     json << "  \"squashfs\": {\"offset\": " << squashFs.offset
-         << ", \"version\": " << (version.empty() ? std::string("null") : Quoted(version))
+         << ", \"version\": " << (version.empty() ? std::string("null") : JsonQuoted(version))
          << ", \"bytes_used\": "
          << (squashFs.bytesUsed ? std::to_string(*squashFs.bytesUsed) : std::string("null"))
          << ", \"plausible\": " << (squashFs.plausible ? "true" : "false") << "},\n";
-    json << "  \"output\": " << Quoted(output);
+    json << "  \"output\": " << JsonQuoted(output);
     if (!extraMembers.empty()) {
         json << ",\n" << extraMembers;
     }
@@ -217,6 +199,24 @@ std::string JsonEscaped(const std::string& text) {
     return result;
 }
 
+std::string JsonQuoted(const std::string& text) {
+    std::string quoted = "\"";
+    quoted.append(JsonEscaped(text)).append("\"");
+    return quoted;
+}
+
+std::string WithUnixLineEnds(const std::string& text) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        result += text[i];
+    }
+    return result;
+}
+
 int RunCalculation(CliOptions options, std::ostream& out, std::ostream& err, std::istream& in) {
     std::optional<RouterCapture> capture;
     if (options.compare) {
@@ -233,7 +233,7 @@ int RunCalculation(CliOptions options, std::ostream& out, std::ostream& err, std
         return kExitRejected;
     }
     const CalculationDetails& details = *workflow.lastCalculation();
-    const std::string text = WithUnixLineEnds(details.resultsText);
+    const std::string text = WithUnixLineEnds(details.resultsText) + '\n';
     if (!capture) {
         out << (options.json ? JsonOf(options, details, host.messages(), text) : text);
         out.flush();

@@ -26,4 +26,10 @@ int RunCalculation(CliOptions options, std::ostream& out, std::ostream& err, std
 /// Escapes text as the contents of a JSON string; bytes that are not UTF-8 become U+FFFD.
 std::string JsonEscaped(const std::string& text);
 
+/// The text as a JSON string, quotes included.
+std::string JsonQuoted(const std::string& text);
+
+/// A CR LF text with LF line ends, as a terminal and a script expect them; no line end is added.
+std::string WithUnixLineEnds(const std::string& text);
+
 } // namespace flintor::cli

@@ -17,25 +17,6 @@ namespace {
 constexpr const char* kPrefix = "flintor-calc: ";
 constexpr const char* kNote = "flintor-calc: note: ";
 
-std::string Quoted(const std::string& text) {
-    std::string quoted = "\"";
-    quoted.append(JsonEscaped(text)).append("\"");
-    return quoted;
-}
-
-std::string WithUnixLineEnds(const std::string& text) {
-    std::string result;
-    for (std::size_t pos = 0;;) {
-        const auto end = text.find("\r\n", pos);
-        result.append(text, pos, end == std::string::npos ? std::string::npos : end - pos);
-        if (end == std::string::npos) {
-            return result;
-        }
-        result += '\n';
-        pos = end + 2;
-    }
-}
-
 // Standard input up to one byte more than a capture may hold, so that a longer one is refused as such.
 RouterCaptureReading ReadStandardInput(std::istream& in) {
     std::string text;
@@ -56,8 +37,8 @@ std::string HexDigits(std::int64_t size) {
     return HexAddress(static_cast<std::uint32_t>(size)).substr(2);
 }
 
-std::string RangeText(const std::optional<PartitionBounds>& bounds) {
-    return bounds ? HexAddress(bounds->start) + ", " + HexAddress(bounds->end) : "-";
+std::string RangeOrDash(const std::optional<PartitionBounds>& bounds) {
+    return bounds ? RangeText(*bounds) : "-";
 }
 
 std::string BoundsJson(const std::optional<PartitionBounds>& bounds) {
@@ -70,7 +51,7 @@ std::string BoundsJson(const std::optional<PartitionBounds>& bounds) {
 std::string TextsJson(const std::vector<std::string>& texts) {
     std::string json = "[";
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        json += (i == 0 ? "" : ", ") + Quoted(texts[i]);
+        json += (i == 0 ? "" : ", ") + JsonQuoted(texts[i]);
     }
     return json + "]";
 }
@@ -166,8 +147,8 @@ std::string ComparisonText(const RouterComparison& comparison) {
     if (!comparison.blocks.empty()) {
         for (const auto& partition : comparison.blocks[comparison.matched].partitions) {
             text << Padded("mtd" + std::to_string(partition.number), name)
-                 << Padded(RangeText(partition.router), range)
-                 << Padded(RangeText(partition.calculated), range) << StatusName(partition.status) << '\n';
+                 << Padded(RangeOrDash(partition.router), range)
+                 << Padded(RangeOrDash(partition.calculated), range) << StatusName(partition.status) << '\n';
         }
     }
     const auto section = [&text](const char* heading, const std::string& commands) {
@@ -187,9 +168,9 @@ std::string ComparisonJson(const RouterCapture& capture, const RouterComparison&
     std::ostringstream json;
     json << "  \"router\": {\"bootloader\": "
          << (settings.adam2 ? (*settings.adam2 ? "\"adam2\"" : "\"psp\"") : "null")
-         << ", \"bootloader_reason\": " << Quoted(settings.bootloaderReason) << ", \"flash_size\": "
+         << ", \"bootloader_reason\": " << JsonQuoted(settings.bootloaderReason) << ", \"flash_size\": "
          << (settings.flashSize ? std::to_string(*settings.flashSize) : std::string("null"))
-         << ", \"flash_size_reason\": " << Quoted(settings.flashSizeReason) << ", \"partitions\": [";
+         << ", \"flash_size_reason\": " << JsonQuoted(settings.flashSizeReason) << ", \"partitions\": [";
     for (std::size_t i = 0; i < environment.partitions.size(); ++i) {
         const PartitionBounds& p = environment.partitions[i];
         json << (i == 0 ? "" : ", ") << "{\"name\": \"mtd" << p.number << "\", \"start\": " << p.start
@@ -203,7 +184,7 @@ std::string ComparisonJson(const RouterCapture& capture, const RouterComparison&
     for (std::size_t b = 0; b < comparison.blocks.size(); ++b) {
         const BlockComparison& block = comparison.blocks[b];
         json << (b == 0 ? "\n" : ",\n")
-             << "    {\"layout\": " << (block.layout.empty() ? "null" : Quoted(block.layout))
+             << "    {\"layout\": " << (block.layout.empty() ? "null" : JsonQuoted(block.layout))
              << ", \"partitions\": [";
         for (std::size_t p = 0; p < block.partitions.size(); ++p) {
             const PartitionComparison& partition = block.partitions[p];
@@ -217,7 +198,7 @@ std::string ComparisonJson(const RouterCapture& capture, const RouterComparison&
     json << "\n  ],\n";
     json << "  \"matched_layout\": " << comparison.matched << ",\n";
     const auto commands = [](const std::string& text) {
-        return Quoted(text.empty() ? text : WithUnixLineEnds(text) + "\n");
+        return JsonQuoted(text.empty() ? text : WithUnixLineEnds(text) + "\n");
     };
     json << "  \"repair\": " << commands(comparison.repairText) << ",\n";
     json << "  \"restore\": " << commands(comparison.restoreText);

@@ -1,6 +1,7 @@
 #include "CompareDialog.h"
 
 #include "OrvoPartitions.h"
+#include "TextConversion.h"
 #include "Texts.h"
 #include "Workflow.h"
 #include "frmMain.h"
@@ -32,12 +33,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <tuple>
-#include <unistd.h>
 
 namespace {
 
@@ -46,15 +42,6 @@ constexpr int kReadDelayMs = 250;
 
 const QColor kDifferenceBack(0xFF, 0xE0, 0xE0);
 constexpr const char* kPlaceholderColour = "6E6E6E";
-
-QString fromStd(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
-}
-
-// The core writes CR LF; text boxes and the clipboard take plain line breaks.
-QString forDisplay(const std::string& text) {
-    return fromStd(text).replace(QLatin1String("\r\n"), QLatin1String("\n"));
-}
 
 QString rangeText(const flintor::PartitionBounds& bounds) {
     return fromStd(flintor::HexAddress(bounds.start)) + QStringLiteral(" - ") +
@@ -111,35 +98,6 @@ QString statusText(flintor::PartitionStatus status) {
         return QStringLiteral("\u2717 ") + word;
     }
     return word;
-}
-
-// The bytes of a capture file that ReadRouterEnvironmentFile accepted a moment ago. Opened without
-// blocking and checked again: a FIFO put in its place since must neither hang the window nor be read.
-std::optional<QByteArray> captureBytes(const QString& path, QString& error) {
-    const QByteArray name = QFile::encodeName(path);
-    int fd = -1;
-    do {
-        fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    } while (fd < 0 && errno == EINTR);
-    const QString readFailed = QString::fromLatin1(flintor::texts::kCaptureReadFailedPrefix);
-    if (fd < 0) {
-        error = readFailed + QString::fromLocal8Bit(std::strerror(errno));
-        return std::nullopt;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = QString::fromLatin1(flintor::texts::kCaptureNotRegularPrefix) + path;
-        ::close(fd);
-        return std::nullopt;
-    }
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        error = readFailed + file.errorString();
-        return std::nullopt;
-    }
-    // One byte more than the largest capture lets the reader refuse a file that grew since.
-    return file.read(static_cast<qint64>(flintor::kLargestRouterCapture) + 1);
 }
 
 QLabel* wrappedLabel(QWidget* parent, const QString& name) {
@@ -446,11 +404,8 @@ void CompareDialog::chooseCaptureFile() {
 void CompareDialog::openCaptureFile(const QString& path) {
     const flintor::RouterCaptureReading checked =
         flintor::ReadRouterEnvironmentFile(QFile::encodeName(path).toStdString());
-    QString error = fromStd(checked.error);
-    std::optional<QByteArray> bytes;
-    if (checked.environment)
-        bytes = captureBytes(path, error);
-    if (!bytes) {
+    if (!checked.environment) {
+        const QString error = fromStd(checked.error);
         showMessage(m_capture->document()->isEmpty()
                         ? error
                         : error + QStringLiteral(" The text box keeps its text."),
@@ -458,7 +413,7 @@ void CompareDialog::openCaptureFile(const QString& path) {
         return;
     }
     m_lastFolder = QFileInfo(path).absolutePath();
-    m_capture->setPlainText(QString::fromUtf8(*bytes));
+    m_capture->setPlainText(fromStd(checked.text));
     readCapture();
 }
 

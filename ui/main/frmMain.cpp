@@ -8,12 +8,13 @@
 #include "FileList.h"
 #include "LineControl.h"
 #include "LocalNames.h"
-#include "OutputFormat.h"
 #include "OrvoLabel.h"
 #include "OrvoPartitions.h"
 #include "OrvoSimpleButton.h"
+#include "OutputFormat.h"
 #include "PropertyBag.h"
 #include "Settings.h"
+#include "TextConversion.h"
 #include "modDragDrop.h"
 #include "modMisc.h"
 
@@ -34,12 +35,11 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QProxyStyle>
 #include <QScreen>
 #include <QUrl>
-
 #include <cerrno>
 #include <cmath>
 #include <exception>
@@ -84,11 +84,6 @@ constexpr TwipRect kImgLogo{0, 2880, 2055, 615};
 const char* const kStepCaptions[3] = {"1) Select a firmware image file:",
                                       "2) Select the size of you router's Flash ROM size:",
                                       "3) Select you router's bootloader type:"};
-
-QString fromStd(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
-
-// Result texts separate their lines with CR LF; the results box shows plain line breaks.
-QString forDisplay(const std::string& text) { return fromStd(text).replace("\r\n", "\n"); }
 
 std::string localBytes(const QString& name) {
     const QByteArray bytes = encodeLocalName(name);
@@ -375,12 +370,14 @@ void frmMain::Form_Resize() {
     placeControls();
 }
 
-void frmMain::placeControls() {
+QRect frmMain::pixelsOf(const TwipRect& r) const {
     const double t = m_twipsPerPixel;
     const auto px = [t](int twips) { return static_cast<int>(std::lrint(twips / t)); };
-    const auto place = [&px](QWidget* widget, const TwipRect& r) {
-        widget->setGeometry(px(r.left), px(r.top), px(r.width), px(r.height));
-    };
+    return QRect(px(r.left), px(r.top), px(r.width), px(r.height));
+}
+
+void frmMain::placeControls() {
+    const auto place = [this](QWidget* widget, const TwipRect& r) { widget->setGeometry(pixelsOf(r)); };
     for (int i = 0; i < 3; ++i)
         place(lblOrvo[i], m_layout.lblOrvo[i]);
     place(Drive1, m_layout.Drive1);
@@ -423,10 +420,7 @@ void frmMain::setWarnings(const QStringList& warnings) {
 // The warning line takes the bottom of the results box's place, so that the box and the line together
 // keep the designed size; the line shows as much of the first warning as fits.
 void frmMain::placeWarning() {
-    const double t = m_twipsPerPixel;
-    const TwipRect& r = m_layout.txtResults;
-    const QRect box(static_cast<int>(std::lrint(r.left / t)), static_cast<int>(std::lrint(r.top / t)),
-                    static_cast<int>(std::lrint(r.width / t)), static_cast<int>(std::lrint(r.height / t)));
+    const QRect box = pixelsOf(m_layout.txtResults);
     if (m_warnings.isEmpty()) {
         txtResults->setGeometry(box);
         return;

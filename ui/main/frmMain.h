@@ -169,6 +169,8 @@ private:
     void showLastResult();
     void setWarnings(const QStringList& warnings);
     void placeWarning();
+    /// A designed place in twips as pixels at the screen's twips per pixel.
+    QRect pixelsOf(const TwipRect& r) const;
 
     FileBrowser* m_browser = nullptr;
     flintor::Workflow m_workflow;
