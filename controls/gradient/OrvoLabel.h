@@ -1,24 +1,16 @@
 #pragma once
 
-#include "Colour.h"
-#include "Gdi.h"
+#include "GradientControl.h"
 
 #include <QFont>
-#include <QImage>
-#include <QString>
-#include <QWidget>
-#include <cstdint>
-#include <utility>
-
-class PropertyBag;
 
 /// A passive, self-drawn label: a two- or three-colour gradient, an optional frame, and a black
 /// caption in its own font with an optional one-pixel halo. It takes no input and never the focus.
 ///
-/// The host calls InitProperties() for a new instance or ReadProperties() for one loaded from a
-/// saved layout; Resize() and Show() run from the widget's resize and show events. The label draws
-/// only when something changed, into a persistent image that paint events present.
-class OrvoLabel : public QWidget {
+/// The caption, the gradient's colours and direction, the frame colour and the resolution are
+/// those of every gradient control (GradientControl); what the label adds is its font, its
+/// alignment, the three-colour gradient and the halo.
+class OrvoLabel : public GradientControl {
     Q_OBJECT
     Q_PROPERTY(QString Caption READ Caption WRITE setCaption NOTIFY propertyChanged)
     Q_PROPERTY(int NormalColour READ NormalColour WRITE setNormalColour NOTIFY propertyChanged)
@@ -38,13 +30,6 @@ public:
     explicit OrvoLabel(QWidget* parent = nullptr);
     ~OrvoLabel() override;
 
-    QString Caption() const { return m_caption; }
-    ColourValue NormalColour() const { return m_normalColour; }
-    int GradientDirection() const { return m_gradientDirection; }
-    ColourValue BorderColour() const { return m_borderColour; }
-    std::int16_t Resolution() const { return m_resolution; }
-    ColourValue LightColour() const { return m_lightColour; }
-    ColourValue ShadeColour() const { return m_shadeColour; }
     /// The caption's font; meaningful only while hasLabelFont().
     QFont LabelFont() const { return m_labelFont; }
     /// False once the font has been cleared: the caption is then not drawn.
@@ -55,14 +40,6 @@ public:
     ColourValue OuterColour() const { return m_outerColour; }
     bool DrawOuter() const { return m_drawOuter; }
 
-    void setCaption(const QString& caption);
-    /// Colour setters store plain colours: a system colour (0x80000000 + n) is resolved first.
-    void setNormalColour(ColourValue colour);
-    void setGradientDirection(int direction);
-    void setBorderColour(ColourValue colour);
-    void setResolution(std::int16_t resolution);
-    void setLightColour(ColourValue colour);
-    void setShadeColour(ColourValue colour);
     void setLabelFont(const QFont& font);
     /// Leaves the label without a caption font, so that no caption is drawn.
     void clearLabelFont();
@@ -79,15 +56,6 @@ public:
     void ReadProperties(const PropertyBag& bag);
     /// Saves the thirteen properties; values equal to their defaults are left out of the bag.
     void WriteProperties(PropertyBag& bag) const;
-    /// Takes the new size in; draws once the stop lists exist.
-    void Resize();
-    /// Draws the label as it is being shown.
-    void Show();
-
-    /// The persistent image that paint events present.
-    const QImage& image() const { return m_image; }
-    /// How many times the label has been drawn, for diagnostics and tests.
-    int drawCount() const { return m_drawCount; }
 
     QSize sizeHint() const override;
 
@@ -95,31 +63,11 @@ signals:
     /// Every property write ends here, naming the property as it is stored ("NormalColour", ...).
     void propertyChanged(const QString& name);
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
 private:
-    void BuildStops();
-    void SizeSurface();
-    void Redraw();
-    void changed(const char* name);
-    /// The common setter: store, mark the picture dirty, redraw, report the change.
-    template <typename T, typename V> void storeAndRedraw(T& field, V&& value, const char* name) {
-        field = std::forward<V>(value);
-        m_dirty = true;
-        Redraw();
-        changed(name);
-    }
+    void changed(const char* name) override { emit propertyChanged(QString::fromLatin1(name)); }
+    void buildStopLists() override;
+    void paintPicture() override;
 
-    QString m_caption;
-    ColourValue m_normalColour;
-    int m_gradientDirection;
-    ColourValue m_borderColour;
-    std::int16_t m_resolution;
-    ColourValue m_lightColour;
-    ColourValue m_shadeColour;
     QFont m_labelFont;
     bool m_hasLabelFont = true;
     bool m_drawBorder;
@@ -130,12 +78,4 @@ private:
 
     QString m_twoColourStops;
     QString m_threeColourStops;
-    bool m_stopsBuilt = false;
-    bool m_dirty = false;
-
-    WinRect m_clientRect;
-    int m_captionHeight = 0;
-    QImage m_image;
-    QImage m_savePic;
-    int m_drawCount = 0;
 };

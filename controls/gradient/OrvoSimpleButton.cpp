@@ -12,7 +12,6 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QShortcutEvent>
 #include <QTimer>
 
@@ -20,15 +19,9 @@ namespace {
 
 const QString kDefaultCaption = QStringLiteral("Button");
 constexpr bool kDefaultEnabled = true;
-constexpr ColourValue kDefaultNormalColour = 0xEFF3F3;
-constexpr int kDefaultGradientDirection = gradient::TopToBottom;
 constexpr ColourValue kDefaultHoverColour = 0x59C4FA;
 constexpr ColourValue kDefaultPressedColour = 0xD9E1E2;
 constexpr ColourValue kDefaultDisabledColour = 0xC0C0C0;
-constexpr ColourValue kDefaultBorderColour = 0x743C00;
-constexpr std::int16_t kDefaultResolution = 50;
-constexpr ColourValue kDefaultLightColour = 0xFFFFFF;
-constexpr ColourValue kDefaultShadeColour = 0xC5D0D6;
 constexpr ColourValue kDefaultFocusColour = 0x59C4FA;
 
 constexpr int kReleaseInterval = 100; // ms
@@ -63,23 +56,18 @@ std::optional<QChar> AccessKeyOf(const QString& caption) {
 }
 
 OrvoSimpleButton::OrvoSimpleButton(QWidget* parent)
-    : QWidget(parent), m_caption(kDefaultCaption), m_enabled(kDefaultEnabled),
-      m_normalColour(kDefaultNormalColour), m_gradientDirection(kDefaultGradientDirection),
+    : GradientControl(parent, kDefaultCaption), m_enabled(kDefaultEnabled),
       m_hoverColour(kDefaultHoverColour), m_pressedColour(kDefaultPressedColour),
-      m_disabledColour(kDefaultDisabledColour), m_borderColour(kDefaultBorderColour),
-      m_resolution(kDefaultResolution), m_lightColour(kDefaultLightColour),
-      m_shadeColour(kDefaultShadeColour), m_focusColour(kDefaultFocusColour), m_tmrRelease(new QTimer(this)),
-      m_pointerSource([] { return QCursor::pos(); }), m_savePic(1, 1, QImage::Format_RGB32) {
+      m_disabledColour(kDefaultDisabledColour), m_focusColour(kDefaultFocusColour),
+      m_tmrRelease(new QTimer(this)), m_pointerSource([] { return QCursor::pos(); }) {
     static const bool accessibleFactoryInstalled = [] {
         QAccessible::installFactory(&OrvoSimpleButtonAccessible::create);
         return true;
     }();
     Q_UNUSED(accessibleFactoryInstalled);
 
-    m_savePic.fill(toQColor(gradient::SurfaceBackground()));
     m_tmrRelease->setInterval(kReleaseInterval);
     connect(m_tmrRelease, &QTimer::timeout, this, &OrvoSimpleButton::tmrRelease_Timer);
-    setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     // Hover is noticed from pointer movement with no button held.
     setMouseTracking(true);
@@ -91,20 +79,8 @@ void OrvoSimpleButton::setPointerSource(PointerSource source) {
     m_pointerSource = std::move(source);
 }
 
-void OrvoSimpleButton::changed(const char* name) {
-    emit propertyChanged(QString::fromLatin1(name));
-}
-
-void OrvoSimpleButton::setCaption(const QString& caption) {
-    m_caption = caption;
-    setAccessKey(caption);
-    m_dirty = true;
-    Redraw();
-    if (QAccessible::isActive()) {
-        QAccessibleEvent event(this, QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&event);
-    }
-    changed("Caption");
+void OrvoSimpleButton::captionChanged() {
+    setAccessKey(Caption());
 }
 
 void OrvoSimpleButton::setEnabled(bool enabled) {
@@ -115,34 +91,14 @@ void OrvoSimpleButton::setEnabled(bool enabled) {
     changed("Enabled");
 }
 
-void OrvoSimpleButton::colourChanged(ColourValue& member, ColourValue colour, const char* name) {
-    member = ResolveColour(colour);
-    BuildStops();
-    m_dirty = true;
-    Redraw();
-    changed(name);
-}
-
-void OrvoSimpleButton::setNormalColour(ColourValue colour) {
-    colourChanged(m_normalColour, colour, "NormalColour");
-}
 void OrvoSimpleButton::setHoverColour(ColourValue colour) {
-    colourChanged(m_hoverColour, colour, "HoverColour");
+    storeStopColour(m_hoverColour, colour, "HoverColour");
 }
 void OrvoSimpleButton::setDisabledColour(ColourValue colour) {
-    colourChanged(m_disabledColour, colour, "DisabledColour");
-}
-void OrvoSimpleButton::setBorderColour(ColourValue colour) {
-    colourChanged(m_borderColour, colour, "BorderColour");
-}
-void OrvoSimpleButton::setLightColour(ColourValue colour) {
-    colourChanged(m_lightColour, colour, "LightColour");
-}
-void OrvoSimpleButton::setShadeColour(ColourValue colour) {
-    colourChanged(m_shadeColour, colour, "ShadeColour");
+    storeStopColour(m_disabledColour, colour, "DisabledColour");
 }
 void OrvoSimpleButton::setFocusColour(ColourValue colour) {
-    colourChanged(m_focusColour, colour, "FocusColour");
+    storeStopColour(m_focusColour, colour, "FocusColour");
 }
 
 void OrvoSimpleButton::setPressedColour(ColourValue colour) {
@@ -153,98 +109,47 @@ void OrvoSimpleButton::setPressedColour(ColourValue colour) {
     changed("PressedColour");
 }
 
-void OrvoSimpleButton::setResolution(std::int16_t resolution) {
-    m_resolution = resolution;
-    SizeSurface();
-    m_dirty = true;
-    Redraw();
-    changed("Resolution");
-}
-
-void OrvoSimpleButton::setGradientDirection(int direction) {
-    m_gradientDirection = direction;
-    m_dirty = true;
-    Redraw();
-    changed("GradientDirection");
-}
-
 void OrvoSimpleButton::InitProperties() {
-    m_caption = kDefaultCaption;
+    initCommon();
     m_enabled = kDefaultEnabled;
-    m_normalColour = kDefaultNormalColour;
-    m_gradientDirection = kDefaultGradientDirection;
     m_hoverColour = kDefaultHoverColour;
     m_pressedColour = kDefaultPressedColour;
     m_disabledColour = kDefaultDisabledColour;
-    m_borderColour = kDefaultBorderColour;
-    m_resolution = kDefaultResolution;
-    m_lightColour = kDefaultLightColour;
-    m_shadeColour = kDefaultShadeColour;
     m_focusColour = kDefaultFocusColour;
     // The default caption has no access key; one left from an earlier caption must not stay.
-    setAccessKey(m_caption);
+    setAccessKey(Caption());
 }
 
 void OrvoSimpleButton::ReadProperties(const PropertyBag& bag) {
     using namespace gradient::stored;
-    m_caption = readText(bag, "Caption", kDefaultCaption);
+    readCommon(bag);
     m_enabled = readBool(bag, "Enabled", kDefaultEnabled);
-    m_normalColour = readColour(bag, "NormalColour", kDefaultNormalColour);
-    m_gradientDirection = readInt(bag, "GradientDirection", kDefaultGradientDirection);
     m_hoverColour = readColour(bag, "HoverColour", kDefaultHoverColour);
     m_pressedColour = readColour(bag, "PressedColour", kDefaultPressedColour);
     m_disabledColour = readColour(bag, "DisabledColour", kDefaultDisabledColour);
-    m_borderColour = readColour(bag, "BorderColour", kDefaultBorderColour);
-    m_resolution = readShort(bag, "Resolution", kDefaultResolution);
-    m_lightColour = readColour(bag, "LightColour", kDefaultLightColour);
-    m_shadeColour = readColour(bag, "ShadeColour", kDefaultShadeColour);
     m_focusColour = readColour(bag, "FocusColour", kDefaultFocusColour);
     if (!m_enabled)
         m_look = Look::Disabled;
     else if (m_look == Look::Disabled)
         m_look = Look::Normal;
-    setAccessKey(m_caption);
+    setAccessKey(Caption());
     BuildStops();
     Resize();
     QWidget::setEnabled(m_enabled);
 }
 
 void OrvoSimpleButton::WriteProperties(PropertyBag& bag) const {
-    bag.write("Caption", m_caption, kDefaultCaption);
+    writeCommon(bag);
     bag.write("Enabled", m_enabled, kDefaultEnabled);
-    bag.write("NormalColour", m_normalColour, kDefaultNormalColour);
-    bag.write("GradientDirection", m_gradientDirection, kDefaultGradientDirection);
     bag.write("HoverColour", m_hoverColour, kDefaultHoverColour);
     bag.write("PressedColour", m_pressedColour, kDefaultPressedColour);
     bag.write("DisabledColour", m_disabledColour, kDefaultDisabledColour);
-    bag.write("BorderColour", m_borderColour, kDefaultBorderColour);
-    bag.write("Resolution", QVariant::fromValue(m_resolution), QVariant::fromValue(kDefaultResolution));
-    bag.write("LightColour", m_lightColour, kDefaultLightColour);
-    bag.write("ShadeColour", m_shadeColour, kDefaultShadeColour);
     bag.write("FocusColour", m_focusColour, kDefaultFocusColour);
-}
-
-void OrvoSimpleButton::Resize() {
-    m_twipsPerPixel = TwipsPerPixelX(this);
-    m_clientRect = {0, 0, width(), height()};
-    gradient::ResizeImage(m_image, size(), palette().color(QPalette::Window));
-    SizeSurface();
-    if (m_stopsBuilt) {
-        m_dirty = true;
-        Redraw();
-    }
-}
-
-void OrvoSimpleButton::Show() {
-    if (!m_stopsBuilt)
-        BuildStops();
-    m_dirty = true;
-    Redraw();
 }
 
 QSize OrvoSimpleButton::sizeHint() const {
     const QFontMetrics metrics(font());
-    const QSize text = metrics.size(Qt::TextShowMnemonic, m_caption);
+    const QSize text = metrics.size(Qt::TextShowMnemonic, Caption());
     return {std::max(text.width() + 24, 75), std::max(text.height() + 10, 23)};
 }
 
@@ -260,23 +165,7 @@ bool OrvoSimpleButton::event(QEvent* event) {
             return true;
         }
     }
-    return QWidget::event(event);
-}
-
-void OrvoSimpleButton::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    if (m_image.isNull())
-        painter.fillRect(rect(), palette().color(QPalette::Window));
-    else
-        painter.drawImage(0, 0, m_image);
-}
-
-void OrvoSimpleButton::resizeEvent(QResizeEvent*) {
-    Resize();
-}
-
-void OrvoSimpleButton::showEvent(QShowEvent*) {
-    Show();
+    return GradientControl::event(event);
 }
 
 void OrvoSimpleButton::changeEvent(QEvent* event) {
@@ -287,7 +176,7 @@ void OrvoSimpleButton::changeEvent(QEvent* event) {
         if (ownState != m_enabled)
             setEnabled(ownState);
     }
-    QWidget::changeEvent(event);
+    GradientControl::changeEvent(event);
 }
 
 void OrvoSimpleButton::focusInEvent(QFocusEvent* event) {
@@ -392,30 +281,21 @@ void OrvoSimpleButton::setAccessKey(const QString& caption) {
             grabShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, Qt::Key(key->toUpper().unicode()))));
 }
 
-void OrvoSimpleButton::BuildStops() {
+void OrvoSimpleButton::buildStopLists() {
+    const ColourValue light = LightColour(), normal = NormalColour(), shade = ShadeColour();
     using gradient::ButtonStops;
-    m_stops[int(Look::Normal)] = ButtonStops(m_lightColour, m_normalColour, m_normalColour, m_shadeColour);
-    m_stops[int(Look::Hover)] = ButtonStops(m_lightColour, m_hoverColour, m_normalColour, m_shadeColour);
-    m_stops[int(Look::Pressed)] = ButtonStops(m_lightColour, m_pressedColour, m_normalColour, m_shadeColour);
-    m_stops[int(Look::Disabled)] =
-        gradient::DisabledButtonStops(m_disabledColour, m_normalColour, m_shadeColour);
-    m_stops[int(Look::Focus)] = ButtonStops(m_lightColour, m_focusColour, m_normalColour, m_shadeColour);
-    m_stopsBuilt = true;
+    m_stops[int(Look::Normal)] = ButtonStops(light, normal, normal, shade);
+    m_stops[int(Look::Hover)] = ButtonStops(light, m_hoverColour, normal, shade);
+    m_stops[int(Look::Pressed)] = ButtonStops(light, m_pressedColour, normal, shade);
+    m_stops[int(Look::Disabled)] = gradient::DisabledButtonStops(m_disabledColour, normal, shade);
+    m_stops[int(Look::Focus)] = ButtonStops(light, m_focusColour, normal, shade);
 }
 
 const QString& OrvoSimpleButton::stopsOf(Look look) const {
     return m_stops[static_cast<std::size_t>(look)];
 }
 
-void OrvoSimpleButton::SizeSurface() {
-    gradient::SizeSurface(m_savePic, m_resolution, size());
-}
-
-void OrvoSimpleButton::Redraw() {
-    if (m_look == m_drawnLook && !m_dirty)
-        return;
-    const QSize controlPixels(m_clientRect.width(), m_clientRect.height());
-    m_captionHeight = gradient::MeasureCaption(font(), m_caption, m_clientRect);
+void OrvoSimpleButton::paintPicture() {
     if (m_look == Look::Hover) {
         // The look to take back when the pointer leaves. A hover look drawn again (a property
         // changed under the pointer) keeps it, or leaving would bring back the hover look itself;
@@ -424,18 +304,13 @@ void OrvoSimpleButton::Redraw() {
             m_lookBeforeHover = hasFocus() ? Look::Focus : Look::Normal;
         else if (m_drawnLook != Look::Hover)
             m_lookBeforeHover = m_drawnLook;
-        gradient::PaintGradient(m_savePic, m_image, stopsOf(Look::Hover), m_gradientDirection, controlPixels);
+        paintGradient(stopsOf(Look::Hover));
         if (!m_tmrRelease->isActive())
             m_tmrRelease->start();
     } else {
-        gradient::PaintGradient(m_savePic, m_image, stopsOf(m_look), m_gradientDirection, controlPixels);
+        paintGradient(stopsOf(m_look));
     }
     m_drawnLook = m_look;
-    m_dirty = false;
-
-    gradient::DrawCaption(m_image, font(), m_caption, gradient::PlaceCaption(m_clientRect, m_captionHeight),
-                          gradient::kButtonCaptionFlags);
-    gradient::DrawFrame(m_image, controlPixels, m_borderColour);
-    ++m_drawCount;
-    update();
+    drawCaption(font(), gradient::kButtonCaptionFlags);
+    drawFrame();
 }

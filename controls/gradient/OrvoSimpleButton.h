@@ -1,18 +1,12 @@
 #pragma once
 
-#include "Colour.h"
-#include "Gdi.h"
+#include "GradientControl.h"
 
-#include <QImage>
 #include <QPoint>
-#include <QString>
-#include <QWidget>
 #include <array>
-#include <cstdint>
 #include <functional>
 #include <optional>
 
-class PropertyBag;
 class QTimer;
 
 /// The access key of a caption: the character after the first "&" that is followed by neither
@@ -27,7 +21,10 @@ std::optional<QChar> AccessKeyOf(const QString& caption);
 /// AccessKeyOf() gives) is pressed, and when Enter or Space is released while it has the focus. The
 /// hover look is taken back by `tmrRelease`, which polls the pointer every 100 ms while the hover
 /// look is shown.
-class OrvoSimpleButton : public QWidget {
+///
+/// The caption, the gradient's colours and direction, the frame colour and the resolution are
+/// those of every gradient control (GradientControl).
+class OrvoSimpleButton : public GradientControl {
     Q_OBJECT
     Q_PROPERTY(QString Caption READ Caption WRITE setCaption NOTIFY propertyChanged)
     Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabled NOTIFY propertyChanged)
@@ -53,35 +50,21 @@ public:
     explicit OrvoSimpleButton(QWidget* parent = nullptr);
     ~OrvoSimpleButton() override;
 
-    QString Caption() const { return m_caption; }
     bool Enabled() const { return m_enabled; }
-    ColourValue NormalColour() const { return m_normalColour; }
-    int GradientDirection() const { return m_gradientDirection; }
     ColourValue HoverColour() const { return m_hoverColour; }
     ColourValue PressedColour() const { return m_pressedColour; }
     ColourValue DisabledColour() const { return m_disabledColour; }
-    ColourValue BorderColour() const { return m_borderColour; }
-    std::int16_t Resolution() const { return m_resolution; }
-    ColourValue LightColour() const { return m_lightColour; }
-    ColourValue ShadeColour() const { return m_shadeColour; }
     ColourValue FocusColour() const { return m_focusColour; }
 
-    void setCaption(const QString& caption);
     /// Shows the normal (true) or disabled (false) look; a disabled button gets neither mouse nor
     /// keyboard input nor the focus. Hides QWidget::setEnabled, and a call through a QWidget
     /// pointer reaches the same property.
     void setEnabled(bool enabled);
     /// Colour setters store plain colours: a system colour (0x80000000 + n) is resolved first.
-    void setNormalColour(ColourValue colour);
-    void setGradientDirection(int direction);
     void setHoverColour(ColourValue colour);
     /// A new pressed colour shows from the next time the pressed look is drawn.
     void setPressedColour(ColourValue colour);
     void setDisabledColour(ColourValue colour);
-    void setBorderColour(ColourValue colour);
-    void setResolution(std::int16_t resolution);
-    void setLightColour(ColourValue colour);
-    void setShadeColour(ColourValue colour);
     void setFocusColour(ColourValue colour);
 
     /// A newly placed instance: every property its default.
@@ -91,17 +74,9 @@ public:
     void ReadProperties(const PropertyBag& bag);
     /// Saves the twelve properties; values equal to their defaults are left out of the bag.
     void WriteProperties(PropertyBag& bag) const;
-    /// Takes the new size in; draws once the stop lists exist.
-    void Resize();
-    /// Draws the button as it is being shown.
-    void Show();
 
     /// The look the button shows (or is about to show).
     Look look() const { return m_look; }
-    /// The persistent image that paint events present.
-    const QImage& image() const { return m_image; }
-    /// How many times the button has been drawn, for diagnostics and tests.
-    int drawCount() const { return m_drawCount; }
     /// `tmrRelease`, which runs while the hover look is shown.
     const QTimer* releaseTimer() const { return m_tmrRelease; }
     /// Replaces the source of the pointer position that `tmrRelease` polls (QCursor::pos by default).
@@ -119,9 +94,6 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
@@ -135,42 +107,26 @@ private:
     void tmrRelease_Timer();
     void applyEnabled(bool enabled);
     void setAccessKey(const QString& caption);
-    void colourChanged(ColourValue& member, ColourValue colour, const char* name);
-    void BuildStops();
-    void SizeSurface();
-    void Redraw();
-    void changed(const char* name);
+    void changed(const char* name) override { emit propertyChanged(QString::fromLatin1(name)); }
+    void captionChanged() override;
+    void buildStopLists() override;
+    bool lookChanged() const override { return m_look != m_drawnLook; }
+    void paintPicture() override;
     const QString& stopsOf(Look look) const;
 
-    QString m_caption;
     bool m_enabled;
-    ColourValue m_normalColour;
-    int m_gradientDirection;
     ColourValue m_hoverColour;
     ColourValue m_pressedColour;
     ColourValue m_disabledColour;
-    ColourValue m_borderColour;
-    std::int16_t m_resolution;
-    ColourValue m_lightColour;
-    ColourValue m_shadeColour;
     ColourValue m_focusColour;
 
     Look m_look = Look::Normal;
     Look m_drawnLook = Look::Normal;
     Look m_lookBeforeHover = Look::Normal;
-    bool m_dirty = false;
-    bool m_stopsBuilt = false;
     std::array<QString, 5> m_stops; // by Look
     QTimer* m_tmrRelease;
     PointerSource m_pointerSource;
     QPoint m_lastPointer;
     bool m_pointerInside = false;
     int m_accessKeyId = 0;
-
-    int m_twipsPerPixel = 15;
-    WinRect m_clientRect;
-    int m_captionHeight = 0;
-    QImage m_image;
-    QImage m_savePic;
-    int m_drawCount = 0;
 };

@@ -1,0 +1,177 @@
+#include "GradientControl.h"
+
+#include "GradientPainter.h"
+#include "PropertyBag.h"
+#include "StoredValues.h"
+
+#include <QAccessible>
+#include <QPainter>
+
+namespace {
+
+constexpr ColourValue kDefaultNormalColour = 0xEFF3F3;
+constexpr int kDefaultGradientDirection = gradient::TopToBottom;
+constexpr ColourValue kDefaultBorderColour = 0x743C00;
+constexpr std::int16_t kDefaultResolution = 50;
+constexpr ColourValue kDefaultLightColour = 0xFFFFFF;
+constexpr ColourValue kDefaultShadeColour = 0xC5D0D6;
+
+} // namespace
+
+GradientControl::GradientControl(QWidget* parent, const QString& defaultCaption)
+    : QWidget(parent), m_defaultCaption(defaultCaption), m_caption(defaultCaption),
+      m_normalColour(kDefaultNormalColour), m_gradientDirection(kDefaultGradientDirection),
+      m_borderColour(kDefaultBorderColour), m_resolution(kDefaultResolution),
+      m_lightColour(kDefaultLightColour), m_shadeColour(kDefaultShadeColour),
+      m_savePic(1, 1, QImage::Format_RGB32) {
+    m_savePic.fill(toQColor(gradient::SurfaceBackground()));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+GradientControl::~GradientControl() = default;
+
+void GradientControl::setCaption(const QString& caption) {
+    m_caption = caption;
+    captionChanged();
+    m_dirty = true;
+    Redraw();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+    changed("Caption");
+}
+
+void GradientControl::storeStopColour(ColourValue& field, ColourValue colour, const char* name) {
+    field = ResolveColour(colour);
+    BuildStops();
+    m_dirty = true;
+    Redraw();
+    changed(name);
+}
+
+void GradientControl::setNormalColour(ColourValue colour) {
+    storeStopColour(m_normalColour, colour, "NormalColour");
+}
+
+void GradientControl::setBorderColour(ColourValue colour) {
+    storeStopColour(m_borderColour, colour, "BorderColour");
+}
+
+void GradientControl::setLightColour(ColourValue colour) {
+    storeStopColour(m_lightColour, colour, "LightColour");
+}
+
+void GradientControl::setShadeColour(ColourValue colour) {
+    storeStopColour(m_shadeColour, colour, "ShadeColour");
+}
+
+void GradientControl::setGradientDirection(int direction) {
+    storeAndRedraw(m_gradientDirection, direction, "GradientDirection");
+}
+
+void GradientControl::setResolution(std::int16_t resolution) {
+    m_resolution = resolution;
+    SizeSurface();
+    m_dirty = true;
+    Redraw();
+    changed("Resolution");
+}
+
+void GradientControl::initCommon() {
+    m_caption = m_defaultCaption;
+    m_normalColour = kDefaultNormalColour;
+    m_gradientDirection = kDefaultGradientDirection;
+    m_borderColour = kDefaultBorderColour;
+    m_resolution = kDefaultResolution;
+    m_lightColour = kDefaultLightColour;
+    m_shadeColour = kDefaultShadeColour;
+}
+
+void GradientControl::readCommon(const PropertyBag& bag) {
+    using namespace gradient::stored;
+    m_caption = readText(bag, "Caption", m_defaultCaption);
+    m_normalColour = readColour(bag, "NormalColour", kDefaultNormalColour);
+    m_gradientDirection = readInt(bag, "GradientDirection", kDefaultGradientDirection);
+    m_borderColour = readColour(bag, "BorderColour", kDefaultBorderColour);
+    m_resolution = readShort(bag, "Resolution", kDefaultResolution);
+    m_lightColour = readColour(bag, "LightColour", kDefaultLightColour);
+    m_shadeColour = readColour(bag, "ShadeColour", kDefaultShadeColour);
+}
+
+void GradientControl::writeCommon(PropertyBag& bag) const {
+    bag.write("Caption", m_caption, m_defaultCaption);
+    bag.write("NormalColour", m_normalColour, kDefaultNormalColour);
+    bag.write("GradientDirection", m_gradientDirection, kDefaultGradientDirection);
+    bag.write("BorderColour", m_borderColour, kDefaultBorderColour);
+    bag.write("Resolution", QVariant::fromValue(m_resolution), QVariant::fromValue(kDefaultResolution));
+    bag.write("LightColour", m_lightColour, kDefaultLightColour);
+    bag.write("ShadeColour", m_shadeColour, kDefaultShadeColour);
+}
+
+void GradientControl::Resize() {
+    m_twipsPerPixel = TwipsPerPixelX(this);
+    m_clientRect = {0, 0, width(), height()};
+    gradient::ResizeImage(m_image, size(), palette().color(QPalette::Window));
+    SizeSurface();
+    if (m_stopsBuilt) {
+        m_dirty = true;
+        Redraw();
+    }
+}
+
+void GradientControl::Show() {
+    if (!m_stopsBuilt)
+        BuildStops();
+    m_dirty = true;
+    Redraw();
+}
+
+void GradientControl::BuildStops() {
+    buildStopLists();
+    m_stopsBuilt = true;
+}
+
+void GradientControl::SizeSurface() {
+    gradient::SizeSurface(m_savePic, m_resolution, size());
+}
+
+void GradientControl::Redraw() {
+    if (!m_dirty && !lookChanged())
+        return;
+    // The caption is centred on its height in the widget's own font, whatever font it is drawn in.
+    m_captionHeight = gradient::MeasureCaption(font(), m_caption, m_clientRect);
+    paintPicture();
+    m_dirty = false;
+    ++m_drawCount;
+    update();
+}
+
+void GradientControl::paintGradient(const QString& stops) {
+    gradient::PaintGradient(m_savePic, m_image, stops, m_gradientDirection, controlPixels());
+}
+
+void GradientControl::drawCaption(const QFont& font, unsigned flags, std::optional<ColourValue> outer) {
+    gradient::DrawCaption(m_image, font, m_caption, gradient::PlaceCaption(m_clientRect, m_captionHeight),
+                          flags, outer);
+}
+
+void GradientControl::drawFrame() {
+    gradient::DrawFrame(m_image, controlPixels(), m_borderColour);
+}
+
+void GradientControl::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (m_image.isNull())
+        painter.fillRect(rect(), palette().color(QPalette::Window));
+    else
+        painter.drawImage(0, 0, m_image);
+}
+
+void GradientControl::resizeEvent(QResizeEvent*) {
+    Resize();
+}
+
+void GradientControl::showEvent(QShowEvent*) {
+    Show();
+}
