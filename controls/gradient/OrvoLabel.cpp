@@ -1,9 +1,11 @@
 #include "OrvoLabel.h"
 
 #include "GradientPainter.h"
+#include "OrvoLabelAccessible.h"
 #include "PropertyBag.h"
 #include "StoredValues.h"
 
+#include <QAccessible>
 #include <QFontMetrics>
 
 namespace {
@@ -21,6 +23,11 @@ OrvoLabel::OrvoLabel(QWidget* parent)
     : GradientControl(parent, kDefaultCaption), m_labelFont(font()), m_drawBorder(kDefaultDrawBorder),
       m_alignment(kDefaultAlignment), m_triColour(kDefaultTriColour), m_outerColour(kDefaultOuterColour),
       m_drawOuter(kDefaultDrawOuter) {
+    static const bool accessibleFactoryInstalled = [] {
+        QAccessible::installFactory(&OrvoLabelAccessible::create);
+        return true;
+    }();
+    Q_UNUSED(accessibleFactoryInstalled);
     setFocusPolicy(Qt::NoFocus);
 }
 

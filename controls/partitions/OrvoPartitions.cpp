@@ -1,11 +1,15 @@
 #include "OrvoPartitions.h"
 
 #include "Colour.h"
+#include "OrvoPartitionsAccessible.h"
 #include "PartitionPainter.h"
 
+#include <QAccessible>
+#include <QHelpEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QToolTip>
 #include <algorithm>
 #include <cmath>
 
@@ -26,8 +30,14 @@ constexpr double kHintHeightTwips = 615;
 } // namespace
 
 OrvoPartitions::OrvoPartitions(QWidget* parent) : QWidget(parent) {
+    static const bool accessibleFactoryInstalled = [] {
+        QAccessible::installFactory(&OrvoPartitionsAccessible::create);
+        return true;
+    }();
+    Q_UNUSED(accessibleFactoryInstalled);
     setAttribute(Qt::WA_OpaquePaintEvent);
     Initialize();
+    connect(this, &OrvoPartitions::partitionsChanged, this, &OrvoPartitions::announceBars);
 }
 
 void OrvoPartitions::Initialize() {
@@ -193,4 +203,68 @@ void OrvoPartitions::paintEvent(QPaintEvent* event) {
 void OrvoPartitions::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     Resize();
+}
+
+void OrvoPartitions::setBarText(BarTextFunction barText) {
+    m_barText = std::move(barText);
+    announceBars();
+}
+
+QString OrvoPartitions::barText(std::size_t index) const {
+    if (index >= m_layout.PartTable.size())
+        return {};
+    const PartitionEntry& entry = m_layout.PartTable[index];
+    if (m_barText)
+        return m_barText(entry);
+    const auto number = [](double value) { return QString::number(value, 'g', 15); };
+    QString text = entry.Label.isEmpty() ? QString() : entry.Label + QStringLiteral(": ");
+    return text + number(entry.Start) + QStringLiteral(" to ") + number(entry.End) + QStringLiteral(", ") +
+           number(entry.End - entry.Start);
+}
+
+QString OrvoPartitions::barsDescription() const {
+    QStringList texts;
+    for (std::size_t i = 0; i < m_layout.PartTable.size(); ++i)
+        texts << barText(i);
+    return texts.join(QStringLiteral("; "));
+}
+
+std::optional<std::size_t> OrvoPartitions::barAt(QPoint point) const {
+    // The bars as the last drawing pass placed them, in pixels of the control.
+    const MapExtent extent{static_cast<float>(width()) * static_cast<float>(m_twipsPerPixel),
+                           static_cast<float>(height()) * static_cast<float>(m_twipsPerPixel),
+                           m_twipsPerPixel};
+    const std::vector<BarGeometry> bars = LayoutBars(m_layout, m_colourTable, extent);
+    for (std::size_t i = bars.size(); i-- > 0;) {
+        // A range written end first covers the box between its ends, as it is drawn.
+        const WinRect& r = bars[i].rect;
+        const auto [left, right] = std::minmax(r.left, r.right);
+        const auto [top, bottom] = std::minmax(r.top, r.bottom);
+        if (point.x() >= left && point.x() < right && point.y() >= top && point.y() < bottom)
+            return i;
+    }
+    return std::nullopt;
+}
+
+bool OrvoPartitions::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        if (const std::optional<std::size_t> bar = barAt(help->pos())) {
+            QToolTip::showText(help->globalPos(), barText(*bar), this);
+            return true;
+        }
+    } else if (event->type() == QEvent::ToolTipChange && QAccessible::isActive()) {
+        // The map's own tooltip names it for assistive technology.
+        QAccessibleEvent named(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&named);
+    }
+    return QWidget::event(event);
+}
+
+// A screen reader learns of a new layout as soon as the map shows it.
+void OrvoPartitions::announceBars() {
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleEvent described(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&described);
 }

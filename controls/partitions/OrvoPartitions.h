@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 /// The partition map: labelled address ranges drawn as coloured bars across the control's width,
@@ -98,6 +99,18 @@ public:
     /// The size of the main window's map at this screen's resolution (537 × 41 at 96 dpi).
     QSize sizeHint() const override;
 
+    /// Puts one range into words for its bar's tooltip and the map's accessible description.
+    using BarTextFunction = std::function<QString(const PartitionEntry& entry)>;
+    /// Sets how ranges are put into words; an empty function restores the plain form, "label: start
+    /// to end, size" in the map's own numbers.
+    void setBarText(BarTextFunction barText);
+    /// The words for entry `index` of layout(); empty past its end.
+    QString barText(std::size_t index) const;
+    /// Every bar's words in drawing order, joined by "; ".
+    QString barsDescription() const;
+    /// The entry whose bar shows at `point` (the last drawn where bars overlap); nullopt between bars.
+    std::optional<std::size_t> barAt(QPoint point) const;
+
 signals:
     void coloursChanged();
     void partitionsChanged();
@@ -109,11 +122,14 @@ signals:
     void propertyChanged(const QString& name);
 
 protected:
+    /// A tooltip over a bar names its range; between bars the map's own tooltip shows.
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void notify(void (OrvoPartitions::*changed)(), const QString& name);
+    void announceBars();
 
     QString m_coloursText;
     QString m_partitionsText;
@@ -127,4 +143,5 @@ private:
     WinRect m_clientRect;
     QString m_parseError;
     QImage m_image;
+    BarTextFunction m_barText;
 };

@@ -4,6 +4,7 @@
 #include "CompareDialog.h"
 #include "DirList.h"
 #include "DriveList.h"
+#include "DropDownListAccessible.h"
 #include "FileBrowser.h"
 #include "FileList.h"
 #include "LineControl.h"
@@ -16,6 +17,7 @@
 #include "Settings.h"
 #include "TextConversion.h"
 #include "modDragDrop.h"
+#include "modMTD.h"
 #include "modMisc.h"
 
 #include <QAction>
@@ -24,12 +26,14 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -114,6 +118,29 @@ public:
     }
 };
 
+// A bar of the map as the results write its range and the window its sizes:
+// "mtd1: 0x90020090 to 0x900A0000, 511.86 KB".
+QString partitionWords(const PartitionEntry& entry) {
+    const auto address = [](double value) {
+        if (value >= 0 && value <= 0xFFFFFFFF && value == std::floor(value))
+            return fromStd(flintor::HexAddress(static_cast<std::uint32_t>(value)));
+        return QString::number(value, 'g', 15);
+    };
+    QString words = entry.Label.isEmpty() ? QString() : entry.Label + QStringLiteral(": ");
+    words += address(entry.Start) + QStringLiteral(" to ") + address(entry.End);
+    return words + QStringLiteral(", ") + fromStd(flintor::SizeText(entry.End - entry.Start)).trimmed();
+}
+
+bool isMenuRequest(const QEvent* event) {
+    if (event->type() == QEvent::ContextMenu)
+        return static_cast<const QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        return key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier;
+    }
+    return false;
+}
+
 } // namespace
 
 QString CaptionFor(int major, int minor, int revision) {
@@ -143,6 +170,7 @@ public:
         m_window.setWarnings(shown);
     }
     void setPartitionMap(const std::string& partitions, const std::string& toolTip) override {
+        m_window.OrvoPartitions->setAccessibleDescription(QString()); // the bars describe the map now
         m_window.OrvoPartitions->setPartitions(fromStd(partitions));
         m_window.OrvoPartitions->setToolTip(fromStd(toolTip));
     }
@@ -159,7 +187,9 @@ frmMain::frmMain(QWidget* parent, const QString& settingsFile) : QWidget(parent)
     // The designed places suit a small sans-serif face with the box close to its caption; the
     // platform's default face would not fit "Size in Hex" or the note into their places.
     setFont(pointFont("Arial", 7.5));
+    DropDownListAccessible::install();
     createControls();
+    nameControls();
     createMenus();
     Form_Load();
     setTabOrder();
@@ -319,6 +349,27 @@ void frmMain::createControls() {
     connect(File1, &FileList::mouseUp, this, &frmMain::File1_MouseUp);
 }
 
+// Names for assistive technology where a control has no caption of its own, as Qt's widgets take
+// theirs from their captions.
+void frmMain::nameControls() {
+    Drive1->setAccessibleName(QStringLiteral("Drives"));
+    Dir1->setAccessibleName(QStringLiteral("Folders"));
+    File1->setAccessibleName(QStringLiteral("Files"));
+    // A size box is named after the option it belongs to.
+    txtMB->setAccessibleName(optMem[2]->text());
+    txtHex->setAccessibleName(optMem[3]->text());
+    cboMTD5->setAccessibleName(QStringLiteral("Optional MTD 5"));
+    txtResults->setAccessibleName(QStringLiteral("Results"));
+    lblStatus->setAccessibleDescription(QStringLiteral("Status"));
+    imgLogo->setAccessibleName(QStringLiteral("Flintor community web site"));
+    OrvoPartitions->setBarText(&partitionWords);
+    // The placeholder bar is no layout: it is not read out as one.
+    OrvoPartitions->setAccessibleDescription(QStringLiteral("Not calculated yet"));
+    // The pop-up menus of the folder and file lists open from the keyboard too.
+    Dir1->installEventFilter(this);
+    File1->installEventFilter(this);
+}
+
 void frmMain::createMenus() {
     mnDir = new QMenu(QStringLiteral("Dir Menu"), this);
     mnCopyPath = mnDir->addAction(QStringLiteral("Copy path to clipboard"), this, &frmMain::mnCopyPath_Click);
@@ -458,6 +509,14 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == Dir1 || watched == File1) && isMenuRequest(event)) {
+        // The menu opens under the current entry, where the keyboard is.
+        auto* list = static_cast<QAbstractItemView*>(watched);
+        const QRect entry = list->visualRect(list->currentIndex());
+        const QPoint at = entry.isValid() ? entry.center() : QPoint(0, 0);
+        (watched == Dir1 ? mnDir : mnFile)->popup(list->viewport()->mapToGlobal(at));
+        return true;
+    }
     if (watched == imgLogo && event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton && imgLogo->rect().contains(mouse->position().toPoint()))

@@ -159,6 +159,7 @@ private:
     class CalculationHost;
 
     void createControls();
+    void nameControls();
     void createMenus();
     void setTabOrder();
     void Form_Load();
