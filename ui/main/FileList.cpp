@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionFocusRect>
 #include <algorithm>
 
 namespace {
@@ -127,6 +129,19 @@ void FileList::mousePressEvent(QMouseEvent* event) {
 void FileList::mouseReleaseEvent(QMouseEvent* event) {
     QListWidget::mouseReleaseEvent(event);
     emit mouseUp(event->button(), event->modifiers(), viewport()->mapTo(this, event->position().toPoint()));
+}
+
+void FileList::paintEvent(QPaintEvent* event) {
+    QListWidget::paintEvent(event);
+    if (count() > 0 || !hasFocus())
+        return;
+    // With entries the current one carries the focus frame; a folder without matching files has none.
+    QStyleOptionFocusRect frame;
+    frame.initFrom(this);
+    frame.rect = QRect(0, 0, viewport()->width(), fontMetrics().height() + 2);
+    frame.backgroundColor = palette().color(QPalette::Base);
+    QPainter painter(viewport());
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
 }
 
 QSize FileList::sizeHint() const {

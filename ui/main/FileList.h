@@ -54,6 +54,8 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    /// An empty list that has the keyboard focus shows it where its first entry would be.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void fill(const QString& keepSelected);

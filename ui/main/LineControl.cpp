@@ -1,11 +1,27 @@
 #include "LineControl.h"
 
+#include <QAccessibleWidget>
 #include <QPainter>
-
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// Assistive technology sees a separator, as it sees a horizontal QFrame line.
+QAccessibleInterface* separatorFor(const QString& className, QObject* object) {
+    if (className == QLatin1String("LineControl") && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Separator);
+    return nullptr;
+}
+
+} // namespace
+
 LineControl::LineControl(QWidget* parent) : QWidget(parent) {
+    static const bool accessibleFactoryInstalled = [] {
+        QAccessible::installFactory(&separatorFor);
+        return true;
+    }();
+    Q_UNUSED(accessibleFactoryInstalled);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
 }

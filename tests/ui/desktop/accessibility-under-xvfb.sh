@@ -7,7 +7,7 @@
 #   accessibility-under-xvfb.sh FLINTOR_BINARY SAMPLE_IMAGE LISTING.txt
 set -u
 flintor="$1"
-sample="$2"
+sample="$(realpath "$2")"
 listing="$3"
 here="$(dirname "${BASH_SOURCE[0]}")"
 

@@ -3,7 +3,8 @@
 
 Lists the window's accessible tree, checks that each control a user must find has its name and
 role, operates the flash size, boot loader and Calculate controls through their accessible actions
-(no pointer, no keyboard), and checks the partition map's description afterwards.
+(no pointer, no keyboard), and checks the partition map's description afterwards and that the map
+and the status line announced their changes.
 
     accessible-tree.py LISTING_FILE
 """
@@ -11,6 +12,7 @@ import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 # (role, name) pairs that must be in the tree: the step headings, every list and box, the map.
 EXPECTED = [
@@ -77,10 +79,34 @@ def act(node, wanted):
     names = [action.getName(i) for i in range(action.nActions)]
     for i, action_name in enumerate(names):
         if action_name.lower() in wanted:
-            action.doAction(i)
+            try:
+                action.doAction(i)
+            except GLib.GError as error:
+                # A press runs the command before it answers: a message box keeps it from answering.
+                print("FAIL: %s %r did not answer its %s action: %s" % (node.getRoleName(), node.name,
+                                                                      action_name, error.message))
+                return False
             return True
     print("FAIL: %s %r offers none of %s, only %s" % (node.getRoleName(), node.name, wanted, names))
     return False
+
+
+def wait_for(condition, seconds):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if condition():
+            return True
+        time.sleep(0.1)
+    return condition()
+
+
+def listen(heard):
+    """Notes the name and description changes that the program announces into `heard`."""
+    def note(event):
+        heard.append((event.type, event.source.getRoleName(), event.source.name))
+    pyatspi.Registry.registerEventListener(note, "object:property-change:accessible-name",
+                                           "object:property-change:accessible-description")
+    return note
 
 
 def main():
@@ -95,20 +121,36 @@ def main():
             print("FAIL: no %s named %r" % (role, name))
             status = 1
 
+    heard = []
+    note = listen(heard)
+    time.sleep(0.5)  # the program learns of the listener before anything changes
+
     # One calculation as a screen reader user makes it: the sample is selected already.
     for role, name in [("radio button", "4MB"), ("check box", "PSP")]:
         node = find(app, role, name)
         if node is None or not act(node, {"press", "toggle", "click"}):
-            print("FAIL: cannot choose %s %r" % (role, name))
+            status = 1
+            continue
+        if not wait_for(lambda: node.getState().contains(pyatspi.STATE_CHECKED), 5):
+            print("FAIL: %s %r did not become checked" % (role, name))
             status = 1
     button = find(app, "push button", "Calculate MTD values")
-    if button is not None and act(button, {"press", "click"}):
-        time.sleep(1)
+    if status == 0 and button is not None and act(button, {"press", "click"}):
+        GLib.timeout_add(1500, pyatspi.Registry.stop)
+        pyatspi.Registry.start()
+    pyatspi.Registry.deregisterEventListener(note, "object:property-change:accessible-name",
+                                             "object:property-change:accessible-description")
+
     calculated = find(app, "image", "MTD Partitions")
     description = calculated.description if calculated is not None else None
     if description != PSP_MAP:
         print("FAIL: the map's description after the calculation is %r" % description)
         status = 1
+    for wanted in [("object:property-change:accessible-description", "image", "MTD Partitions"),
+                   ("object:property-change:accessible-name", "label", "Calculation complete.")]:
+        if wanted not in heard:
+            print("FAIL: no %s from the %s %r; heard %s" % (wanted[0], wanted[1], wanted[2], heard))
+            status = 1
 
     lines = listing(app)
     with open(out, "w", encoding="utf-8") as f:

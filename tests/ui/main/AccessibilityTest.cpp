@@ -5,6 +5,7 @@
 #include "DirList.h"
 #include "DriveList.h"
 #include "FileList.h"
+#include "LineControl.h"
 #include "OrvoLabel.h"
 #include "OrvoPartitions.h"
 #include "OrvoSimpleButton.h"
@@ -90,6 +91,7 @@ TEST_F(Accessibility, EveryControlHasTheNameAndRoleAScreenReaderNeeds) {
         {w().chkIncFilename, QAccessible::CheckBox, "Include filename"},
         {w().cmdCompare, QAccessible::Button, "Compare with router..."},
         {w().imgLogo, QAccessible::Graphic, "Flintor community web site"},
+        {w().lnSep, QAccessible::Separator, ""},
     };
     for (const auto& control : controls) {
         SCOPED_TRACE(control.name);
@@ -151,6 +153,24 @@ TEST_F(Accessibility, HoveringABarShowsItsRangeAndSize) {
         EXPECT_EQ(QToolTip::text(), hover.tip);
     }
     QToolTip::hideText();
+}
+
+TEST_F(Accessibility, EveryTabStopShowsItHasTheFocus) {
+    w().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    w().chkPSP->setChecked(true); // shows the mtd5 list, the last stop
+    w().cboMTD5->setFocus();
+    QTest::keyClick(w().cboMTD5, Qt::Key_Tab); // the focus arrives by keyboard, as it does for a user
+    for (int stop = 0; stop < 15; ++stop) {
+        QWidget* focused = QApplication::focusWidget();
+        ASSERT_NE(focused, nullptr);
+        SCOPED_TRACE(focused->metaObject()->className());
+        const QImage withFocus = focused->grab().toImage();
+        QTest::keyClick(focused, Qt::Key_Tab);
+        if (QApplication::focusWidget() == focused)
+            break;
+        EXPECT_NE(focused->grab().toImage(), withFocus);
+    }
 }
 
 TEST_F(Accessibility, BrowserMenusOpenFromTheKeyboard) {
