@@ -120,14 +120,18 @@ public:
 
 // A bar of the map as the results write its range and the window its sizes:
 // "mtd1: 0x90020090 to 0x900A0000, 511.86 KB".
+// A range whose ends are no flash addresses is written in plain numbers.
 QString partitionWords(const PartitionEntry& entry) {
-    const auto address = [](double value) {
-        if (value >= 0 && value <= 0xFFFFFFFF && value == std::floor(value))
-            return fromStd(flintor::HexAddress(static_cast<std::uint32_t>(value)));
-        return QString::number(value, 'g', 15);
+    const auto isAddress = [](double value) {
+        return value >= 0 && value <= 0xFFFFFFFF && value == std::floor(value);
+    };
+    const bool addresses = isAddress(entry.Start) && isAddress(entry.End);
+    const auto number = [addresses](double value) {
+        return addresses ? fromStd(flintor::HexAddress(static_cast<std::uint32_t>(value)))
+                         : QString::number(value, 'g', 15);
     };
     QString words = entry.Label.isEmpty() ? QString() : entry.Label + QStringLiteral(": ");
-    words += address(entry.Start) + QStringLiteral(" to ") + address(entry.End);
+    words += number(entry.Start) + QStringLiteral(" to ") + number(entry.End);
     return words + QStringLiteral(", ") + fromStd(flintor::SizeText(entry.End - entry.Start)).trimmed();
 }
 

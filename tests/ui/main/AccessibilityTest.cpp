@@ -128,6 +128,14 @@ TEST_F(Accessibility, MapDescribesEveryBarInDrawingOrderAfterEachCalculation) {
     EXPECT_EQ(map->text(QAccessible::Name), "MTD Partitions (Single image)");
 }
 
+TEST_F(Accessibility, RangesThatAreNoAddressesAreWrittenAsNumbers) {
+    w().OrvoPartitions->setAccessibleDescription(QString());
+    w().OrvoPartitions->setPartitions("below:-5,3;half:0.5,2;past:4294967295,4294967296;:0,1");
+    EXPECT_EQ(accessible(w().OrvoPartitions)->text(QAccessible::Description),
+              "below: -5 to 3, 8.00 B; 0x0 to 0x1, 1.00 B; half: 0.5 to 2, 1.50 B; "
+              "past: 4294967295 to 4294967296, 1.00 B");
+}
+
 TEST_F(Accessibility, HoveringABarShowsItsRangeAndSize) {
     calculate("psp-4mb.bin", w().chkPSP);
     const ::OrvoPartitions* map = w().OrvoPartitions;
