@@ -1,5 +1,5 @@
-// The map for those who cannot see its bars: its accessible name and description, the words for each
-// bar, and the tooltip of the bar under the pointer.
+// The map for those who cannot see its bars: its accessible name and description, and the tooltip of
+// the bar under the pointer.
 #include "OrvoPartitions.h"
 
 #include <QAccessible>
@@ -8,7 +8,6 @@
 #include <QToolTip>
 #include <gtest/gtest.h>
 #include <memory>
-#include <vector>
 
 namespace {
 
@@ -20,10 +19,6 @@ std::unique_ptr<OrvoPartitions> makeMap(const QString& partitions) {
     return map;
 }
 
-QString describe(OrvoPartitions& map) {
-    return QAccessible::queryAccessibleInterface(&map)->text(QAccessible::Description);
-}
-
 QString tipAt(OrvoPartitions& map, QPoint at) {
     QToolTip::hideText();
     QHelpEvent help(QEvent::ToolTip, at, map.mapToGlobal(at));
@@ -32,44 +27,38 @@ QString tipAt(OrvoPartitions& map, QPoint at) {
 }
 
 TEST(OrvoPartitionsAccessible, DescribesEveryBarInDrawingOrderInTheMapsOwnNumbers) {
-    const struct {
-        const char* partitions;
-        const char* description;
-    } cases[] = {
+    const char* const cases[][2] = {
         {"", "0 to 1, 1; 1 to 2, 1"},
         {"b:20,30;a:0,10", "a: 0 to 10, 10; b: 20 to 30, 10"},
         {"inner:10,20;outer:0,100", "outer: 0 to 100, 100; inner: 10 to 20, 10"},
         {"back:30,10.5", "back: 30 to 10.5, -19.5"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.partitions);
-        auto map = makeMap(c.partitions);
+    for (const auto& [partitions, description] : cases) {
+        auto map = makeMap(partitions);
         QAccessibleInterface* face = QAccessible::queryAccessibleInterface(map.get());
         EXPECT_EQ(face->role(), QAccessible::Graphic);
-        EXPECT_EQ(face->text(QAccessible::Description), c.description);
+        EXPECT_EQ(face->text(QAccessible::Description), description) << partitions;
     }
-}
-
-TEST(OrvoPartitionsAccessible, NamedByItsTooltipAndDescribedByTheHostWhenItSaysSo) {
+    // The host's own words win: a name over the tooltip, a description over the bars.
     auto map = makeMap("a:0,10");
     map->setToolTip("Layout");
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(map.get())->text(QAccessible::Name), "Layout");
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(map.get());
+    EXPECT_EQ(face->text(QAccessible::Name), "Layout");
     map->setAccessibleName("Flash");
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(map.get())->text(QAccessible::Name), "Flash");
     map->setAccessibleDescription("Nothing yet");
-    EXPECT_EQ(describe(*map), "Nothing yet");
-    map->setAccessibleDescription(QString());
-    map->setBarText([](const PartitionEntry& entry) { return entry.Label.toUpper(); });
-    EXPECT_EQ(describe(*map), "A");
+    EXPECT_EQ(face->text(QAccessible::Name), "Flash");
+    EXPECT_EQ(face->text(QAccessible::Description), "Nothing yet");
 }
 
 TEST(OrvoPartitionsAccessible, TooltipNamesTheBarUnderThePointerAndTheMapBetweenBars) {
-    // 200 pixels for 0..30: a covers 0..67, b 133..200; inner is stepped down into the lower half.
+    // 200 pixels for 0..30: a covers 0..67 and b 133..200; inner is stepped down into the lower half.
     auto map = makeMap("a:0,10;b:20,30");
     map->setToolTip("Map");
-    EXPECT_EQ(tipAt(*map, {5, 20}), "a: 0 to 10, 10");
-    EXPECT_EQ(tipAt(*map, {199, 39}), "b: 20 to 30, 10");
+    map->setBarText([](const PartitionEntry& entry) { return entry.Label.toUpper(); });
+    EXPECT_EQ(tipAt(*map, {5, 20}), "A");
+    EXPECT_EQ(tipAt(*map, {199, 39}), "B");
     EXPECT_EQ(tipAt(*map, {100, 20}), "Map");
+    map->setBarText({});
     map->setPartitions("outer:0,30;inner:10,20");
     EXPECT_EQ(tipAt(*map, {100, 30}), "inner: 10 to 20, 10");
     EXPECT_EQ(tipAt(*map, {100, 5}), "outer: 0 to 30, 30");
