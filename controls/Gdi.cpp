@@ -3,10 +3,10 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPen>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 namespace gdi {
 
@@ -27,12 +27,8 @@ int qtTextFlags(unsigned flags) {
     return result;
 }
 
-void setPixel(QImage& surface, int x, int y, QRgb rgb) {
-    if (x >= 0 && y >= 0 && x < surface.width() && y < surface.height())
-        reinterpret_cast<QRgb*>(surface.scanLine(y))[x] = rgb;
-}
-
-void fillSpan(QImage& surface, int left, int top, int right, int bottom, QRgb rgb) {
+/// Fills device pixels [left, right) × [top, bottom), clipped to the surface.
+void fillDevice(QImage& surface, int left, int top, int right, int bottom, QRgb rgb) {
     left = std::max(left, 0);
     top = std::max(top, 0);
     right = std::min(right, surface.width());
@@ -43,7 +39,58 @@ void fillSpan(QImage& surface, int left, int top, int right, int bottom, QRgb rg
     }
 }
 
+/// Fills logical pixels [left, right) × [top, bottom): on a high-resolution surface each logical
+/// pixel is a block of device pixels.
+void fillSpan(QImage& surface, int left, int top, int right, int bottom, QRgb rgb) {
+    const qreal ratio = surface.devicePixelRatio();
+    if (ratio == 1.0)
+        fillDevice(surface, left, top, right, bottom, rgb);
+    else
+        fillDevice(surface, DevicePixel(left, ratio), DevicePixel(top, ratio), DevicePixel(right, ratio),
+                   DevicePixel(bottom, ratio), rgb);
+}
+
+void setPixel(QImage& surface, int x, int y, QRgb rgb) {
+    if (surface.devicePixelRatio() != 1.0)
+        fillSpan(surface, x, y, x + 1, y + 1, rgb);
+    else if (x >= 0 && y >= 0 && x < surface.width() && y < surface.height())
+        reinterpret_cast<QRgb*>(surface.scanLine(y))[x] = rgb;
+}
+
+/// For each device pixel along one axis of the destination area [from, from + length) (logical),
+/// the logical offset into the area it shows, or -1 outside the area or the surface.
+std::vector<int> logicalOffsets(int from, int length, int deviceSize, qreal ratio) {
+    std::vector<int> offsets(static_cast<std::size_t>(std::max(deviceSize, 0)), -1);
+    const int first = std::max(0, -from);
+    for (int i = first; i < length; ++i) {
+        const int begin = std::max(DevicePixel(from + i, ratio), 0);
+        const int end = std::min(DevicePixel(from + i + 1, ratio), deviceSize);
+        if (begin >= deviceSize)
+            break;
+        for (int d = begin; d < end; ++d)
+            offsets[static_cast<std::size_t>(d)] = i;
+    }
+    return offsets;
+}
+
 } // namespace
+
+int DevicePixel(int logical, qreal ratio) {
+    return static_cast<int>(std::lround(logical * ratio));
+}
+
+QImage Surface(QSize size, qreal ratio) {
+    if (ratio <= 0 || !std::isfinite(ratio))
+        ratio = 1;
+    QImage surface(DevicePixel(size.width(), ratio), DevicePixel(size.height(), ratio), QImage::Format_RGB32);
+    surface.setDevicePixelRatio(ratio);
+    return surface;
+}
+
+bool SurfaceFits(const QImage& surface, QSize size, qreal ratio) {
+    return surface.devicePixelRatio() == ratio &&
+           surface.size() == QSize(DevicePixel(size.width(), ratio), DevicePixel(size.height(), ratio));
+}
 
 void Rectangle(QImage& surface, const WinRect& rect, ColourValue pen, int penWidth,
                std::optional<ColourValue> fill) {
@@ -92,6 +139,29 @@ void StretchBlt(QImage& destination, int dx, int dy, int dw, int dh, const QImag
     const QImage src = source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32
                            ? source
                            : source.convertToFormat(QImage::Format_RGB32);
+    const qreal ratio = destination.devicePixelRatio();
+    if (ratio != 1.0) {
+        // Each logical destination pixel takes its source pixel as at one device pixel per
+        // logical pixel, and shows it as a block.
+        const std::vector<int> rows = logicalOffsets(dy, dh, destination.height(), ratio);
+        const std::vector<int> columns = logicalOffsets(dx, dw, destination.width(), ratio);
+        for (int y = 0; y < destination.height(); ++y) {
+            const int row = rows[static_cast<std::size_t>(y)];
+            const int srcY = row < 0 ? -1 : sy + static_cast<int>(static_cast<long long>(row) * sh / dh);
+            if (srcY < 0 || srcY >= src.height())
+                continue;
+            const auto* from = reinterpret_cast<const QRgb*>(src.constScanLine(srcY));
+            auto* to = reinterpret_cast<QRgb*>(destination.scanLine(y));
+            for (int x = 0; x < destination.width(); ++x) {
+                const int column = columns[static_cast<std::size_t>(x)];
+                const int srcX =
+                    column < 0 ? -1 : sx + static_cast<int>(static_cast<long long>(column) * sw / dw);
+                if (srcX >= 0 && srcX < src.width())
+                    to[x] = from[srcX];
+            }
+        }
+        return;
+    }
     const int top = std::max(dy, 0), bottom = std::min(dy + dh, destination.height());
     const int left = std::max(dx, 0), right = std::min(dx + dw, destination.width());
     for (int y = top; y < bottom; ++y) {

@@ -25,7 +25,22 @@ struct WinRect {
 /// leaves out its end point, an outline of more than one pixel is centred on the rectangle's edge,
 /// stretching is nearest-neighbour, and text honours "&" as the underline mark of the next
 /// character ("&&" shows one "&").
+///
+/// Coordinates are logical pixels. On a surface with a device pixel ratio above 1 (a high-resolution
+/// screen) shapes are the picture of a 1:1 surface with each pixel drawn as a block of device
+/// pixels, while text is drawn at the device's resolution.
 namespace gdi {
+
+/// The device pixel where logical coordinate `logical` begins at `ratio` device pixels per logical
+/// pixel, rounded to the nearest; the identity at a ratio of 1.
+int DevicePixel(int logical, qreal ratio);
+
+/// A surface for `size` logical pixels at `ratio` (device pixels per logical pixel), not cleared;
+/// a ratio that is not a positive number counts as 1.
+QImage Surface(QSize size, qreal ratio);
+
+/// Whether `surface` is what Surface() makes for `size` and `ratio`.
+bool SurfaceFits(const QImage& surface, QSize size, qreal ratio);
 
 enum DrawTextFlag : unsigned {
     DT_LEFT = 0x0,

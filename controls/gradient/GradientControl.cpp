@@ -112,7 +112,7 @@ void GradientControl::writeCommon(PropertyBag& bag) const {
 void GradientControl::Resize() {
     m_twipsPerPixel = TwipsPerPixelX(this);
     m_clientRect = {0, 0, width(), height()};
-    gradient::ResizeImage(m_image, size(), palette().color(QPalette::Window));
+    gradient::ResizeImage(m_image, size(), devicePixelRatioF(), palette().color(QPalette::Window));
     SizeSurface();
     if (m_stopsBuilt) {
         m_dirty = true;
@@ -158,6 +158,14 @@ void GradientControl::drawCaption(const QFont& font, unsigned flags, std::option
 
 void GradientControl::drawFrame() {
     gradient::DrawFrame(m_image, controlPixels(), m_borderColour);
+}
+
+bool GradientControl::event(QEvent* event) {
+    // Moved to a screen of another resolution: the image follows it.
+    if (event->type() == QEvent::ScreenChangeInternal && !m_image.isNull() &&
+        !gdi::SurfaceFits(m_image, size(), devicePixelRatioF()))
+        Resize();
+    return QWidget::event(event);
 }
 
 void GradientControl::paintEvent(QPaintEvent*) {

@@ -13,7 +13,9 @@ class PropertyBag;
 
 /// What the gradient label and the gradient button have in common: the caption and the six design
 /// values of the gradient and its frame, the reduced-resolution surface (`SavePic`) and the
-/// persistent image that paint events present, and the host's resize and show steps.
+/// persistent image that paint events present, and the host's resize and show steps. The image has
+/// the screen's device pixels: on a high-resolution screen the gradient and the frame keep their
+/// logical-pixel shapes while the caption is drawn at the screen's resolution.
 ///
 /// The host calls InitProperties() for a new instance or ReadProperties() for one loaded from a
 /// saved layout; Resize() and Show() run from the widget's resize and show events. A control draws
@@ -99,6 +101,7 @@ protected:
     /// The 2-pixel frame in BorderColour round the whole control.
     void drawFrame();
 
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;

@@ -286,10 +286,10 @@ void DrawFrame(QImage& image, QSize controlPixels, ColourValue border) {
             true);
 }
 
-void ResizeImage(QImage& image, QSize size, const QColor& background) {
-    if (image.size() == size)
+void ResizeImage(QImage& image, QSize size, qreal ratio, const QColor& background) {
+    if (gdi::SurfaceFits(image, size, ratio))
         return;
-    QImage resized(size, QImage::Format_RGB32);
+    QImage resized = gdi::Surface(size, ratio);
     resized.fill(background);
     if (!image.isNull()) {
         QPainter painter(&resized);

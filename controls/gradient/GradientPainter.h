@@ -70,9 +70,10 @@ ColourValue SurfaceBackground();
 QSize SurfaceSize(int resolution, QSize controlPixels, QSize current);
 inline constexpr long long kMaxSurfacePixels = 1LL << 24;
 
-/// Gives a control's persistent image a new size, keeping what it shows in the part both sizes
-/// share and filling the rest with `background` until the next redraw.
-void ResizeImage(QImage& image, QSize size, const QColor& background);
+/// Gives a control's persistent image a new size of `size` logical pixels at `ratio` device pixels
+/// each, keeping what it shows in the part both sizes share and filling the rest with `background`
+/// until the next redraw.
+void ResizeImage(QImage& image, QSize size, qreal ratio, const QColor& background);
 
 /// Resizes `savePic` to SurfaceSize(); a size that cannot be made leaves the surface as it is.
 void SizeSurface(QImage& savePic, int resolution, QSize controlPixels);

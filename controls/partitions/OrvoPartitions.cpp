@@ -165,8 +165,8 @@ void OrvoPartitions::Resize() {
 }
 
 void OrvoPartitions::Redraw() {
-    if (m_image.size() != size())
-        m_image = QImage(size(), QImage::Format_RGB32);
+    if (!gdi::SurfaceFits(m_image, size(), devicePixelRatioF()))
+        m_image = gdi::Surface(size(), devicePixelRatioF());
     if (m_image.isNull()) {
         update();
         return;
@@ -197,7 +197,9 @@ void OrvoPartitions::paintEvent(QPaintEvent* event) {
         painter.fillRect(event->rect(), toQColor(ResolveColour(m_backColour)));
         return;
     }
-    painter.drawImage(event->rect(), m_image, event->rect());
+    const qreal ratio = m_image.devicePixelRatio();
+    const QRectF area(event->rect());
+    painter.drawImage(area, m_image, QRectF(area.topLeft() * ratio, area.size() * ratio));
 }
 
 void OrvoPartitions::resizeEvent(QResizeEvent* event) {
@@ -257,6 +259,10 @@ bool OrvoPartitions::event(QEvent* event) {
         // The map's own tooltip names it for assistive technology.
         QAccessibleEvent named(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&named);
+    } else if (event->type() == QEvent::ScreenChangeInternal && !m_image.isNull() &&
+               !gdi::SurfaceFits(m_image, size(), devicePixelRatioF())) {
+        // Moved to a screen of another resolution: the picture is drawn again for it.
+        Redraw();
     }
     return QWidget::event(event);
 }

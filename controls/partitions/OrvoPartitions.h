@@ -16,7 +16,8 @@
 /// horizontally when it fits and upright when it does not.
 ///
 /// The map draws into a persistent image only when a property is written, stored values are loaded
-/// or the control is resized; paint events present that image.
+/// or the control is resized; paint events present that image. The image has the screen's device
+/// pixels: bars keep their logical-pixel shapes, labels are drawn at the screen's resolution.
 ///
 /// Writing Colours or Partitions can fail when the text lies outside what the map can hold (a
 /// number beyond the range of a double, more than 32767 entries or colours, a colour of more than
@@ -122,7 +123,8 @@ signals:
     void propertyChanged(const QString& name);
 
 protected:
-    /// A tooltip over a bar names its range; between bars the map's own tooltip shows.
+    /// A tooltip over a bar names its range; between bars the map's own tooltip shows. Moved to a
+    /// screen of another resolution, the map is drawn again for it.
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

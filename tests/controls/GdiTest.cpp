@@ -1,7 +1,8 @@
 #include "Gdi.h"
 
 #include <QFontMetrics>
-
+#include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -16,7 +17,9 @@ QImage whiteSurface(int width, int height) {
     return image;
 }
 
-ColourValue at(const QImage& image, int x, int y) { return toColourValue(QColor(image.pixel(x, y))); }
+ColourValue at(const QImage& image, int x, int y) {
+    return toColourValue(QColor(image.pixel(x, y)));
+}
 
 int countNotWhite(const QImage& image) {
     int count = 0;
@@ -237,4 +240,58 @@ TEST(GdiDrawText, QuarterTurnRunsUpwardFromTheCorner) {
     EXPECT_LE(maxX, 20 + metrics.height());
     EXPECT_LE(maxY, 80) << "the line runs up from the corner";
     EXPECT_GE(minY, 80 - metrics.horizontalAdvance("upright") - 1);
+}
+
+// On a surface of a higher device pixel ratio every shape is the picture it makes on a 1:1 surface,
+// each pixel a block; at a fractional ratio the blocks still meet, leaving no gaps.
+TEST(GdiDeviceRatio, ShapesAreTheOneToOnePictureInBlocks) {
+    QImage source(3, 2, QImage::Format_RGB32);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            source.setPixel(x, y, qRgb(x * 100, y * 100, 7));
+    const std::pair<const char*, std::function<void(QImage&)>> shapes[] = {
+        {"filled rectangle",
+         [](QImage& s) {
+             gdi::Rectangle(s, {2, 1, 9, 6}, kRed, 2, kBlue);
+         }},
+        {"frame clipped at the edges",
+         [](QImage& s) {
+             gdi::Rectangle(s, {0, 0, 12, 8}, kRed, 2, std::nullopt);
+         }},
+        {"outline past the edges",
+         [](QImage& s) {
+             gdi::Rectangle(s, {-3, -3, 20, 20}, kRed, 1, kBlue);
+         }},
+        {"slanted line", [](QImage& s) { gdi::Line(s, 1, 7, 11, 0, kRed); }},
+        {"line leaving the surface", [](QImage& s) { gdi::Line(s, -2, 3, 15, 3, kBlue); }},
+        {"stretch partly outside", [&](QImage& s) { gdi::StretchBlt(s, -1, 1, 13, 5, source, 0, 0, 3, 2); }},
+    };
+    for (const auto& [name, draw] : shapes) {
+        QImage one = whiteSurface(12, 8);
+        draw(one);
+        for (const qreal ratio : {2.0, 3.0, 1.5}) {
+            QImage fine = gdi::Surface(QSize(12, 8), ratio);
+            ASSERT_EQ(fine.size(), QSize(gdi::DevicePixel(12, ratio), gdi::DevicePixel(8, ratio)));
+            fine.fill(Qt::white);
+            draw(fine);
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 12; ++x)
+                    for (int dy = gdi::DevicePixel(y, ratio); dy < gdi::DevicePixel(y + 1, ratio); ++dy)
+                        for (int dx = gdi::DevicePixel(x, ratio); dx < gdi::DevicePixel(x + 1, ratio); ++dx)
+                            ASSERT_EQ(fine.pixel(dx, dy), one.pixel(x, y))
+                                << name << " at ratio " << ratio << ", pixel " << x << "," << y;
+        }
+    }
+}
+
+TEST(GdiDeviceRatio, SurfaceSizeAndFit) {
+    const QImage fine = gdi::Surface(QSize(5, 3), 1.5);
+    EXPECT_EQ(fine.size(), QSize(8, 5)); // 7.5 and 4.5 rounded up at the half
+    EXPECT_EQ(fine.devicePixelRatio(), 1.5);
+    EXPECT_TRUE(gdi::SurfaceFits(fine, QSize(5, 3), 1.5));
+    EXPECT_FALSE(gdi::SurfaceFits(fine, QSize(5, 3), 2));
+    EXPECT_FALSE(gdi::SurfaceFits(fine, QSize(5, 4), 1.5));
+    // A ratio that is not a positive number is taken as 1.
+    for (const qreal odd : {0.0, -2.0, std::nan("")})
+        EXPECT_EQ(gdi::Surface(QSize(5, 3), odd).size(), QSize(5, 3));
 }

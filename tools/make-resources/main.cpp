@@ -1,6 +1,7 @@
-// Draws the main window's logo (137 x 41), its link pointer (32 x 32, a pointing hand above the
-// word LINK, fingertip at 6, 0) and the program's icon for the desktop (the flint and its spark on a
-// rounded tile, 128 x 128 and 48 x 48) and writes them as PNG files into the folder given as argument.
+// Draws the main window's logo (137 x 41, and 274 x 82 for screens scaled by 2), its link pointer
+// (32 x 32, a pointing hand above the word LINK, fingertip at 6, 0) and the program's icon for the
+// desktop (the flint and its spark on a rounded tile, 128 x 128 and 48 x 48) and writes them as PNG
+// files into the folder given as argument.
 //   make-resources resources/
 #include <QApplication>
 #include <QDir>
@@ -14,15 +15,18 @@
 
 namespace {
 
-QImage drawLogo() {
-    QImage logo(137, 41, QImage::Format_RGB32);
+// The logo is drawn in its 137 x 41 units at `scale` device pixels per unit, so that a screen scaled
+// by 2 shows it as sharp as its text.
+QImage drawLogo(int scale) {
+    QImage logo(137 * scale, 41 * scale, QImage::Format_RGB32);
+    logo.setDevicePixelRatio(scale);
     QPainter p(&logo);
     p.setRenderHint(QPainter::Antialiasing);
 
     QLinearGradient sky(0, 0, 0, 41);
     sky.setColorAt(0.0, QColor(0x23, 0x3A, 0x5E));
     sky.setColorAt(1.0, QColor(0x10, 0x1C, 0x30));
-    p.fillRect(logo.rect(), sky);
+    p.fillRect(QRect(0, 0, 137, 41), sky);
 
     // A flint: a faceted stone with a spark flying off its edge.
     QPainterPath stone;
@@ -183,7 +187,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
-    const bool ok = drawLogo().save(folder.filePath("logo.png")) &&
+    const bool ok = drawLogo(1).save(folder.filePath("logo.png")) &&
+                    drawLogo(2).save(folder.filePath("logo@2x.png")) &&
                     drawLinkCursor().save(folder.filePath("link-cursor.png")) &&
                     drawIcon(128).save(folder.filePath("flintor-128.png")) &&
                     drawIcon(48).save(folder.filePath("flintor-48.png"));

@@ -316,7 +316,9 @@ void frmMain::createControls() {
     lblInfo->setWordWrap(true);
     lblInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     imgLogo = new QLabel(fraOutputs);
-    imgLogo->setPixmap(QPixmap(QStringLiteral(":/flintor/logo.png")));
+    // A screen scaled by 2 or more shows the logo drawn at twice its size (its name says so to Qt).
+    imgLogo->setPixmap(QPixmap(devicePixelRatioF() > 1 ? QStringLiteral(":/flintor/logo@2x.png")
+                                                       : QStringLiteral(":/flintor/logo.png")));
     imgLogo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     imgLogo->setCursor(QCursor(QPixmap(QStringLiteral(":/flintor/link-cursor.png")), 6, 0));
     imgLogo->setToolTip(QStringLiteral("Visit the Flintor community web site"));

@@ -5,6 +5,7 @@
 #include "DirList.h"
 #include "FileList.h"
 #include "Gdi.h"
+#include "OffscreenEnvironment.h"
 #include "OrvoLabel.h"
 #include "OrvoPartitions.h"
 #include "OrvoSimpleButton.h"
@@ -13,8 +14,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
@@ -117,6 +116,12 @@ TEST_F(HighDpi, CompareCommandAndTheNoteBelowItFitBetweenTheOptionsAndTheLogo) {
     EXPECT_LT(w().lblInfo->geometry().bottom(), w().imgLogo->y());
 }
 
+TEST_F(HighDpi, LogoHasTheScreensResolutionInItsDesignedPlace) {
+    const QPixmap logo = w().imgLogo->pixmap();
+    EXPECT_EQ(logo.devicePixelRatio(), kDevicePixelRatio);
+    EXPECT_EQ(logo.deviceIndependentSize().toSize(), QSize(137, 41));
+}
+
 TEST_F(HighDpi, DrawnWindowCoversAllItsDevicePixels) {
     const QImage shot = w().grab().toImage();
     EXPECT_EQ(shot.size(), w().size() * kDevicePixelRatio);
@@ -131,18 +136,11 @@ TEST_F(HighDpi, DrawnWindowCoversAllItsDevicePixels) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    prepareOffscreenEnvironment();
     qputenv("QT_FONT_DPI", "192");
 #ifdef FLINTOR_UNSCALED
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
 #endif
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-        const QString runtime = QDir::tempPath() + "/flintor-test-runtime";
-        QDir().mkpath(runtime);
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
-    }
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
