@@ -55,30 +55,32 @@ void OrvoPartitions::Initialize() {
 }
 
 bool OrvoPartitions::setColours(const QString& text) {
-    m_coloursText = text.isEmpty() ? kDefaultColours : text;
-    try {
-        m_colourTable = ParseColours(m_coloursText);
-    } catch (const PartitionParseError& error) {
-        m_parseError = QString::fromUtf8(error.what());
-        return false;
-    }
-    m_parseError.clear();
-    Redraw();
-    notify(&OrvoPartitions::coloursChanged, kColoursKey);
-    return true;
+    return storeAndParse(
+        m_coloursText, text, kDefaultColours,
+        [this](const QString& stored) { m_colourTable = ParseColours(stored); },
+        &OrvoPartitions::coloursChanged, kColoursKey);
 }
 
 bool OrvoPartitions::setPartitions(const QString& text) {
-    m_partitionsText = text.isEmpty() ? kDefaultPartitions : text;
+    return storeAndParse(
+        m_partitionsText, text, kDefaultPartitions,
+        [this](const QString& stored) { m_layout = ParsePartitions(stored); },
+        &OrvoPartitions::partitionsChanged, kPartitionsKey);
+}
+
+bool OrvoPartitions::storeAndParse(QString& field, const QString& text, const QString& defaultText,
+                                   const std::function<void(const QString&)>& parse,
+                                   void (OrvoPartitions::*changed)(), const QString& name) {
+    field = text.isEmpty() ? defaultText : text;
     try {
-        m_layout = ParsePartitions(m_partitionsText);
+        parse(field);
     } catch (const PartitionParseError& error) {
         m_parseError = QString::fromUtf8(error.what());
         return false;
     }
     m_parseError.clear();
     Redraw();
-    notify(&OrvoPartitions::partitionsChanged, kPartitionsKey);
+    notify(changed, name);
     return true;
 }
 

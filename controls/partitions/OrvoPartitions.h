@@ -131,6 +131,11 @@ protected:
 
 private:
     void notify(void (OrvoPartitions::*changed)(), const QString& name);
+    /// The common path of the two texts: store (an empty text stands for the default), parse into
+    /// the table, then redraw and notify; on a parse failure, false with parseError() set.
+    bool storeAndParse(QString& field, const QString& text, const QString& defaultText,
+                       const std::function<void(const QString&)>& parse, void (OrvoPartitions::*changed)(),
+                       const QString& name);
     void announceBars();
 
     QString m_coloursText;

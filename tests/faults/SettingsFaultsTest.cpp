@@ -1,6 +1,7 @@
 // The settings file under faults: a program folder that cannot be written, a disk that is full, and
 // two instances closing at the same moment. The file stays whole and readable throughout.
 #include "FaultSupport.h"
+#include "FileContents.h"
 #include "ProfileText.h"
 #include "Settings.h"
 #include "frmMain.h"
@@ -14,17 +15,6 @@
 
 namespace flintor::faults {
 namespace {
-
-QByteArray contentsOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 const QByteArray kBefore = "; kept\n[Paths]\nLast path=/old\n[Window]\nLeft=10\n";
 

@@ -2,6 +2,7 @@
 // closes; and the write's atomic replacement seen from outside a writer that is killed or runs out
 // of space.
 #include "DirList.h"
+#include "FileContents.h"
 #include "QtPrinters.h"
 #include "Settings.h"
 #include "frmMain.h"
@@ -15,17 +16,6 @@
 #include <memory>
 
 namespace {
-
-QByteArray contentsOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 // A program folder of its own holding the settings file, and two folders to remember.
 class SettingsLifecycle : public ::testing::Test {

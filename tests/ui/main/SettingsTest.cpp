@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include "FileContents.h"
 #include "QtPrinters.h"
 #include "Unprivileged.h"
 
@@ -13,17 +14,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 class SettingsFile : public ::testing::Test {
 protected:
@@ -43,7 +33,7 @@ protected:
 
 TEST_F(SettingsFile, FirstWriteMakesAFileOfExactlyTwoLines) {
     EXPECT_NE(WriteSetting("Paths", "Last path", "/home/ann/firmware", m_file), 0);
-    EXPECT_EQ(readAll(m_file), "[Paths]\nLast path=/home/ann/firmware\n");
+    EXPECT_EQ(contentsOf(m_file), "[Paths]\nLast path=/home/ann/firmware\n");
     EXPECT_EQ(ReadSetting("Paths", "Last path", m_file), "/home/ann/firmware");
 }
 
@@ -55,17 +45,17 @@ TEST_F(SettingsFile, WriteCreatesAMissingFolder) {
 
 TEST_F(SettingsFile, MissingFileSectionOrKeyReadsEmpty) {
     EXPECT_EQ(ReadSetting("Paths", "Last path", m_file), "");
-    writeBytes(m_file, "[Other]\nLast path=/x\n[Paths]\nSomething=1\n");
+    writeFile(m_file, "[Other]\nLast path=/x\n[Paths]\nSomething=1\n");
     EXPECT_EQ(ReadSetting("Paths", "Last path", m_file), "");
     EXPECT_EQ(ReadSetting("Nowhere", "Last path", m_file), "");
     EXPECT_EQ(ReadSetting("Paths", "Last path", m_dir.path()), ""); // a folder, not a file
 }
 
 TEST_F(SettingsFile, NamesDifferingOnlyInCaseAreTheSame) {
-    writeBytes(m_file, "[pATHS]\r\nLAST PATH=/srv/fw\r\n");
+    writeFile(m_file, "[pATHS]\r\nLAST PATH=/srv/fw\r\n");
     EXPECT_EQ(ReadSetting("Paths", "Last path", m_file), "/srv/fw");
     EXPECT_NE(WriteSetting("Paths", "Last path", "/srv/new", m_file), 0);
-    EXPECT_EQ(readAll(m_file), "[pATHS]\r\nLast path=/srv/new\r\n");
+    EXPECT_EQ(contentsOf(m_file), "[pATHS]\r\nLast path=/srv/new\r\n");
 }
 
 TEST_F(SettingsFile, LongValueIsReadAsItsFirst254Characters) {
@@ -77,19 +67,19 @@ TEST_F(SettingsFile, LongValueIsReadAsItsFirst254Characters) {
 TEST_F(SettingsFile, OtherSectionsKeysAndCommentsAreKept) {
     const QByteArray before =
         "; notes\n[Window]\nLeft=10\n[Paths]\nLast path=/gone\nRecent=/a\n\nstray line\n";
-    writeBytes(m_file, before);
+    writeFile(m_file, before);
     EXPECT_NE(WriteSetting("Paths", "Last path", "/here", m_file), 0);
     QByteArray expected = before;
     expected.replace("Last path=/gone", "Last path=/here");
-    EXPECT_EQ(readAll(m_file), expected);
+    EXPECT_EQ(contentsOf(m_file), expected);
 }
 
 TEST_F(SettingsFile, LineBreakInAFolderNameIsRefusedAndTheFileKept) {
-    writeBytes(m_file, "[Paths]\nLast path=/safe\n");
+    writeFile(m_file, "[Paths]\nLast path=/safe\n");
     for (const QString& evil :
          {QStringLiteral("/tmp/x\n[Paths]\nLast path=/etc"), QStringLiteral("/tmp/x\rk=v")}) {
         EXPECT_EQ(WriteSetting("Paths", "Last path", evil, m_file), 0);
-        EXPECT_EQ(readAll(m_file), "[Paths]\nLast path=/safe\n");
+        EXPECT_EQ(contentsOf(m_file), "[Paths]\nLast path=/safe\n");
     }
 }
 
@@ -104,22 +94,22 @@ TEST_F(SettingsFile, FolderNamesTheFormatCouldBlurReadBackExactly) {
 
 TEST_F(SettingsFile, FailureBeforeTheRenameLeavesTheOldFileWhole) {
     const QByteArray before = "[Paths]\nLast path=/old\n[Keep]\nall=of this\n";
-    writeBytes(m_file, before);
+    writeFile(m_file, before);
     bool reached = false;
     settings::setBeforeRenameHookForTesting([&] {
         reached = true;
         // The new contents are complete on disk at this point, next to the untouched old file.
-        EXPECT_EQ(readAll(m_file), before);
+        EXPECT_EQ(contentsOf(m_file), before);
         return false;
     });
     EXPECT_EQ(WriteSetting("Paths", "Last path", "/new", m_file), 0);
     EXPECT_TRUE(reached);
-    EXPECT_EQ(readAll(m_file), before);
+    EXPECT_EQ(contentsOf(m_file), before);
     EXPECT_EQ(entries(), QStringList{"settings.ini"}); // no temporary left behind
 }
 
 TEST_F(SettingsFile, ReplacementKeepsThePermissionsAndWritesThroughALink) {
-    writeBytes(m_file, "[Paths]\nLast path=/old\n");
+    writeFile(m_file, "[Paths]\nLast path=/old\n");
     ASSERT_EQ(::chmod(QFile::encodeName(m_file).constData(), 0640), 0);
     const QString link = m_dir.filePath("link.ini");
     ASSERT_TRUE(QFile::link(m_file, link));
@@ -132,7 +122,7 @@ TEST_F(SettingsFile, ReplacementKeepsThePermissionsAndWritesThroughALink) {
 }
 
 TEST_F(SettingsFile, UnwritableFolderIsAFailureNotACrash) {
-    writeBytes(m_file, "[Paths]\nLast path=/old\n");
+    writeFile(m_file, "[Paths]\nLast path=/old\n");
     ASSERT_EQ(::chmod(QFile::encodeName(m_dir.path()).constData(), 0555), 0);
     {
         Unprivileged user;
@@ -141,14 +131,14 @@ TEST_F(SettingsFile, UnwritableFolderIsAFailureNotACrash) {
         EXPECT_EQ(ReadSetting("Paths", "Last path", m_file), "/old");
     }
     ::chmod(QFile::encodeName(m_dir.path()).constData(), 0700);
-    EXPECT_EQ(readAll(m_file), "[Paths]\nLast path=/old\n");
+    EXPECT_EQ(contentsOf(m_file), "[Paths]\nLast path=/old\n");
 }
 
 TEST_F(SettingsFile, HugeAndBinaryFilesAreReadSafely) {
     // A value near the start of a file far beyond the cap is still found, quickly.
     QByteArray huge = "[Paths]\nLast path=/start\n";
     huge.append(QByteArray(8 * 1024 * 1024, 'x'));
-    writeBytes(m_file, huge);
+    writeFile(m_file, huge);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(ReadSetting("Paths", "Last path", m_file), "/start");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
@@ -160,18 +150,18 @@ TEST_F(SettingsFile, HugeAndBinaryFilesAreReadSafely) {
     QByteArray noise(64 * 1024, '\0');
     for (char& c : noise)
         c = char(random());
-    writeBytes(m_file, noise);
+    writeFile(m_file, noise);
     EXPECT_EQ(ReadSetting("Paths", "Last path", m_file), "");
     EXPECT_NE(WriteSetting("Paths", "Last path", "/after noise", m_file), 0);
     EXPECT_EQ(ReadSetting("Paths", "Last path", m_file), "/after noise");
-    EXPECT_TRUE(readAll(m_file).startsWith(noise));
+    EXPECT_TRUE(contentsOf(m_file).startsWith(noise));
 }
 
 TEST_F(SettingsFile, OddLineEndsAreRead) {
     for (const QByteArray& text :
          {QByteArray("[A]\rx=1\r[Paths]\rLast path=/cr\r"), QByteArray("[Paths]\r\n\r\nLast path=/cr\n"),
           QByteArray("[Paths]\n\rLast path=/cr")}) {
-        writeBytes(m_file, text);
+        writeFile(m_file, text);
         EXPECT_EQ(ReadSetting("Paths", "Last path", m_file), "/cr") << text.toHex().constData();
     }
 }
@@ -185,11 +175,11 @@ TEST_F(SettingsFile, APipeInPlaceOfTheFileNeitherCountsNorBlocks) {
 
 TEST_F(SettingsFile, OnlyAReadableRegularFileCountsAsPresent) {
     EXPECT_FALSE(settings::isOrdinaryFile(m_file)); // missing
-    writeBytes(m_file, "[Paths]\nLast path=/x\n");
+    writeFile(m_file, "[Paths]\nLast path=/x\n");
     EXPECT_TRUE(settings::isOrdinaryFile(m_file));
     EXPECT_FALSE(settings::isOrdinaryFile(m_dir.path()));
     const QString dotted = m_dir.filePath(".settings.ini");
-    writeBytes(dotted, "[Paths]\n");
+    writeFile(dotted, "[Paths]\n");
     EXPECT_FALSE(settings::isOrdinaryFile(dotted));
 
     ASSERT_EQ(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755), 0);
@@ -231,7 +221,7 @@ TEST_F(SettingsLocation, UnwritableProgramFolderUsesTheUsersConfigFolder) {
     const auto nothingWritable = [](const QString&) { return false; };
     EXPECT_EQ(settings::settingsFilePath(folder, nothingWritable), m_config.path() + "/flintor/settings.ini");
     // A settings file there that can be written still wins over the folder's own protection.
-    writeBytes(folder + "settings.ini", "[Paths]\n");
+    writeFile(folder + "settings.ini", "[Paths]\n");
     const auto onlyTheFile = [](const QString& p) { return p.endsWith("settings.ini"); };
     EXPECT_EQ(settings::settingsFilePath(folder, onlyTheFile), folder + "settings.ini");
     // ...but one that cannot is passed over even when the folder could take a new file.
@@ -242,7 +232,7 @@ TEST_F(SettingsLocation, UnwritableProgramFolderUsesTheUsersConfigFolder) {
 TEST_F(SettingsLocation, TheFallbackFileIsCreatedOnFirstWrite) {
     const QString file = settings::settingsFilePath(m_program.path(), [](const QString&) { return false; });
     EXPECT_NE(WriteSetting("Paths", "Last path", "/srv", file), 0);
-    EXPECT_EQ(readAll(m_config.path() + "/flintor/settings.ini"), "[Paths]\nLast path=/srv\n");
+    EXPECT_EQ(contentsOf(m_config.path() + "/flintor/settings.ini"), "[Paths]\nLast path=/srv\n");
 }
 
 TEST_F(SettingsLocation, RealAccessCheckSeesAReadOnlyProgramFolder) {
