@@ -43,27 +43,9 @@ ColourValue HsvToRgb(double hue, double saturation, double value) {
     const double p = v * (1.0 - s);
     const double q = v * (1.0 - s * f);
     const double t = v * (1.0 - s * (1.0 - f));
-    double red, green, blue;
-    switch (k >= 0 && k < 6 ? static_cast<int>(k) : 5) {
-    case 0:
-        red = v, green = t, blue = p;
-        break;
-    case 1:
-        red = q, green = v, blue = p;
-        break;
-    case 2:
-        red = p, green = v, blue = t;
-        break;
-    case 3:
-        red = p, green = q, blue = v;
-        break;
-    case 4:
-        red = t, green = p, blue = v;
-        break;
-    default:
-        red = v, green = p, blue = q;
-        break;
-    }
+    // The six sectors of the hue circle, each giving red, green and blue.
+    const double sectors[6][3] = {{v, t, p}, {q, v, p}, {p, v, t}, {p, q, v}, {t, p, v}, {v, p, q}};
+    const auto& [red, green, blue] = sectors[k >= 0 && k < 6 ? static_cast<int>(k) : 5];
     // std::nearbyint rounds an exact half to the even neighbour (the default rounding mode).
     const auto byte = [](double fraction) {
         return ClampByte(static_cast<int>(std::nearbyint(fraction * 255.0)));

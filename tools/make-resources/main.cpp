@@ -10,10 +10,42 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-
+#include <array>
 #include <cstdio>
 
 namespace {
+
+// A flint: a faceted stone of six corners, lit from its top left, its ridges running from `ridge` to
+// the second, fourth and sixth corners.
+void drawStone(QPainter& p, const std::array<QPointF, 6>& corners, QPointF ridge, const QColor& light,
+               const QPen& outline, const QPen& ridges) {
+    QPainterPath stone;
+    stone.moveTo(corners[0]);
+    for (std::size_t i = 1; i < corners.size(); ++i)
+        stone.lineTo(corners[i]);
+    stone.closeSubpath();
+    const QRectF bounds = stone.boundingRect();
+    QLinearGradient face(bounds.topLeft(), bounds.bottomRight());
+    face.setColorAt(0.0, light);
+    face.setColorAt(1.0, QColor(0x5C, 0x66, 0x72));
+    p.setPen(outline);
+    p.setBrush(face);
+    p.drawPath(stone);
+    p.setPen(ridges);
+    p.drawLine(corners[1], ridge);
+    p.drawLine(ridge, corners[3]);
+    p.drawLine(ridge, corners[5]);
+}
+
+// The spark's eight rays, `length` along the axes and `diagonal` along each axis on the diagonals.
+void drawRays(QPainter& p, QPointF spark, double length, double diagonal, const QPen& pen) {
+    p.setPen(pen);
+    for (const QPointF& ray :
+         {QPointF(length, 0), QPointF(-length, 0), QPointF(0, length), QPointF(0, -length),
+          QPointF(diagonal, diagonal), QPointF(-diagonal, -diagonal), QPointF(diagonal, -diagonal),
+          QPointF(-diagonal, diagonal)})
+        p.drawLine(spark, spark + ray);
+}
 
 // The logo is drawn in its 137 x 41 units at `scale` device pixels per unit, so that a screen scaled
 // by 2 shows it as sharp as its text.
@@ -28,31 +60,14 @@ QImage drawLogo(int scale) {
     sky.setColorAt(1.0, QColor(0x10, 0x1C, 0x30));
     p.fillRect(QRect(0, 0, 137, 41), sky);
 
-    // A flint: a faceted stone with a spark flying off its edge.
-    QPainterPath stone;
-    stone.moveTo(6, 30);
-    stone.lineTo(12, 14);
-    stone.lineTo(24, 9);
-    stone.lineTo(32, 19);
-    stone.lineTo(27, 33);
-    stone.lineTo(14, 36);
-    stone.closeSubpath();
-    QLinearGradient face(6, 9, 32, 36);
-    face.setColorAt(0.0, QColor(0xB8, 0xC2, 0xCC));
-    face.setColorAt(1.0, QColor(0x5C, 0x66, 0x72));
-    p.setPen(QPen(QColor(0x1A, 0x20, 0x28), 1.2));
-    p.setBrush(face);
-    p.drawPath(stone);
-    p.setPen(QPen(QColor(0xE8, 0xEE, 0xF4, 160), 1.0));
-    p.drawLine(QPointF(12, 14), QPointF(19, 24));
-    p.drawLine(QPointF(19, 24), QPointF(32, 19));
-    p.drawLine(QPointF(19, 24), QPointF(14, 36));
-
+    // A flint with a spark flying off its edge.
+    drawStone(
+        p,
+        {QPointF(6, 30), QPointF(12, 14), QPointF(24, 9), QPointF(32, 19), QPointF(27, 33), QPointF(14, 36)},
+        QPointF(19, 24), QColor(0xB8, 0xC2, 0xCC), QPen(QColor(0x1A, 0x20, 0x28), 1.2),
+        QPen(QColor(0xE8, 0xEE, 0xF4, 160), 1.0));
     const QPointF spark(33, 8);
-    p.setPen(QPen(QColor(0xFF, 0xC0, 0x40), 1.6, Qt::SolidLine, Qt::RoundCap));
-    for (const auto& ray : {QPointF(5, 0), QPointF(-5, 0), QPointF(0, 5), QPointF(0, -5), QPointF(3.5, 3.5),
-                            QPointF(-3.5, -3.5), QPointF(3.5, -3.5), QPointF(-3.5, 3.5)})
-        p.drawLine(spark, spark + ray);
+    drawRays(p, spark, 5, 3.5, QPen(QColor(0xFF, 0xC0, 0x40), 1.6, Qt::SolidLine, Qt::RoundCap));
     p.setBrush(QColor(0xFF, 0xF4, 0xC0));
     p.setPen(Qt::NoPen);
     p.drawEllipse(spark, 2.0, 2.0);
@@ -140,25 +155,12 @@ QImage drawIcon(int size) {
     p.setBrush(sky);
     p.drawRoundedRect(QRectF(4, 4, 120, 120), 22, 22);
 
-    QPainterPath stone;
-    stone.moveTo(18, 96);
-    stone.lineTo(34, 48);
-    stone.lineTo(70, 32);
-    stone.lineTo(96, 62);
-    stone.lineTo(82, 104);
-    stone.lineTo(42, 114);
-    stone.closeSubpath();
-    QLinearGradient face(18, 32, 96, 114);
-    face.setColorAt(0.0, QColor(0xC8, 0xD2, 0xDC));
-    face.setColorAt(1.0, QColor(0x5C, 0x66, 0x72));
-    p.setPen(QPen(QColor(0x1A, 0x20, 0x28), line, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(face);
-    p.drawPath(stone);
-    p.setPen(QPen(QColor(0xE8, 0xEE, 0xF4, 170), line * 0.8));
-    const QPointF ridge(56, 78);
-    p.drawLine(QPointF(34, 48), ridge);
-    p.drawLine(ridge, QPointF(96, 62));
-    p.drawLine(ridge, QPointF(42, 114));
+    drawStone(p,
+              {QPointF(18, 96), QPointF(34, 48), QPointF(70, 32), QPointF(96, 62), QPointF(82, 104),
+               QPointF(42, 114)},
+              QPointF(56, 78), QColor(0xC8, 0xD2, 0xDC),
+              QPen(QColor(0x1A, 0x20, 0x28), line, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin),
+              QPen(QColor(0xE8, 0xEE, 0xF4, 170), line * 0.8));
 
     const QPointF spark(96, 30);
     QRadialGradient glow(spark, 24);
@@ -167,10 +169,7 @@ QImage drawIcon(int size) {
     p.setPen(Qt::NoPen);
     p.setBrush(glow);
     p.drawEllipse(spark, 24, 24);
-    p.setPen(QPen(QColor(0xFF, 0xC0, 0x40), line * 1.6, Qt::SolidLine, Qt::RoundCap));
-    for (const auto& ray : {QPointF(18, 0), QPointF(-18, 0), QPointF(0, 18), QPointF(0, -18), QPointF(12, 12),
-                            QPointF(-12, -12), QPointF(12, -12), QPointF(-12, 12)})
-        p.drawLine(spark, spark + ray);
+    drawRays(p, spark, 18, 12, QPen(QColor(0xFF, 0xC0, 0x40), line * 1.6, Qt::SolidLine, Qt::RoundCap));
     p.setBrush(QColor(0xFF, 0xF8, 0xD8));
     p.setPen(Qt::NoPen);
     p.drawEllipse(spark, 6, 6);
