@@ -1,14 +1,12 @@
 #include "RouterEnvironment.h"
 
+#include "FileAccess.h"
 #include "Texts.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace flintor {
 
@@ -320,28 +318,6 @@ RouterCaptureReading ReadFailed(int error) {
     return Refused(std::string(texts::kCaptureReadFailedPrefix) + std::strerror(error));
 }
 
-class CaptureFile {
-public:
-    explicit CaptureFile(const std::string& path) {
-        // O_NONBLOCK: a FIFO put in place of the file after the type check must not block the open.
-        do {
-            m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-        } while (m_fd < 0 && errno == EINTR);
-    }
-    ~CaptureFile() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    CaptureFile(const CaptureFile&) = delete;
-    CaptureFile& operator=(const CaptureFile&) = delete;
-
-    int descriptor() const { return m_fd; }
-
-private:
-    int m_fd = -1;
-};
-
 // The flash size that a partition ending at end would give, when end lies a whole number of 64 KiB
 // blocks above the flash base and within the addresses a flash can have.
 std::optional<std::int64_t> FlashSizeEndingAt(std::uint32_t end) {
@@ -486,40 +462,35 @@ RouterCaptureReading ReadRouterEnvironment(std::string_view text) {
 }
 
 RouterCaptureReading ReadRouterEnvironmentFile(const std::string& path) {
-    // The system would read a path only up to a NUL in it, which names another file.
-    if (path.find('\0') != std::string::npos) {
-        return ReadFailed(ENOENT);
-    }
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        return ReadFailed(errno);
+    int error = 0;
+    auto status = StatusOfPath(path, error);
+    if (!status) {
+        return ReadFailed(error);
     }
     // A FIFO or a device would be read until someone writes to it or never end; neither is a capture.
-    if (!S_ISREG(st.st_mode)) {
+    if (!status->regular) {
         return Refused(texts::kCaptureNotRegularPrefix + path);
     }
-    if (static_cast<std::uint64_t>(st.st_size) > kLargestRouterCapture) {
+    if (static_cast<std::uint64_t>(status->length) > kLargestRouterCapture) {
         return Refused(texts::kCaptureTooLarge);
     }
-    const CaptureFile file(path);
-    if (file.descriptor() < 0) {
+    ReadOnlyFile file(path);
+    if (!file.isOpen()) {
+        return ReadFailed(file.error());
+    }
+    status = file.status();
+    if (!status) {
         return ReadFailed(errno);
     }
-    if (::fstat(file.descriptor(), &st) != 0) {
-        return ReadFailed(errno);
-    }
-    if (!S_ISREG(st.st_mode)) {
+    if (!status->regular) {
         return Refused(texts::kCaptureNotRegularPrefix + path);
     }
     // One byte more than the largest capture tells a file that grew since the check from one that fits.
     std::string text(kLargestRouterCapture + 1, '\0');
     std::size_t done = 0;
     while (done < text.size()) {
-        const auto got = ::read(file.descriptor(), text.data() + done, text.size() - done);
+        const auto got = file.read(text.data() + done, static_cast<std::int64_t>(text.size() - done));
         if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             return ReadFailed(errno);
         }
         if (got == 0) {

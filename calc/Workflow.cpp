@@ -1,5 +1,6 @@
 #include "Workflow.h"
 
+#include "FileAccess.h"
 #include "LenientNumber.h"
 #include "OutputFormat.h"
 #include "Texts.h"
@@ -8,7 +9,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace flintor {
 
@@ -280,12 +280,11 @@ bool Workflow::validate(const WorkflowInputs& inputs, WorkflowHost& host) {
     }
     if (m_state.FilesystemOffset == 0) {
         // A combined image's header occupies its first 16 bytes, so 0 means that nothing was searched.
-        struct stat st {};
         if (m_state.ImageLength > kLargestSearchedFile) {
             return fail(texts::kTooLargeToSearch, &WorkflowHost::focusFileList);
         }
-        if (::stat(path.c_str(), &st) != 0) {
-            return fail(std::string(texts::kReadFailedPrefix) + std::strerror(errno),
+        if (int error = 0; !StatusOfPath(path, error)) {
+            return fail(std::string(texts::kReadFailedPrefix) + std::strerror(error),
                         &WorkflowHost::focusFileList);
         }
         return fail(texts::kFileChanged, &WorkflowHost::focusFileList);
@@ -356,14 +355,15 @@ WorkflowOutcome Workflow::calculate(const WorkflowInputs& inputs, WorkflowHost& 
         details.filesystemOffset = m_state.FilesystemOffset;
         details.flashSize = m_state.FlashSize;
         // The length is read again; a file that changed since it was searched gets no partitions.
-        struct stat st {};
-        if (::stat(details.imagePath.c_str(), &st) != 0) {
-            run.warn(std::string(texts::kReadFailedPrefix) + std::strerror(errno));
+        int error = 0;
+        const auto status = StatusOfPath(details.imagePath, error);
+        if (!status) {
+            run.warn(std::string(texts::kReadFailedPrefix) + std::strerror(error));
             run.status(texts::kCalculationFailed);
             return WorkflowOutcome::Failed;
         }
-        details.imageLength = st.st_size;
-        if (!S_ISREG(st.st_mode) || details.imageLength != m_state.ImageLength) {
+        details.imageLength = status->length;
+        if (!status->regular || details.imageLength != m_state.ImageLength) {
             run.warn(texts::kFileChanged);
             run.status(texts::kCalculationFailed);
             return WorkflowOutcome::Failed;

@@ -1,5 +1,6 @@
 #include "modMTD.h"
 
+#include "FileAccess.h"
 #include "Texts.h"
 #include "modMisc.h"
 
@@ -8,74 +9,23 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace flintor {
 
 namespace {
 
-// The file is opened for each read and closed again, so that a file removed or replaced meanwhile is
+// Files are opened for each read and closed again, so that a file removed or replaced meanwhile is
 // noticed at the next read instead of being read on through a stale descriptor.
-class ReadOnlyFile {
-public:
-    explicit ReadOnlyFile(const std::string& path) {
-        // The system would read a path only up to a NUL in it, which names another file.
-        if (path.find('\0') != std::string::npos) {
-            m_error = ENOENT;
-            return;
-        }
-        // O_NONBLOCK: a FIFO that slipped in after the type check must not block the open.
-        do {
-            m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-        } while (m_fd < 0 && errno == EINTR);
-        m_error = m_fd < 0 ? errno : 0;
-    }
-    ~ReadOnlyFile() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
-    bool isOpen() const { return m_fd >= 0; }
-    int error() const { return m_error; }
-
-    bool statRegular(std::int64_t& length) const {
-        struct stat st {};
-        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            return false;
-        }
-        length = st.st_size;
-        return true;
+// The length of the open file, when it is still a regular file.
+bool StatRegular(const ReadOnlyFile& file, std::int64_t& length) {
+    const auto status = file.status();
+    if (!status || !status->regular) {
+        return false;
     }
-
-    // Reads up to count bytes at offset; returns the number read, or -1 with errno set.
-    std::int64_t readAt(std::uint8_t* buffer, std::int64_t count, std::int64_t offset) const {
-        std::int64_t done = 0;
-        while (done < count) {
-            const auto got = ::pread(m_fd, buffer + done, static_cast<std::size_t>(count - done),
-                                     static_cast<off_t>(offset + done));
-            if (got < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return -1;
-            }
-            if (got == 0) {
-                break;
-            }
-            done += got;
-        }
-        return done;
-    }
-
-private:
-    int m_fd = -1;
-    int m_error = 0;
-};
+    length = status->length;
+    return true;
+}
 
 [[noreturn]] void ThrowReadFailed(int error) {
     throw ImageReadError(std::string(texts::kReadFailedPrefix) + std::strerror(error));
@@ -86,14 +36,13 @@ private:
 }
 
 // Length of a regular file, or nullopt for an empty path, a missing path or anything but a regular file.
-// A path with a NUL in it is missing: the system would stop reading it there, at another file's name.
 std::optional<std::int64_t> RegularFileLength(const std::string& path) {
-    struct stat st {};
-    if (path.empty() || path.find('\0') != std::string::npos || ::stat(path.c_str(), &st) != 0 ||
-        !S_ISREG(st.st_mode)) {
+    int error = 0;
+    const auto status = StatusOfPath(path, error);
+    if (!status || !status->regular) {
         return std::nullopt;
     }
-    return static_cast<std::int64_t>(st.st_size);
+    return status->length;
 }
 
 std::uint32_t Word(const std::uint8_t* bytes) {
@@ -110,7 +59,7 @@ std::int64_t ReadUnchanged(const std::string& path, std::int64_t offset, std::in
         ThrowReadFailed(file.error());
     }
     std::int64_t length = 0;
-    if (!file.statRegular(length) || length != expectedLength) {
+    if (!StatRegular(file, length) || length != expectedLength) {
         ThrowChanged();
     }
     const std::int64_t wanted = std::clamp<std::int64_t>(length - offset, 0, count);
@@ -157,7 +106,7 @@ bool ImageTypeOf(const std::string& path, std::string& typeText, std::int64_t& i
         ThrowReadFailed(file.error());
     }
     std::int64_t length = 0;
-    if (!file.statRegular(length)) {
+    if (!StatRegular(file, length)) {
         return false;
     }
     imageLength = length;
@@ -197,7 +146,7 @@ std::vector<std::uint8_t> ReadChunk(const std::string& path, std::int64_t& posit
         ThrowReadFailed(file.error());
     }
     std::int64_t length = 0;
-    if (!file.statRegular(length)) {
+    if (!StatRegular(file, length)) {
         ThrowReadFailed(EINVAL);
     }
     const std::int64_t wanted = std::clamp<std::int64_t>(length - (position - 1), 0, kChunkSize);

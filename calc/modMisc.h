@@ -9,7 +9,11 @@
 namespace flintor {
 
 /// The separator of the platform's paths; the path helpers use it unless told otherwise.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
 inline constexpr char kPathSeparator = '/';
+#endif
 
 /// Nearest integral value, an exact half going to the even neighbour (2.5 → 2, 3.5 → 4, -2.5 → -2).
 double RoundHalfEven(double value);

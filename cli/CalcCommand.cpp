@@ -43,17 +43,35 @@ private:
 };
 
 // The IMAGE operand as the file list would show it: its folder and the selected name. A path that ends
-// in "/" names a folder; its "." is taken as the name so that it is rejected as not being a firmware file.
-void SplitImagePath(const std::string& image, std::string& folder, std::string& name) {
+// in a separator names a folder; its "." is taken as the name so that it is rejected as not being a
+// firmware file. On Windows the backslash and "/" both separate (the one found joins folder and name
+// again, so the path stays as given), and a drive is kept with its folder: the root of drive C stays the
+// root, and "C:fw.bin" names fw.bin in the drive's current folder, "C:.".
+void SplitImagePath(const std::string& image, std::string& folder, std::string& name, char& separator) {
+#ifdef _WIN32
+    const std::size_t drive = image.size() >= 2 && image[1] == ':' ? 2 : 0;
+    const auto slash = image.find_last_of("\\/");
+    if (slash == std::string::npos && drive > 0) {
+        folder = image.substr(0, drive) + ".";
+        name = image.substr(drive);
+        return;
+    }
+    const std::size_t root = drive + 1;
+#else
     const auto slash = image.rfind('/');
+    const std::size_t root = 1;
+#endif
     if (slash == std::string::npos) {
         folder = ".";
         name = image;
-    } else if (slash + 1 == image.size()) {
+        return;
+    }
+    separator = image[slash];
+    if (slash + 1 == image.size()) {
         folder = image;
         name.assign(1, '.');
     } else {
-        folder.assign(image, 0, slash == 0 ? 1 : slash);
+        folder.assign(image, 0, slash + 1 == root ? root : slash);
         name.assign(image, slash + 1);
     }
 }
@@ -61,7 +79,7 @@ void SplitImagePath(const std::string& image, std::string& folder, std::string& 
 WorkflowInputs InputsOf(const CliOptions& options) {
     WorkflowInputs inputs;
     if (options.image && !options.image->empty()) {
-        SplitImagePath(*options.image, inputs.folder, inputs.fileName);
+        SplitImagePath(*options.image, inputs.folder, inputs.fileName, inputs.separator);
     }
     inputs.memoryOption = options.memoryOption;
     inputs.sizeInMb = options.sizeInMb;
