@@ -101,6 +101,10 @@ std::optional<FileStatus> StatusOfPath(const std::string& path, int& error) {
     // FILE_FLAG_BACKUP_SEMANTICS lets a folder be opened, so that it is told apart from a missing file.
     const HANDLE handle = Open(path, 0, FILE_FLAG_BACKUP_SEMANTICS, error);
     if (handle == INVALID_HANDLE_VALUE) {
+        // The console (CON) of a process that has none: a device all the same.
+        if (::GetLastError() == ERROR_INVALID_HANDLE) {
+            return FileStatus{};
+        }
         return std::nullopt;
     }
     auto status = StatusOfHandle(handle);

@@ -2,10 +2,11 @@
 #include "modMTD.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
 namespace flintor {
 namespace {
@@ -62,20 +63,26 @@ TEST_F(ImageTypeOfTest, ShortFileHasLengthButNoType) {
 }
 
 TEST_F(ImageTypeOfTest, MissingEmptyOrNonRegularPathsAreNotOpened) {
-    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    ASSERT_TRUE(test::MakeBlockingNonFile(dir.file("fifo")));
+    // A path with a NUL in it would reach the system as the name before the NUL: a real image here.
+    const std::string image = fileStarting(test::CombinedHeader());
+    const std::string withNul = image + std::string("\0.other", 7);
+    // A FIFO without a writer would block an ordinary open; the test would hang here.
+    std::vector<std::string> paths = {std::string(), dir.file("missing.bin"), dir.folder(), dir.file("fifo"),
+                                      withNul};
+    for (const auto& device : test::DevicePaths()) {
+        paths.push_back(device);
+    }
+#ifndef _WIN32
     const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const std::string socketPath = dir.file("sock");
     socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
     ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-
-    // A path with a NUL in it would reach the system as the name before the NUL: a real image here.
-    const std::string image = fileStarting(test::CombinedHeader());
-    const std::string withNul = image + std::string("\0.other", 7);
-    // A FIFO without a writer would block an ordinary open; the test would hang here.
-    for (const std::string& path : {std::string(), dir.file("missing.bin"), dir.path().string(),
-                                    dir.file("fifo"), socketPath, std::string("/dev/null"), withNul}) {
+    paths.push_back(socketPath);
+#endif
+    for (const std::string& path : paths) {
         type = "unchanged";
         length = -7;
         EXPECT_FALSE(ImageTypeOf(path, type, length)) << path;
@@ -85,7 +92,9 @@ TEST_F(ImageTypeOfTest, MissingEmptyOrNonRegularPathsAreNotOpened) {
     }
     std::int64_t position = 1;
     EXPECT_THROW(ReadChunk(withNul, position), ImageReadError);
+#ifndef _WIN32
     ::close(sock);
+#endif
 }
 
 TEST_F(ImageTypeOfTest, SparseFileBeyond4GiBKeepsItsFullLength) {
@@ -95,11 +104,11 @@ TEST_F(ImageTypeOfTest, SparseFileBeyond4GiBKeepsItsFullLength) {
 }
 
 TEST_F(ImageTypeOfTest, UnreadableFileIsAReadErrorNotAType) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root reads every file";
+    if (test::ReadsEveryFile()) {
+        GTEST_SKIP() << "this user reads every file";
     }
     const std::string path = fileStarting(test::CombinedHeader());
-    ::chmod(path.c_str(), 0);
+    std::filesystem::permissions(test::PathOf(path), std::filesystem::perms::none);
     EXPECT_THROW(ImageTypeOf(path, type, length), ImageReadError);
 }
 
@@ -212,7 +221,7 @@ TEST_F(FindSquashFsTest, FileRemovedDuringTheSearchIsAReadError) {
     const std::string path = dir.image("gone.bin", 300 * 1024, {});
     EXPECT_THROW(FindSquashFs(path,
                               [&] {
-                                  ::unlink(path.c_str());
+                                  std::filesystem::remove(test::PathOf(path));
                                   return true;
                               }),
                  ImageReadError);
@@ -222,15 +231,15 @@ TEST_F(FindSquashFsTest, FileShortenedOrReplacedDuringTheSearchIsAReadError) {
     const std::string path = dir.image("short.bin", 300 * 1024, {});
     EXPECT_THROW(FindSquashFs(path,
                               [&] {
-                                  ::truncate(path.c_str(), 150000);
+                                  std::filesystem::resize_file(test::PathOf(path), 150000);
                                   return true;
                               }),
                  ImageReadError);
     const std::string other = dir.image("other.bin", 300 * 1024, {});
     EXPECT_THROW(FindSquashFs(other,
                               [&] {
-                                  ::unlink(other.c_str());
-                                  ::mkfifo(other.c_str(), 0600);
+                                  std::filesystem::remove(test::PathOf(other));
+                                  test::MakeBlockingNonFile(other);
                                   return true;
                               }),
                  ImageReadError);
@@ -245,18 +254,15 @@ TEST_F(FindSquashFsTest, HostCanCancelBetweenChunks) {
 
 TEST_F(FindSquashFsTest, TheImageIsNeverWritten) {
     const std::string path = dir.image("ro.bin", 200000, {150000});
-    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-    struct stat before {};
-    ::stat(path.c_str(), &before);
+    namespace fs = std::filesystem;
+    fs::permissions(test::PathOf(path), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const auto before = fs::last_write_time(test::PathOf(path));
     std::string type;
     std::int64_t length = 0;
     EXPECT_TRUE(ImageTypeOf(path, type, length));
     EXPECT_EQ(find(path), 150000);
-    struct stat after {};
-    ::stat(path.c_str(), &after);
-    EXPECT_EQ(before.st_mtim.tv_sec, after.st_mtim.tv_sec);
-    EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
-    EXPECT_EQ(before.st_size, after.st_size);
+    EXPECT_EQ(fs::last_write_time(test::PathOf(path)), before);
+    EXPECT_EQ(fs::file_size(test::PathOf(path)), 200000u);
 }
 
 } // namespace

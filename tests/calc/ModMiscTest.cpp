@@ -32,8 +32,8 @@ TEST(PathHelpers, AddBackslashAddsOnlyAMissingSeparator) {
     EXPECT_EQ(AddBackslash("C:\\", '\\'), "C:\\");
     EXPECT_EQ(AddBackslash("C:\\fw", '\\'), "C:\\fw\\");
     EXPECT_EQ(AddBackslash("", '\\'), "\\");
-    EXPECT_EQ(AddBackslash("/home/fw"), "/home/fw/");
-    EXPECT_EQ(AddBackslash("/"), "/");
+    EXPECT_EQ(AddBackslash("/home/fw", '/'), "/home/fw/");
+    EXPECT_EQ(AddBackslash("/", '/'), "/");
 }
 
 TEST(PathHelpers, FileNameAndFolderWithBackslashes) {
@@ -46,11 +46,18 @@ TEST(PathHelpers, FileNameAndFolderWithBackslashes) {
 }
 
 TEST(PathHelpers, PlatformSeparatorIsTheDefault) {
+#ifdef _WIN32
+    EXPECT_EQ(AddBackslash("C:\\fw"), "C:\\fw\\");
+    EXPECT_EQ(FileNameOf("C:\\fw\\image.bin"), "image.bin");
+    EXPECT_EQ(FolderOf("C:\\fw\\image.bin"), "C:\\fw\\");
+#else
+    EXPECT_EQ(AddBackslash("/home/fw"), "/home/fw/");
     EXPECT_EQ(FileNameOf("/srv/fw/image.bin"), "image.bin");
     EXPECT_EQ(FolderOf("/srv/fw/image.bin"), "/srv/fw/");
     EXPECT_EQ(FolderOf("/srv/fw/tools"), "/srv/fw/tools");
     // A backslash is an ordinary character in a name here.
     EXPECT_EQ(FileNameOf("/srv/a\\b.bin"), "a\\b.bin");
+#endif
 }
 
 TEST(TextHelpers, CountOfCountsOverlappingMatches) {

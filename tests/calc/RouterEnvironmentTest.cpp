@@ -7,7 +7,6 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace flintor {
 namespace {
@@ -201,8 +200,11 @@ TEST(RouterEnvironment, RefusesWhatIsNoCapture) {
         }
     }
     const std::string fifo = dir.file("fifo");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& path : {fifo, dir.path().string(), std::string("/dev/zero")}) {
+    ASSERT_TRUE(test::MakeBlockingNonFile(fifo));
+    std::vector<std::string> paths = test::DevicePaths();
+    paths.push_back(fifo);
+    paths.push_back(dir.folder());
+    for (const std::string& path : paths) {
         EXPECT_EQ(ReadRouterEnvironmentFile(path).error, texts::kCaptureNotRegularPrefix + path);
     }
     EXPECT_EQ(ReadRouterEnvironmentFile(dir.file("missing")).error,

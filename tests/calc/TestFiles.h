@@ -8,9 +8,14 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace flintor::test {
 
@@ -19,15 +24,68 @@ inline std::vector<std::uint8_t> CombinedHeader() {
     return {0x34, 0x44, 0x54, 0x4D, 0x01, 0x02, 0x03, 0x04, 0x40, 0x30, 0x20, 0x10, 0x00, 0x00, 0x00, 0x00};
 }
 
+/// A UTF-8 path as the file system library takes it (on Windows a narrow path would be read in the ANSI
+/// code page), and back.
+inline std::filesystem::path PathOf(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+inline std::string Utf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+/// Puts something at path that is no regular file and blocks whoever opens it for reading: a FIFO
+/// without a writer; on Windows, whose file systems hold no FIFOs, a folder.
+inline bool MakeBlockingNonFile(const std::string& path) {
+#ifdef _WIN32
+    return std::filesystem::create_directory(PathOf(path));
+#else
+    return ::mkfifo(path.c_str(), 0600) == 0;
+#endif
+}
+
+/// Devices that must never be read as a file: the null and the zero device, and on Windows the console.
+inline std::vector<std::string> DevicePaths() {
+#ifdef _WIN32
+    return {"NUL", "CON", "\\\\.\\NUL"};
+#else
+    return {"/dev/null", "/dev/zero"};
+#endif
+}
+
+/// Whether the test's user can read any file whatever its permissions (root on Linux; on Windows no
+/// permission bit keeps the owner from reading).
+inline bool ReadsEveryFile() {
+#ifdef _WIN32
+    return true;
+#else
+    return ::geteuid() == 0;
+#endif
+}
+
 /// A folder under the system's temporary folder, removed with everything in it at the end of the test.
 class TempDir {
 public:
     TempDir() {
+#ifdef _WIN32
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+            const auto candidate =
+                std::filesystem::temp_directory_path() / ("flintor-test." + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate)) {
+                m_path = candidate;
+            }
+        }
+        if (m_path.empty()) {
+            throw std::runtime_error("no temporary folder");
+        }
+#else
         std::string pattern = (std::filesystem::temp_directory_path() / "flintor-test.XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("mkdtemp failed");
         }
         m_path = pattern;
+#endif
     }
     ~TempDir() {
         std::error_code ignored;
@@ -37,12 +95,14 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return m_path; }
-    std::string file(const std::string& name) const { return (m_path / name).string(); }
+    /// The folder as the programs take paths: UTF-8.
+    std::string folder() const { return Utf8(m_path); }
+    std::string file(const std::string& name) const { return Utf8(m_path / PathOf(name)); }
 
     /// Writes bytes to a new file and returns its path.
     std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
         const std::string target = file(name);
-        std::ofstream out(target, std::ios::binary | std::ios::trunc);
+        std::ofstream out(PathOf(target), std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         if (!out) {
             throw std::runtime_error("cannot write " + target);
@@ -98,7 +158,7 @@ public:
             std::copy_n("hsqs", 4, bytes.begin() + static_cast<long>(*magicAt));
         }
         const std::string target = write(name, bytes);
-        std::filesystem::resize_file(target, length);
+        std::filesystem::resize_file(PathOf(target), length);
         return target;
     }
 

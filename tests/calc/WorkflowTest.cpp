@@ -6,8 +6,6 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <locale>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace flintor {
 namespace {
@@ -69,7 +67,7 @@ protected:
     WorkflowInputs pspInputs(const std::string& name = "fw.bin", std::size_t length = 0x300000) {
         dir.image(name, length, {0x80000});
         WorkflowInputs inputs;
-        inputs.folder = dir.path().string();
+        inputs.folder = dir.folder();
         inputs.fileName = name;
         inputs.memoryOption = 1;
         inputs.psp = true;
@@ -152,7 +150,7 @@ TEST_F(WorkflowTest, EachValidationFailureHasItsMessageAndFocus) {
          texts::kNotFirmware, "files"},
         {"fifo",
          [](TempDir& d, WorkflowInputs& in) {
-             ::mkfifo(d.file("pipe.bin").c_str(), 0600);
+             test::MakeBlockingNonFile(d.file("pipe.bin"));
              in.fileName = "pipe.bin";
          },
          texts::kNotFirmware, "files"},
@@ -491,7 +489,7 @@ TEST_F(WorkflowTest, FileRemovedDuringTheSearchStopsWithAMessageAndNoResult) {
     int chunks = 0;
     const auto outcome = run(inputs, [&](const std::string& status) {
         if (status == texts::kValidatingSquashFs && ++chunks == 2) {
-            ::unlink(path.c_str());
+            std::filesystem::remove(test::PathOf(path));
         }
         return true;
     });
@@ -508,7 +506,7 @@ TEST_F(WorkflowTest, FileChangedAfterValidationGetsNoPartitions) {
     const std::string path = dir.file(inputs.fileName);
     const auto outcome = run(inputs, [&](const std::string& status) {
         if (status == texts::kValidationPassed) {
-            ::truncate(path.c_str(), 0x200000);
+            std::filesystem::resize_file(test::PathOf(path), 0x200000);
         }
         return true;
     });
@@ -617,8 +615,8 @@ TEST(WorkflowParts, PartitionsTextKeepsOnlyTheFirstBlock) {
 }
 
 TEST(WorkflowParts, ImagePathAndAdam2Note) {
-    EXPECT_EQ(ImagePathOf("/srv/fw", "a.bin"), "/srv/fw/a.bin");
-    EXPECT_EQ(ImagePathOf("/", "a.bin"), "/a.bin");
+    EXPECT_EQ(ImagePathOf("/srv/fw", "a.bin", '/'), "/srv/fw/a.bin");
+    EXPECT_EQ(ImagePathOf("/", "a.bin", '/'), "/a.bin");
     EXPECT_EQ(ImagePathOf("C:\\", "a.bin", '\\'), "C:\\a.bin");
     EXPECT_EQ(WithAdam2Note(""), "");
     EXPECT_EQ(WithAdam2Note("x").size(), 1 + 2 + 67 + 2 + std::string(texts::kAdam2Note).size());
@@ -631,11 +629,11 @@ namespace flintor {
 namespace {
 
 TEST_F(WorkflowTest, UnreadableFileIsReportedAsSuch) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root reads every file";
+    if (test::ReadsEveryFile()) {
+        GTEST_SKIP() << "this user reads every file";
     }
     WorkflowInputs inputs = pspInputs();
-    ::chmod(dir.file(inputs.fileName).c_str(), 0);
+    std::filesystem::permissions(test::PathOf(dir.file(inputs.fileName)), std::filesystem::perms::none);
     EXPECT_EQ(run(inputs), WorkflowOutcome::ValidationFailed);
     EXPECT_EQ(host.messages,
               std::vector<std::string>{"The firmware file could not be read: Permission denied"});

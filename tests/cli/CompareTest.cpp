@@ -134,7 +134,7 @@ TEST(Compare, WhatCannotBeReadOrInferredIsRefusedWithNothingPrinted) {
          "flintor-calc: The router capture is not text: it holds NUL bytes.\n"},
         {{"--compare", "-", image}, "no values here\n", 1, "No mtd0 to mtd5 values"},
         {{"--compare", "-", image}, std::string(1024 * 1024 + 1, 'm'), 1, "larger than 1 MiB"},
-        {{"--compare", dir.path().string(), image}, "", 1, "The router capture is not a regular file: "},
+        {{"--compare", dir.folder(), image}, "", 1, "The router capture is not a regular file: "},
         {{"--compare", dir.file("missing.txt"), image},
          "",
          1,

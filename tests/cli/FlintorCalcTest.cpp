@@ -1,8 +1,8 @@
 #include "RunProcess.h"
 #include "TestFiles.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace flintor {
 namespace {
@@ -34,18 +34,51 @@ const char* const kPsp4MbOutput = "mtd0: 0x900A0000, 0x90400000\n"
                                   "mtd3: 0x90010000, 0x90020000\n"
                                   "mtd4: 0x90020000, 0x90400000\n";
 
-TEST_F(FlintorCalcTest, PrintsTheResultsBoxWithUnixLineEnds) {
+// LF ends the lines on Linux; on Windows the console's CR LF does (RunProcess gives both as LF in out).
+TEST_F(FlintorCalcTest, PrintsTheResultsBoxWithTheSystemsLineEnds) {
     const ProcessResult r = calc({"--flash", "4MB", "--bootloader", "psp", image()});
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.out, kPsp4MbOutput);
     EXPECT_EQ(r.err, "");
+#ifdef _WIN32
+    std::string crLf;
+    for (const char c : std::string(kPsp4MbOutput)) {
+        crLf += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    EXPECT_EQ(r.rawOut, crLf);
+#endif
+}
+
+// Names outside ASCII reach the file and come back unchanged; on Windows either separator and a drive
+// letter work, as the system's own programs take them.
+TEST_F(FlintorCalcTest, PathsOfEveryFormReachTheImage) {
+    const std::string name = "fw-\xC3\xA4\xE2\x82\xAC.bin"; // fw-ä€.bin
+    std::filesystem::create_directory(test::PathOf(dir.file("\xC3\xBC")));
+    dir.fileSystemImage("\xC3\xBC/" + name, 0x300000, 0x80000);
+    const std::string full = dir.file("\xC3\xBC/" + name);
+    std::vector<std::pair<std::vector<std::string>, std::string>> runs = {
+        {{full}, ""}, {{"\xC3\xBC/" + name}, dir.folder()}, {{name}, dir.file("\xC3\xBC")}};
+#ifdef _WIN32
+    std::string backslashed = full;
+    std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+    runs.push_back({{backslashed}, ""});
+    // "C:fw.bin": the file in the drive's current folder.
+    runs.push_back({{dir.folder().substr(0, 2) + name}, dir.file("\xC3\xBC")});
+#endif
+    for (const auto& [path, cwd] : runs) {
+        std::vector<std::string> args = {"--flash", "4MB", "--bootloader", "psp", "--include-filename"};
+        args.insert(args.end(), path.begin(), path.end());
+        const ProcessResult r = calc(args, cwd);
+        EXPECT_EQ(r.exitStatus, 0) << path[0] << "\n" << r.err;
+        EXPECT_EQ(r.out, name + "\n" + kPsp4MbOutput) << path[0];
+    }
 }
 
 TEST_F(FlintorCalcTest, RelativeImagePathAndFileNameLine) {
     image();
     const ProcessResult r = calc(
         {"--flash", "0x400000", "--bootloader", "psp", "--output", "pctool", "--include-filename", "fw.bin"},
-        dir.path().string());
+        dir.folder());
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_TRUE(StartsWith(r.out, "fw.bin\nsetenv mtd0 0x900A0000,0x90400000\nsetenv mtd1 ")) << r.out;
 }
@@ -63,12 +96,18 @@ TEST_F(FlintorCalcTest, ValidationFailuresExitWith1AndPrintNothing) {
     const std::string fw = image();
     const std::string kernel =
         dir.write("kernel.bin", {0x42, 0xFA, 0xED, 0xFE, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-    ::mkfifo(dir.file("fifo").c_str(), 0600);
+    test::MakeBlockingNonFile(dir.file("fifo"));
     const std::string huge = dir.sparseImage("huge.bin", 3ULL << 30, 0x80000);
-    const struct {
+    // Read as a 32-bit length this would be a 3 MiB image that fits.
+    const std::string wraps = dir.sparseImage("wraps.bin", (1ULL << 32) + 0x300000, 0x80000);
+    const std::string tooLargeToSearch =
+        "File is too large to be a firmware file: only files of up to 32MB are searched for a SquashFS file "
+        "system.";
+    struct Case {
         std::vector<std::string> args;
         std::string message;
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {{"--flash", "4MB", "--bootloader", "psp"}, "Please select a suitable firmware image file."},
         {{"--flash", "4MB", "--bootloader", "psp", ""}, "Please select a suitable firmware image file."},
         {{"--bootloader", "psp", fw}, "Please select a memory size."},
@@ -78,23 +117,22 @@ TEST_F(FlintorCalcTest, ValidationFailuresExitWith1AndPrintNothing) {
          "Warning! The firmware file you have selected is too large to fit on your router."},
         {{"--flash", "4MB", "--bootloader", "psp", kernel},
          "File is a kernel image file, NOT a valid COMBINED image firmware file."},
-        {{"--flash", "4MB", "--bootloader", "psp", dir.path().string()},
-         "File is not a valid firmware file."},
-        {{"--flash", "4MB", "--bootloader", "psp", dir.path().string() + "/"},
-         "File is not a valid firmware file."},
+        {{"--flash", "4MB", "--bootloader", "psp", dir.folder()}, "File is not a valid firmware file."},
+        {{"--flash", "4MB", "--bootloader", "psp", dir.folder() + "/"}, "File is not a valid firmware file."},
         {{"--flash", "4MB", "--bootloader", "psp", dir.file("fifo")}, "File is not a valid firmware file."},
-        {{"--flash", "4MB", "--bootloader", "psp", "/dev/zero"}, "File is not a valid firmware file."},
         {{"--flash", "4MB", "--bootloader", "psp", dir.file("missing.bin")},
          "File is not a valid firmware file."},
-        {{"--flash", "unknown", "--bootloader", "psp", huge},
-         "File is too large to be a firmware file: only files of up to 32MB are searched for a SquashFS file "
-         "system."},
+        {{"--flash", "unknown", "--bootloader", "psp", huge}, tooLargeToSearch},
+        {{"--flash", "unknown", "--bootloader", "psp", wraps}, tooLargeToSearch},
         {{"--flash", "0x123456789", "--bootloader", "psp", fw},
          "The Flash ROM size in hex must not have more than 8 digits."},
         {{"--flash", "0x70000000", "--bootloader", "psp", fw},
          "The Flash ROM size is too large: it must be less than 1792MB (70000000 in hex)."},
         {{"--flash", "-4MB", "--bootloader", "psp", fw}, "The Flash ROM size must not be negative."},
     };
+    for (const auto& device : test::DevicePaths()) {
+        cases.push_back({{"--flash", "4MB", "--bootloader", "psp", device}, "File is not a valid firmware file."});
+    }
     for (const auto& c : cases) {
         const ProcessResult r = calc(c.args);
         EXPECT_FALSE(r.timedOut) << c.message;
@@ -174,14 +212,22 @@ TEST_F(FlintorCalcTest, HelpAndVersion) {
 }
 
 TEST_F(FlintorCalcTest, JsonDescribesImageLayoutsAndMessages) {
-    const ProcessResult r = calc({"--json", "--flash", "unknown", "--bootloader", "adam2",
-                                  dir.image("a\"b.bin", 0x280000, {0x71000})});
+#ifdef _WIN32
+    // Windows file names hold no quote.
+    const char* const name = "a'b.bin";
+    const char* const jsonName = "\"file_name\": \"a'b.bin\"";
+#else
+    const char* const name = "a\"b.bin";
+    const char* const jsonName = "\"file_name\": \"a\\\"b.bin\"";
+#endif
+    const ProcessResult r =
+        calc({"--json", "--flash", "unknown", "--bootloader", "adam2", dir.image(name, 0x280000, {0x71000})});
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     const std::string& json = r.out;
     EXPECT_EQ(json.front(), '{');
     EXPECT_EQ(json.substr(json.size() - 2), "}\n");
     for (const char* part : {
-             "\"file_name\": \"a\\\"b.bin\"",
+             jsonName,
              "\"type\": \"combined image\"",
              "\"length\": 2621440",
              "\"squashfs_offset\": 462848",

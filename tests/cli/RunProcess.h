@@ -2,14 +2,22 @@
 
 // Runs a program with arguments, collecting its exit status, standard output and standard error, and
 // killing it when it runs too long (so that a hang fails the test instead of stalling it).
+//
+// On Windows the program's CR LF line ends are turned back into LF in out and err, so that one expected
+// text serves both systems; rawOut keeps what the program wrote.
 
 #include <chrono>
+#include <string>
+#include <vector>
+#ifdef _WIN32
+#include <thread>
+#include <windows.h>
+#else
 #include <csignal>
 #include <poll.h>
-#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
+#endif
 
 namespace flintor::test {
 
@@ -17,8 +25,109 @@ struct ProcessResult {
     int exitStatus = -1; ///< -1 when it did not exit normally
     std::string out;
     std::string err;
+    std::string rawOut; ///< standard output as written (Windows only)
     bool timedOut = false;
 };
+
+#ifdef _WIN32
+
+inline std::wstring Wide(const std::string& utf8) {
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(::MultiByteToWideChar(
+        CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), static_cast<int>(wide.size()))));
+    return wide;
+}
+
+// One argument as the C runtime's command-line parser reads it back: quoted, with backslashes doubled
+// only before a quote.
+inline std::wstring QuotedArgument(const std::wstring& arg) {
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(2 * backslashes, L'\\');
+    quoted += L'"';
+    return quoted;
+}
+
+inline std::string WithoutCarriageReturns(const std::string& text) {
+    std::string result;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
+inline ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                                const std::string& workingDirectory = {},
+                                std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
+    if (!::CreatePipe(&outRead, &outWrite, &inherit, 0) || !::CreatePipe(&errRead, &errWrite, &inherit, 0)) {
+        return {};
+    }
+    ::SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    std::wstring commandLine = QuotedArgument(Wide(program));
+    for (const auto& arg : args) {
+        commandLine += L' ';
+        commandLine += QuotedArgument(Wide(arg));
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = outWrite;
+    startup.hStdError = errWrite;
+    PROCESS_INFORMATION process{};
+    const std::wstring folder = Wide(workingDirectory);
+    const BOOL started =
+        ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                         workingDirectory.empty() ? nullptr : folder.c_str(), &startup, &process);
+    ::CloseHandle(outWrite);
+    ::CloseHandle(errWrite);
+    ProcessResult result;
+    auto drain = [](HANDLE pipe, std::string* sink) {
+        char buffer[4096];
+        DWORD got = 0;
+        while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+            sink->append(buffer, got);
+        }
+    };
+    std::thread outReader(drain, outRead, &result.rawOut);
+    std::thread errReader(drain, errRead, &result.err);
+    if (started) {
+        if (::WaitForSingleObject(process.hProcess, static_cast<DWORD>(timeout.count())) == WAIT_TIMEOUT) {
+            result.timedOut = true;
+            ::TerminateProcess(process.hProcess, 255);
+            ::WaitForSingleObject(process.hProcess, INFINITE);
+        } else {
+            DWORD status = 0;
+            ::GetExitCodeProcess(process.hProcess, &status);
+            result.exitStatus = static_cast<int>(status);
+        }
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+    }
+    outReader.join();
+    errReader.join();
+    ::CloseHandle(outRead);
+    ::CloseHandle(errRead);
+    result.out = WithoutCarriageReturns(result.rawOut);
+    result.err = WithoutCarriageReturns(result.err);
+    return result;
+}
+
+#else
 
 inline ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                                 const std::string& workingDirectory = {},
@@ -88,5 +197,7 @@ inline ProcessResult RunProcess(const std::string& program, const std::vector<st
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
+
+#endif
 
 } // namespace flintor::test
