@@ -57,8 +57,8 @@ std::wstring WidePath(const std::string& path) {
         return {};
     }
     std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()), wide.data(),
-                          size);
+    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
+                          wide.data(), size);
     return wide;
 }
 
@@ -88,8 +88,9 @@ HANDLE Open(const std::string& path, DWORD access, DWORD flags, int& error) {
         error = ENOENT;
         return INVALID_HANDLE_VALUE;
     }
-    const HANDLE handle = ::CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, flags, nullptr);
+    const HANDLE handle =
+        ::CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, flags, nullptr);
     error = handle == INVALID_HANDLE_VALUE ? ErrnoOf(::GetLastError()) : 0;
     return handle;
 }
@@ -234,8 +235,8 @@ std::optional<FileStatus> ReadOnlyFile::status() const {
 std::int64_t ReadOnlyFile::readAt(std::uint8_t* buffer, std::int64_t count, std::int64_t offset) const {
     std::int64_t done = 0;
     while (done < count) {
-        const auto got =
-            ::pread(m_fd, buffer + done, static_cast<std::size_t>(count - done), static_cast<off_t>(offset + done));
+        const auto got = ::pread(m_fd, buffer + done, static_cast<std::size_t>(count - done),
+                                 static_cast<off_t>(offset + done));
         if (got < 0) {
             if (errno == EINTR) {
                 continue;

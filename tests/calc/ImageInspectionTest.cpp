@@ -255,7 +255,8 @@ TEST_F(FindSquashFsTest, HostCanCancelBetweenChunks) {
 TEST_F(FindSquashFsTest, TheImageIsNeverWritten) {
     const std::string path = dir.image("ro.bin", 200000, {150000});
     namespace fs = std::filesystem;
-    fs::permissions(test::PathOf(path), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(test::PathOf(path),
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     const auto before = fs::last_write_time(test::PathOf(path));
     std::string type;
     std::int64_t length = 0;

@@ -94,10 +94,16 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::filesystem::path& path() const { return m_path; }
+    const std::filesystem::path& path() const {
+        return m_path;
+    }
     /// The folder as the programs take paths: UTF-8.
-    std::string folder() const { return Utf8(m_path); }
-    std::string file(const std::string& name) const { return Utf8(m_path / PathOf(name)); }
+    std::string folder() const {
+        return Utf8(m_path);
+    }
+    std::string file(const std::string& name) const {
+        return Utf8(m_path / PathOf(name));
+    }
 
     /// Writes bytes to a new file and returns its path.
     std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {

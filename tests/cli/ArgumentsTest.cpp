@@ -2,7 +2,9 @@
 
 #include "CalcCommand.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
+#include <set>
 #include <sstream>
 
 namespace flintor::cli {
@@ -132,6 +134,38 @@ TEST(JsonEscaped, EscapesQuotesControlsAndBadUtf8) {
               "\xEF\xBF\xBD"
               "a\xEF\xBF\xBD");
     EXPECT_EQ(JsonEscaped("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"); // a lone surrogate
+}
+
+} // namespace
+} // namespace flintor::cli
+
+namespace flintor::cli {
+namespace {
+
+// The README's option table and --help (from which the manual page is made) name the same options.
+TEST(Arguments, ReadmeOptionTableAgreesWithHelp) {
+    std::ifstream readme(FLINTOR_README);
+    ASSERT_TRUE(readme) << FLINTOR_README;
+    std::set<std::string> inReadme, inHelp;
+    const auto optionsIn = [](const std::string& text, std::set<std::string>& names) {
+        for (auto at = text.find("--"); at != std::string::npos; at = text.find("--", at + 2)) {
+            const auto end = text.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-", at + 2);
+            names.insert(text.substr(at, end - at));
+        }
+    };
+    for (std::string line; std::getline(readme, line);) {
+        if (line.starts_with("| `--")) {
+            optionsIn(line.substr(0, line.find(" |", 2)), inReadme);
+        }
+    }
+    std::istringstream help(HelpText());
+    for (std::string line; std::getline(help, line);) {
+        if (line.starts_with("  --")) {
+            optionsIn(line.substr(0, line.find(' ', 2)), inHelp);
+        }
+    }
+    EXPECT_EQ(inReadme, inHelp);
+    EXPECT_TRUE(inHelp.contains("--compare"));
 }
 
 } // namespace

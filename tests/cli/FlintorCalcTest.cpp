@@ -131,7 +131,8 @@ TEST_F(FlintorCalcTest, ValidationFailuresExitWith1AndPrintNothing) {
         {{"--flash", "-4MB", "--bootloader", "psp", fw}, "The Flash ROM size must not be negative."},
     };
     for (const auto& device : test::DevicePaths()) {
-        cases.push_back({{"--flash", "4MB", "--bootloader", "psp", device}, "File is not a valid firmware file."});
+        cases.push_back(
+            {{"--flash", "4MB", "--bootloader", "psp", device}, "File is not a valid firmware file."});
     }
     for (const auto& c : cases) {
         const ProcessResult r = calc(c.args);

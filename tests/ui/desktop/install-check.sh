@@ -69,9 +69,14 @@ cat >"$work/expected" <<LIST
 ./usr/bin/flintor
 ./usr/bin/flintor-calc
 ./usr/share/applications/$id.desktop
+./usr/share/bash-completion/completions/flintor-calc
 ./usr/share/doc/flintor/README.md
+./usr/share/doc/flintor/changelog.gz
+./usr/share/doc/flintor/copyright
 ./usr/share/icons/hicolor/128x128/apps/$id.png
 ./usr/share/icons/hicolor/48x48/apps/$id.png
+./usr/share/man/man1/flintor-calc.1.gz
+./usr/share/man/man1/flintor.1.gz
 ./usr/share/metainfo/$id.metainfo.xml
 LIST
 diff -u "$work/expected" "$work/contents" || fail "the package holds other files than expected"
@@ -82,6 +87,30 @@ for need in libqt6widgets6 libqt6gui6 libqt6core6 libc6 qt6-qpa-plugins; do
 done
 [ "$(dpkg-deb -f "$deb" Package)" = flintor ] || fail "the package is not named flintor"
 [ "$(dpkg-deb -f "$deb" Version)" = 1.0.1 ] || fail "the package version is not 1.0.1"
+
+# The manual page of flintor-calc is its --help: every option of the one is in the other.
+man_options="$(zcat "$prefix/share/man/man1/flintor-calc.1.gz" | sed 's/\\-/-/g' | grep -o '\\fB--[a-z0-9-]*' | sed 's/\\fB//' | sort -u)"
+help_options="$("$prefix/bin/flintor-calc" --help | grep -o -- '^  --[a-z0-9-]*' | sed 's/^  //' | sort -u)"
+[ -n "$help_options" ] && [ "$man_options" = "$help_options" ] || fail "the manual page names other options than --help: $man_options"
+
+# Completion offers each option and each value of --output.
+completions="$(bash -c "source '$prefix/share/bash-completion/completions/flintor-calc'
+  COMP_WORDS=(flintor-calc --); COMP_CWORD=1; _flintor_calc; printf '%s\\n' \"\${COMPREPLY[@]}\" | sort | xargs
+  COMP_WORDS=(flintor-calc --output ''); COMP_CWORD=2; _flintor_calc; echo \${COMPREPLY[*]}")"
+[ "$completions" = "$(echo $help_options)
+standard pctool ftp telnet" ] || fail "bash completion offers: $completions"
+
+if command -v lintian >/dev/null 2>&1; then
+  echo "== lintian $(basename "$deb")"
+  # Informational tags may stay; errors and warnings may not.
+  lintian --display-info "$deb" 2>/dev/null | tee "$work/lintian"
+  if grep -E '^[EW]: ' "$work/lintian" >/dev/null; then
+    fail "lintian reports errors or warnings"
+  fi
+elif [ $status -eq 0 ]; then
+  echo "SKIPPED: lintian is not installed (apt-get install lintian); everything else is as expected."
+  exit 77
+fi
 
 [ $status -eq 0 ] && echo "installed files and package are as expected"
 exit $status
