@@ -12,10 +12,14 @@ FLINTOR_PACKAGES=(
   xvfb xdotool xclip x11-utils x11-apps imagemagick
   at-spi2-core dbus-x11 python3-pyatspi
   desktop-file-utils appstream
+  help2man lintian
 )
 
 # What the hardening runs of .ci/run add: clang with libFuzzer for fuzz/
 FLINTOR_HARDENING_PACKAGES=(clang-14 libclang-rt-14-dev)
+
+# What the Windows build of flintor-calc adds: the MinGW-w64 cross compiler, GoogleTest's sources and Wine
+FLINTOR_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix googletest wine64)
 
 flintor_missing_packages() {
   local pkg
