@@ -39,8 +39,6 @@ DirList::DirList(QWidget* parent) : QTreeWidget(parent) {
         QMetaObject::invokeMethod(
             this, [this, target] { setPath(target); }, Qt::QueuedConnection);
     });
-    // Like the platform's folder list, it starts on the process's current folder.
-    setPath(QDir::currentPath());
 }
 
 bool DirList::setPath(const QString& folder) {

@@ -10,6 +10,7 @@
 /// `Path` is the open folder's full path, without a trailing "/" unless it is a volume root.
 /// Double-click or Enter on an entry opens it. Right-button and other button releases are passed on
 /// as mouseUp(), mirroring `Dir1_MouseUp(button, shift, x, y)`, so the window can pop up its menu.
+/// The list starts empty, with no folder open, until the browser opens one.
 class DirList : public QTreeWidget {
     Q_OBJECT
     Q_PROPERTY(QString Path READ path WRITE setPath NOTIFY pathChanged)

@@ -19,11 +19,6 @@ DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
     setEditable(false);
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     setMinimumContentsLength(12);
-    refresh();
-    // Like the platform's drive list, it starts on the drive of the process's current folder.
-    const QString start = volumeRootOf(QDir::currentPath());
-    if (!start.isEmpty())
-        showDrive(start);
     connect(this, &QComboBox::currentIndexChanged, this, [this] {
         if (!m_quiet)
             emit driveChanged();

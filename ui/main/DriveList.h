@@ -7,7 +7,8 @@
 ///
 /// Each entry shows a volume's root path and, when it has one, its name; `Drive` is the root path
 /// of the selected volume ("/", "/media/usb"). Choosing another volume, by hand or through
-/// setDrive(), emits driveChanged() once, synchronously.
+/// setDrive(), emits driveChanged() once, synchronously. The list starts empty: the browser reads the
+/// volumes when it starts.
 class DriveList : public QComboBox {
     Q_OBJECT
     Q_PROPERTY(QString Drive READ drive WRITE setDrive NOTIFY driveChanged)

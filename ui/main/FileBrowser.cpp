@@ -5,8 +5,15 @@
 #include "FileList.h"
 #include "LocalNames.h"
 
+#include <QDir>
+
 FileBrowser::FileBrowser(DriveList* drive1, DirList* dir1, FileList* file1, QObject* parent)
     : QObject(parent), m_drive1(drive1), m_dir1(dir1), m_file1(file1) {
+    // Like the platform's lists, they start on the process's current folder and its volume.
+    const QString start = QDir::currentPath();
+    m_drive1->refresh();
+    m_drive1->showDrive(DriveList::volumeRootOf(start));
+    m_dir1->setPath(start);
     connect(m_drive1, &DriveList::driveChanged, this, &FileBrowser::Drive1_Change);
     connect(m_dir1, &DirList::pathChanged, this, &FileBrowser::Dir1_Change);
     // Bring the three lists together on the folder list's current folder.

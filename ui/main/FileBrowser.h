@@ -10,6 +10,8 @@ class FileList;
 
 /// Keeps the drive, folder and file lists in step and moves them to a given path.
 ///
+/// The browser starts the lists on the process's current folder: the drive list reads the volumes and
+/// shows the one holding it, the folder list opens it and the file list lists it, each once.
 /// `Drive1_Change` opens the chosen volume's current folder in the folder list: the folder last
 /// open on that volume, at first its root (for the volume of the process's current folder, that
 /// folder). `Dir1_Change` lists the open folder in the file list. Both run synchronously from the

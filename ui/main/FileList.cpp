@@ -2,7 +2,6 @@
 
 #include "FolderListing.h"
 
-#include <QDir>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
@@ -40,7 +39,6 @@ bool wildcardMatch(const QString& name, const QString& wildcard) {
 FileList::FileList(QWidget* parent) : QListWidget(parent), m_pattern(QString::fromLatin1(kImagePattern)) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
-    setPath(QDir::currentPath());
 }
 
 bool FileList::matchesPattern(const QString& name, const QString& pattern) {

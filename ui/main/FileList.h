@@ -10,7 +10,8 @@
 /// `Pattern` is a ";"-separated list of wildcards ("*" any run, "?" any one character) matched
 /// without regard to case, so "*.bin" finds FIRMWARE.BIN; "*.*" means every file, with or without a
 /// dot, as users of the original platform expect. Right-button and other button releases are passed
-/// on as mouseUp(), mirroring `File1_MouseUp(button, shift, x, y)`.
+/// on as mouseUp(), mirroring `File1_MouseUp(button, shift, x, y)`. The list starts empty, with no
+/// path, until the browser gives it one.
 class FileList : public QListWidget {
     Q_OBJECT
     Q_PROPERTY(QString Path READ path WRITE setPath)
