@@ -29,7 +29,6 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QInputDialog>
@@ -192,14 +191,16 @@ frmMain::frmMain(QWidget* parent, const QString& settingsFile) : QWidget(parent)
     // platform's default face would not fit "Size in Hex" or the note into their places.
     setFont(pointFont("Arial", 7.5));
     DropDownListAccessible::install();
+    const auto px = [this](int twips) {
+        return static_cast<int>(std::lrint(double(twips) / m_twipsPerPixel));
+    };
+    resize(px(kClientWidth), px(kClientHeight));
     createControls();
     nameControls();
     createMenus();
     Form_Load();
     setTabOrder();
 
-    const auto px = [this](int twips) { return static_cast<int>(std::lrint(double(twips) / m_twipsPerPixel)); };
-    resize(px(kClientWidth), px(kClientHeight));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
         move(available.center() - rect().center());
@@ -220,7 +221,6 @@ void frmMain::createControls() {
     Drive1 = new DriveList(this);
     Dir1 = new DirList(this);
     File1 = new FileList(this);
-    m_browser = new FileBrowser(Drive1, Dir1, File1, this);
 
     fraFooter = new QFrame(this);
     fraFooter->setFrameShape(QFrame::NoFrame);
@@ -324,6 +324,9 @@ void frmMain::createControls() {
     imgLogo->setToolTip(QStringLiteral("Visit the Flintor community web site"));
     imgLogo->installEventFilter(this);
 
+    // The controls take their places first: the self-drawn ones draw their first picture at the size
+    // they are shown at, not at a default size that is thrown away.
+    Form_Resize();
     // The design values of the self-drawn controls, as the window's saved layout holds them.
     for (int i = 0; i < 3; ++i) {
         PropertyBag bag;
@@ -403,13 +406,9 @@ void frmMain::setTabOrder() {
 void frmMain::Form_Load() {
     setWindowTitle(CaptionFor(FLINTOR_VERSION_MAJOR, FLINTOR_VERSION_MINOR, FLINTOR_VERSION_REVISION));
 
-    // The process's current folder is where the browser starts unless the settings say otherwise.
-    m_browser->ShowFolder(QDir::currentPath());
     AppFolder = settings::appFolder();
     if (SettingsFile.isEmpty())
         SettingsFile = settings::settingsFilePath(AppFolder);
-    if (settings::isOrdinaryFile(SettingsFile))
-        ShowFolder(ReadSetting(kSettingsSection, kSettingsKey, SettingsFile));
 
     EnableDragDrop(this);
 
@@ -420,6 +419,16 @@ void frmMain::Form_Load() {
     cboMTD5->setCurrentIndex(-1);
     lblMTD5->hide();
     cboMTD5->hide();
+}
+
+void frmMain::finishStartUp() {
+    if (m_browser)
+        return;
+    // The browser starts on the process's current folder; the settings may name another one.
+    m_browser = new FileBrowser(Drive1, Dir1, File1, this);
+    if (settings::isOrdinaryFile(SettingsFile))
+        ShowFolder(ReadSetting(kSettingsSection, kSettingsKey, SettingsFile));
+    emit startUpFinished();
 }
 
 void frmMain::Form_Resize() {
@@ -491,6 +500,15 @@ void frmMain::placeWarning() {
                                                              Qt::ElideRight, room));
 }
 
+bool frmMain::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // The first frame needs none of the volumes, the folder listings and the folder icons of the icon
+    // theme, which cost more than the rest of it: they wait until the frame is on the screen.
+    if (event->type() == QEvent::Paint && !m_browser)
+        QMetaObject::invokeMethod(this, &frmMain::finishStartUp, Qt::QueuedConnection);
+    return handled;
+}
+
 void frmMain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     Form_Resize();
@@ -500,6 +518,8 @@ void frmMain::Form_QueryUnload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
+    // Closed before start-up finished, the window still stores the folder it would have opened.
+    finishStartUp();
     // A settings file that cannot be written is not reported; the next start finds the old value.
     WriteSetting(kSettingsSection, kSettingsKey, Dir1->path(), SettingsFile);
     DisableDragDrop(this);
@@ -566,6 +586,7 @@ void frmMain::cmdRead_Click() {
     if (m_workflow.running())
         return;
     m_cancelRequested = false;
+    finishStartUp();
     CalculationHost host(*this);
     const flintor::WorkflowInputs pressed = inputs();
     if (m_workflow.calculate(pressed, host) != flintor::WorkflowOutcome::Completed)
@@ -651,7 +672,10 @@ void frmMain::optOut_Click(int) { showLastResult(); }
 
 void frmMain::imgLogo_Click() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kCommunityUrl))); }
 
-void frmMain::ShowFolder(const QString& path) { m_browser->ShowFolder(path); }
+void frmMain::ShowFolder(const QString& path) {
+    finishStartUp();
+    m_browser->ShowFolder(path);
+}
 
 void frmMain::GotADrop(const QString& path) {
     const auto report = [this](int number, const QString& description) {

@@ -61,6 +61,13 @@ public:
     explicit frmMain(QWidget* parent = nullptr, const QString& settingsFile = QString());
     ~frmMain() override;
 
+    /// Whether start-up has finished. The window's first frame shows the lists empty; just after it,
+    /// the browser reads the volumes, opens the process's current folder and then the folder the
+    /// settings remember.
+    bool isStartUpFinished() const { return m_browser != nullptr; }
+    /// Finishes start-up now unless it has finished; whatever reads or moves the lists calls it first.
+    void finishStartUp();
+
     /// A file or folder dropped onto the window: the browser opens its folder and selects it.
     void GotADrop(const QString& path);
     /// The result text in the output form the window's options choose, with the file name first
@@ -132,6 +139,8 @@ public:
 signals:
     /// A Calculate command completed: lastCalculation() holds its values.
     void calculationCompleted();
+    /// Start-up has finished: the lists show the folder the window opens in.
+    void startUpFinished();
 
 public slots:
     void cmdRead_Click();
@@ -151,6 +160,7 @@ public slots:
     void mnEditPattern_Click();
 
 protected:
+    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -173,7 +183,7 @@ private:
     /// A designed place in twips as pixels at the screen's twips per pixel.
     QRect pixelsOf(const TwipRect& r) const;
 
-    FileBrowser* m_browser = nullptr;
+    FileBrowser* m_browser = nullptr; // made when start-up finishes
     flintor::Workflow m_workflow;
     FormLayout m_layout = FormLayout::Designed();
     int m_twipsPerPixel = 15;

@@ -43,11 +43,15 @@ int main(int argc, char* argv[]) {
     }
 
     frmMain window;
-    window.show();
     if (argc > 1) {
-        // The argument is taken as the shell gave it, relative to the folder the program started in.
+        // The argument is taken as the shell gave it, relative to the folder the program started in, and
+        // opened as soon as the lists are, just after the first frame.
         const QString path = decodeLocalName(QByteArray(argv[1]));
-        window.GotADrop(QDir::isAbsolutePath(path) ? path : QDir::cleanPath(QDir::currentPath() + '/' + path));
+        const QString absolute =
+            QDir::isAbsolutePath(path) ? path : QDir::cleanPath(QDir::currentPath() + '/' + path);
+        QObject::connect(&window, &frmMain::startUpFinished, &window,
+                         [&window, absolute] { window.GotADrop(absolute); });
     }
+    window.show();
     return app.exec();
 }

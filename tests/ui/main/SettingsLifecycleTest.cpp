@@ -1,10 +1,11 @@
-// The settings file as the window uses it: read once when the window is created, written once when it
+// The settings file as the window uses it: read once when its start-up finishes, written once when it
 // closes; and the write's atomic replacement seen from outside a writer that is killed or runs out
 // of space.
 #include "DirList.h"
 #include "FileContents.h"
 #include "QtPrinters.h"
 #include "Settings.h"
+#include "WindowStartUp.h"
 #include "frmMain.h"
 
 #include <QDir>
@@ -30,9 +31,11 @@ protected:
             ASSERT_TRUE(QDir().mkpath(folder));
     }
 
-    // Creates the window as the program does at start, and returns the folder it opened.
+    // Creates and shows the window as the program does at start, and returns the folder it opened.
     QString start() {
         m_window = std::make_unique<frmMain>(nullptr, m_settings);
+        m_window->show();
+        EXPECT_TRUE(waitForStartUp(*m_window));
         return m_window->Dir1->path();
     }
     // Closes the window with `folder` open.

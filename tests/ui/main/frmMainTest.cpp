@@ -12,6 +12,7 @@
 #include "OrvoSimpleButton.h"
 #include "QtPrinters.h"
 #include "Settings.h"
+#include "WindowStartUp.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -112,6 +113,23 @@ QString decimal(quint32 address) {
     return QString::number(address);
 }
 
+// Counts the entries of the window's three lists when it paints its first frame.
+class FirstFrameLists : public QObject {
+public:
+    explicit FirstFrameLists(frmMain& window) : m_window(window) { window.installEventFilter(this); }
+    std::optional<int> entries;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !entries)
+            entries = m_window.Drive1->count() + m_window.Dir1->entryCount() + m_window.File1->ListCount();
+        return false;
+    }
+
+private:
+    frmMain& m_window;
+};
+
 // One real window per test, shown offscreen, with its settings in a private folder and its message
 // boxes and input box answered by the test.
 class Window : public ::testing::Test {
@@ -131,6 +149,7 @@ protected:
         });
         m_window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+        ASSERT_TRUE(waitForStartUp(*m_window));
     }
 
     void TearDown() override {
@@ -366,6 +385,7 @@ TEST_F(Window, ClosingWritesTheOpenFolderAndTheNextWindowOpensIt) {
     ASSERT_TRUE(QFile::exists(m_settings));
     EXPECT_EQ(ReadSetting("Paths", "Last path", m_settings), m_images);
     frmMain next(nullptr, m_settings);
+    next.finishStartUp();
     EXPECT_EQ(next.Dir1->path(), m_images);
 }
 
@@ -378,9 +398,45 @@ TEST_F(Window, SettingsThatNameNoFolderLeaveTheBrowserInTheCurrentFolder) {
         next.setMessageHandler([this](const QString& text, QMessageBox::Icon icon) {
             m_messages.push_back({text, icon});
         });
+        next.finishStartUp();
         EXPECT_EQ(next.Dir1->path(), QDir::currentPath());
     }
     EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(Window, ListsAreFilledJustAfterTheFirstFrame) {
+    image("psp.bin", 0x100000, 0x80000);
+    ASSERT_TRUE(WriteSetting("Paths", "Last path", m_images, m_settings));
+    frmMain next(nullptr, m_settings);
+    FirstFrameLists first(next);
+    next.show();
+    EXPECT_FALSE(next.isStartUpFinished());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&next));
+    ASSERT_TRUE(waitForStartUp(next));
+    EXPECT_EQ(first.entries, 0);
+    EXPECT_EQ(next.Drive1->drive(), DriveList::volumeRootOf(m_images));
+    EXPECT_EQ(next.Dir1->path(), m_images);
+    EXPECT_EQ(next.File1->List(0), "psp.bin");
+}
+
+// Whatever reads or moves the lists before start-up has finished finishes it first: a close stores the
+// folder the window would have opened, and a dropped file is not left for the remembered folder.
+TEST_F(Window, WhatComesBeforeStartUpFinishedComesAfterIt) {
+    const QString dropped = image("psp.bin", 0x100000, 0x80000);
+    ASSERT_TRUE(WriteSetting("Paths", "Last path", m_tmp.path(), m_settings));
+    {
+        frmMain early(nullptr, m_settings);
+        early.show();
+        early.close();
+    }
+    EXPECT_EQ(ReadSetting("Paths", "Last path", m_settings), m_tmp.path());
+    frmMain next(nullptr, m_settings);
+    next.show();
+    next.GotADrop(dropped);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&next));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(next.Dir1->path(), m_images);
+    EXPECT_EQ(next.File1->fileName(), "psp.bin");
 }
 
 // ---------------------------------------------------------------------------------------------
