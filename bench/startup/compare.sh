@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Times start-up to the first shown frame of the real window and of a bare Qt Widgets window, side by
-# side under Xvfb, and the peak memory of a whole run (start, a Calculate on a 16 MiB image, close).
+# side under Xvfb, then the real window's start-up to its finished state (the lists filled just after
+# the first frame), and the peak memory of a whole run (start, a Calculate on a 16 MiB image, close).
 #   bench/startup/compare.sh BUILD_DIR [RUNS]
 set -euo pipefail
 build="$1"
@@ -17,22 +18,26 @@ export DISPLAY=":$(head -n1 "$work/display")" QT_QPA_PLATFORM=xcb
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-first_frame_ms() {
-  local start end
+# The time from the start of the process to each time stamp it prints, in microseconds, one a line.
+stamps_us() {
+  local start stamp
   start=$(date +%s%N)
-  end=$("$@" | tail -n1)
-  echo $(( (end - start) / 1000 ))
+  "$@" | while read -r stamp; do echo $(( (stamp - start) / 1000 )); done
 }
 
 median() { sort -n | awk '{a[NR]=$1} END {m=(NR%2)?a[(NR+1)/2]:(a[NR/2]+a[NR/2+1])/2; printf "%.1f", m/1000}'; }
 
-: >"$work/bare"; : >"$work/flintor"
+: >"$work/bare"; : >"$work/flintor"; : >"$work/finished"
 for _ in $(seq "$runs"); do
-  first_frame_ms "$bare" >>"$work/bare"
-  first_frame_ms "$flintor" >>"$work/flintor"
+  stamps_us "$bare" | head -n1 >>"$work/bare"
+  stamps_us "$flintor" >"$work/stamps"
+  head -n1 "$work/stamps" >>"$work/flintor"
+  tail -n1 "$work/stamps" >>"$work/finished"
 done
-b=$(median <"$work/bare"); f=$(median <"$work/flintor")
-echo "first shown frame, median of $runs runs under Xvfb: bare Qt window $b ms, Flintor $f ms, ratio $(awk -v f="$f" -v b="$b" 'BEGIN{printf "%.2f", f/b}')"
+b=$(median <"$work/bare"); f=$(median <"$work/flintor"); s=$(median <"$work/finished")
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a/b}'; }
+echo "first shown frame, median of $runs runs under Xvfb: bare Qt window $b ms, Flintor $f ms, ratio $(ratio "$f" "$b")"
+echo "Flintor's start-up finished (lists filled), median: $s ms, ratio $(ratio "$s" "$b")"
 
 image="$work/router-16mb.bin"
 printf '\x34\x44\x54\x4d\x01\x02\x03\x04\x40\x30\x20\x10\x00\x00\x00\x00' >"$image"
