@@ -428,6 +428,14 @@ void frmMain::finishStartUp() {
     m_browser = new FileBrowser(Drive1, Dir1, File1, this);
     if (settings::isOrdinaryFile(SettingsFile))
         ShowFolder(ReadSetting(kSettingsSection, kSettingsKey, SettingsFile));
+    // The window has always shown the start folder in the folder list as if a horizontal scroll bar
+    // took room at the list's bottom (the list was filled before it was first laid out); it keeps that
+    // place rather than showing one more row above it.
+    if (Dir1->isVisible() && Dir1->currentItem()) {
+        Dir1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        Dir1->scrollToItem(Dir1->currentItem());
+        Dir1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    }
     emit startUpFinished();
 }
 
