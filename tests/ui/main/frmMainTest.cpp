@@ -30,6 +30,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -406,6 +407,7 @@ TEST_F(Window, SettingsThatNameNoFolderLeaveTheBrowserInTheCurrentFolder) {
 
 TEST_F(Window, ListsAreFilledJustAfterTheFirstFrame) {
     image("psp.bin", 0x100000, 0x80000);
+    ASSERT_TRUE(QDir(m_images).mkdir("older")); // one row more than the folder list shows
     ASSERT_TRUE(WriteSetting("Paths", "Last path", m_images, m_settings));
     frmMain next(nullptr, m_settings);
     FirstFrameLists first(next);
@@ -417,6 +419,10 @@ TEST_F(Window, ListsAreFilledJustAfterTheFirstFrame) {
     EXPECT_EQ(next.Drive1->drive(), DriveList::volumeRootOf(m_images));
     EXPECT_EQ(next.Dir1->path(), m_images);
     EXPECT_EQ(next.File1->List(0), "psp.bin");
+    // The open folder is shown clear of the room a horizontal scroll bar would take, as it always was
+    // (with the folder list's designed height, the fourth row is not).
+    const int room = next.Dir1->viewport()->height() - next.Dir1->horizontalScrollBar()->sizeHint().height();
+    EXPECT_LE(next.Dir1->visualItemRect(next.Dir1->currentItem()).bottom(), room);
 }
 
 // Whatever reads or moves the lists before start-up has finished finishes it first: a close stores the
