@@ -10,6 +10,7 @@
 #include "OrvoPartitions.h"
 #include "OrvoSimpleButton.h"
 #include "QtPrinters.h"
+#include "WindowStartUp.h"
 #include "frmMain.h"
 
 #include <QAccessible>
@@ -46,7 +47,7 @@ protected:
         m_window->setMessageHandler([](const QString&, QMessageBox::Icon) {});
         m_window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
-        QTest::qWait(20); // whatever the window leaves until after its first frame
+        ASSERT_TRUE(waitForStartUp(*m_window));
     }
 
     frmMain& w() { return *m_window; }
