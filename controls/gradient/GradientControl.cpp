@@ -177,6 +177,11 @@ void GradientControl::paintEvent(QPaintEvent*) {
 }
 
 void GradientControl::resizeEvent(QResizeEvent*) {
+    // A control placed while hidden hears of its size once more when it is shown: only a new size
+    // (or a new pixel ratio) is a resize.
+    if (m_clientRect == WinRect{0, 0, width(), height()} &&
+        gdi::SurfaceFits(m_image, size(), devicePixelRatioF()))
+        return;
     Resize();
 }
 
