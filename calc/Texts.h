@@ -51,6 +51,18 @@ inline constexpr const char* kSquashFsImplausiblePrefix = "The SquashFS magic fo
 inline constexpr const char* kSquashFsImplausibleMiddle = " does not start a real file system: ";
 inline constexpr const char* kSquashFsImplausibleSuffix =
     ". The values assume the file system starts there; check that this is the firmware file you meant.";
+inline constexpr const char* kChecksumWrongPrefix = "The image is damaged: its checksum is ";
+inline constexpr const char* kChecksumWrongMiddle = " but its bytes give ";
+inline constexpr const char* kChecksumWrongSuffix = "; download it again.";
+inline constexpr const char* kNoKernelPrefix = "No kernel begins at offset 144 (0x90), where mtd1 begins: ";
+inline constexpr const char* kNoKernelSuffix =
+    ". The router would not find a kernel at the start of mtd1; check that this is the firmware file you "
+    "meant.";
+
+// Notes on an intact image
+inline constexpr const char* kChecksumRightPrefix = "The image is intact: its checksum ";
+inline constexpr const char* kChecksumRightSuffix = " matches its bytes.";
+inline constexpr const char* kCalculationCompleteIntact = "Calculation complete. Checksum right.";
 
 // Calculator messages
 inline constexpr const char* kMtd5NotRecommended =

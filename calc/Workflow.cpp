@@ -256,17 +256,23 @@ bool Workflow::validate(const WorkflowInputs& inputs, WorkflowHost& host) {
     run.status(texts::kValidatingFile);
     try {
         std::string typeText;
-        if (!ImageTypeOf(path, typeText, m_state.ImageLength)) {
+        ImageHeader header{};
+        if (!ImageTypeOf(path, typeText, m_state.ImageLength, &header)) {
             return fail(typeText.empty() ? std::string(texts::kNotFirmware)
                                          : texts::kWrongTypePrefix + typeText + texts::kWrongTypeSuffix,
                         &WorkflowHost::focusFileList);
         }
 
         run.status(texts::kValidatingSquashFs);
-        m_state.FilesystemOffset = FindSquashFs(path, [&run] {
-            run.pump();
-            return true;
-        });
+        // The one read of the whole image: the search and every check of the calculation share it.
+        m_scan = InspectImage(
+            path,
+            [&run] {
+                run.pump();
+                return true;
+            },
+            &header);
+        m_state.FilesystemOffset = static_cast<std::int32_t>(m_scan.filesystemOffset);
     } catch (const ImageReadError& error) {
         return fail(error.what(), &WorkflowHost::focusFileList);
     }
@@ -368,16 +374,15 @@ WorkflowOutcome Workflow::calculate(const WorkflowInputs& inputs, WorkflowHost& 
             run.status(texts::kCalculationFailed);
             return WorkflowOutcome::Failed;
         }
-        try {
-            details.squashFs =
-                ReadSquashFsSuperblock(details.imagePath, details.filesystemOffset, details.imageLength);
-        } catch (const ImageReadError& error) {
-            run.warn(error.what());
-            run.status(texts::kCalculationFailed);
-            return WorkflowOutcome::Failed;
-        }
-        if (const std::string warning = SquashFsWarning(details.squashFs); !warning.empty()) {
-            details.warnings.push_back(warning);
+        details.squashFs = m_scan.squashFs;
+        details.checksum = m_scan.checksum;
+        details.kernel = m_scan.kernel;
+        // A damaged download explains whatever else looks wrong, so its warning comes first.
+        for (const std::string& warning : {ChecksumWarning(details.checksum), KernelWarning(details.kernel),
+                                           SquashFsWarning(details.squashFs)}) {
+            if (!warning.empty()) {
+                details.warnings.push_back(warning);
+            }
         }
 
         details.effectiveFlashSize = EffectiveFlashSize(m_state.FlashSize, details.imageLength);
@@ -408,7 +413,8 @@ WorkflowOutcome Workflow::calculate(const WorkflowInputs& inputs, WorkflowHost& 
     details.partitionsText = PartitionsTextOf(m_state.ResultText);
     details.partitionMapToolTip = PartitionMapToolTip(details.adam2);
     host.setPartitionMap(details.partitionsText, details.partitionMapToolTip);
-    host.setStatus(texts::kCalculationComplete);
+    host.setStatus(details.checksum.valid() ? texts::kCalculationCompleteIntact
+                                            : texts::kCalculationComplete);
     host.processEvents();
     if (m_state.FlashSize == 0 && m_state.ImageLength > 0x200000) {
         details.moreThan2MbNotice = true;

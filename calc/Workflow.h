@@ -89,6 +89,8 @@ struct CalculationDetails {
     std::int64_t requestedMtd5Size = 0; ///< 0 none, -1 as large as possible
     MtdLayout layout;                   ///< includes the mtd5 size actually used
     SquashFsSuperblock squashFs;        ///< the superblock at filesystemOffset, as judged
+    ChecksumTrailer checksum;           ///< the checksum trailer, when the image ends with one
+    KernelCheck kernel;                 ///< the word where mtd1 begins
     std::vector<std::string> warnings;  ///< shown beside the results; they change no value
     std::string resultsText;            ///< the text of the results box
     std::string partitionsText;         ///< the partition map's Partitions text
@@ -117,6 +119,7 @@ private:
     bool validate(const WorkflowInputs& inputs, WorkflowHost& host);
 
     WorkflowState m_state;
+    ImageScan m_scan; ///< the pass over the image that validation made
     std::optional<CalculationDetails> m_last;
     bool m_running = false;
 };

@@ -73,28 +73,10 @@ std::int64_t ReadUnchanged(const std::string& path, std::int64_t offset, std::in
     return got;
 }
 
-// 0-based index of the first "hsqs" in the bytes, or -1.
-std::int64_t FindMagic(const std::uint8_t* bytes, std::int64_t count) {
-    static constexpr std::uint8_t kMagic[4] = {'h', 's', 'q', 's'};
-    const std::uint8_t* p = bytes;
-    const std::uint8_t* const last = bytes + count - 4; // last possible start of a match
-    while (p <= last) {
-        p = static_cast<const std::uint8_t*>(
-            std::memchr(p, kMagic[0], static_cast<std::size_t>(last - p + 1)));
-        if (p == nullptr) {
-            return -1;
-        }
-        if (std::memcmp(p + 1, kMagic + 1, 3) == 0) {
-            return p - bytes;
-        }
-        ++p;
-    }
-    return -1;
-}
-
 } // namespace
 
-bool ImageTypeOf(const std::string& path, std::string& typeText, std::int64_t& imageLength) {
+bool ImageTypeOf(const std::string& path, std::string& typeText, std::int64_t& imageLength,
+                 ImageHeader* header) {
     if (!RegularFileLength(path)) {
         return false;
     }
@@ -113,16 +95,19 @@ bool ImageTypeOf(const std::string& path, std::string& typeText, std::int64_t& i
     if (length < kShortestClassifiableFile) {
         return false;
     }
-    std::uint8_t header[16];
-    const std::int64_t got = file.readAt(header, sizeof header, 0);
+    ImageHeader bytes{};
+    const std::int64_t got = file.readAt(bytes.data(), static_cast<std::int64_t>(bytes.size()), 0);
     if (got < 0) {
         ThrowReadFailed(errno);
     }
-    if (got != static_cast<std::int64_t>(sizeof header)) {
+    if (got != static_cast<std::int64_t>(bytes.size())) {
         ThrowChanged();
     }
-    const std::uint32_t w0 = Word(header), w1 = Word(header + 4), w2 = Word(header + 8),
-                        w3 = Word(header + 12);
+    if (header != nullptr) {
+        *header = bytes;
+    }
+    const std::uint32_t w0 = Word(bytes.data()), w1 = Word(bytes.data() + 4), w2 = Word(bytes.data() + 8),
+                        w3 = Word(bytes.data() + 12);
     const bool combined = w0 == 0x4D544434u && w1 == 0x04030201u && w2 == 0x10203040u && w3 == 0;
     if (combined) {
         typeText = "combined image";
@@ -164,37 +149,40 @@ std::vector<std::uint8_t> ReadChunk(const std::string& path, std::int64_t& posit
     return chunk;
 }
 
-std::int32_t FindSquashFs(const std::string& path, const EventPump& afterChunk) {
+ImageScan InspectImage(const std::string& path, const EventPump& afterChunk, const ImageHeader* header) {
     const auto length = RegularFileLength(path);
     if (!length || *length > kLargestSearchedFile) {
-        return 0;
+        ImageScan unread;
+        unread.filesystemOffset = 0;
+        return unread;
     }
+    ImageScanner scanner(*length);
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(kChunkSize));
-    std::int64_t result = -1;
-    std::int64_t position = 1;
-    bool ended = false;
+    // The header's bytes are taken from the type check, and the first read starts after them.
+    std::int64_t held = 0;
+    if (header != nullptr && *length >= static_cast<std::int64_t>(header->size())) {
+        std::copy(header->begin(), header->end(), buffer.begin());
+        held = static_cast<std::int64_t>(header->size());
+    }
+    // Reads follow the search's chunks, so that each chunk is searched in the buffer it was read into.
     do {
-        const std::int64_t start = position;
-        const std::int64_t count = ReadUnchanged(path, start - 1, kChunkSize, *length, buffer.data());
-        const std::int64_t index = FindMagic(buffer.data(), count);
-        if (index >= 0) {
-            result = start - 1 + index;
+        const std::int64_t start = scanner.position();
+        const std::int64_t count =
+            held + ReadUnchanged(path, start + held, kChunkSize - held, *length, buffer.data() + held);
+        held = 0;
+        if (count == 0 && scanner.position() < *length) {
+            ThrowChanged();
         }
-        position = start + count;
-        ended = position - 1 >= *length || position > kSearchLimit;
+        scanner.feed(buffer.data(), static_cast<std::size_t>(count));
         if (afterChunk && !afterChunk()) {
             throw CalculationCancelled();
         }
-    } while (result == -1 && !ended);
-    return static_cast<std::int32_t>(result);
+    } while (scanner.position() < *length);
+    return scanner.result();
 }
 
-SquashFsSuperblock ReadSquashFsSuperblock(const std::string& path, std::int64_t offset,
-                                          std::int64_t imageLength) {
-    std::uint8_t bytes[kSquashFsSuperblockSize];
-    const std::int64_t got =
-        ReadUnchanged(path, offset, static_cast<std::int64_t>(sizeof bytes), imageLength, bytes);
-    return JudgeSquashFsSuperblock(bytes, static_cast<std::size_t>(got), offset, imageLength);
+std::int32_t FindSquashFs(const std::string& path, const EventPump& afterChunk) {
+    return static_cast<std::int32_t>(InspectImage(path, afterChunk).filesystemOffset);
 }
 
 std::string HexAddress(std::uint32_t address) {

@@ -2,9 +2,11 @@
 
 // Firmware image inspection and the Adam2/PSP partition calculator.
 
+#include "ImageScanner.h"
 #include "Messages.h"
 #include "SquashFs.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -44,30 +46,36 @@ public:
     const char* what() const noexcept override { return "calculation cancelled"; }
 };
 
+/// The first 16 bytes of an image, which tell its type.
+using ImageHeader = std::array<std::uint8_t, 16>;
+
 /// Classifies the first 16 bytes of a file. Returns true only for a combined image. typeText becomes the
 /// recognised type ("combined image", "filesystem image", "kernel image", "config image") and is left as
 /// it was otherwise; imageLength receives the file's length. A path that is empty, missing, or not a
 /// regular file (directory, FIFO, socket, device) returns false and leaves both unchanged without
-/// opening it. Throws ImageReadError when an existing regular file cannot be read.
-bool ImageTypeOf(const std::string& path, std::string& typeText, std::int64_t& imageLength);
+/// opening it. Throws ImageReadError when an existing regular file cannot be read. header, when given,
+/// receives the 16 bytes once they were read (the result is true or the type text was set).
+bool ImageTypeOf(const std::string& path, std::string& typeText, std::int64_t& imageLength,
+                 ImageHeader* header = nullptr);
 
 /// One chunk of the file from the 1-based position (0 counts as 1): kChunkSize bytes, or the rest of the
 /// file. After the file's last chunk the position becomes -1. Throws ImageReadError when the file cannot
 /// be read.
 std::vector<std::uint8_t> ReadChunk(const std::string& path, std::int64_t& position);
 
-/// 0-based offset of the first "hsqs" in the first 164 chunks, -1 when there is none, or 0 without any
-/// search for an empty path, a missing or non-regular file or one longer than 32 MiB. Magics that span a
-/// chunk boundary are not found. afterChunk runs after each chunk; when it returns false the search
-/// throws CalculationCancelled. Throws ImageReadError when the file vanishes, becomes unreadable or
-/// changes its length during the search.
-std::int32_t FindSquashFs(const std::string& path, const EventPump& afterChunk = {});
+/// Reads an image once, chunk by chunk from its start to its end, and scans it with ImageScanner: the
+/// SquashFS search in the first 164 chunks (magics that span a chunk boundary are not found), the
+/// superblock at the magic, the kernel where mtd1 begins and the checksum trailer. header: the first 16
+/// bytes as ImageTypeOf read them, which are then not read again. An empty path, a missing or
+/// non-regular file or one longer than 32 MiB is not read: its filesystemOffset is 0. afterChunk runs
+/// after each chunk; when it returns false the pass throws CalculationCancelled. Throws ImageReadError
+/// when the file vanishes, becomes unreadable or changes its length meanwhile.
+ImageScan InspectImage(const std::string& path, const EventPump& afterChunk = {},
+                       const ImageHeader* header = nullptr);
 
-/// The superblock at the offset where FindSquashFs found the magic, judged by JudgeSquashFsSuperblock:
-/// one read of at most kSquashFsSuperblockSize bytes, never past the file's end. Throws ImageReadError
-/// when the file cannot be read or its length is no longer imageLength.
-SquashFsSuperblock ReadSquashFsSuperblock(const std::string& path, std::int64_t offset,
-                                          std::int64_t imageLength);
+/// InspectImage's filesystemOffset: the 0-based offset of the first "hsqs" in the first 164 chunks, -1
+/// when there is none, 0 for a file that is not read.
+std::int32_t FindSquashFs(const std::string& path, const EventPump& afterChunk = {});
 
 /// "0x" and the upper-case hexadecimal digits of address, without leading zeros.
 std::string HexAddress(std::uint32_t address);

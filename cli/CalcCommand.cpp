@@ -251,6 +251,9 @@ int RunCalculation(CliOptions options, std::ostream& out, std::ostream& err, std
         return kExitRejected;
     }
     const CalculationDetails& details = *workflow.lastCalculation();
+    if (const std::string note = ChecksumNote(details.checksum); !note.empty()) {
+        err << kPrefix << "note: " << note << '\n';
+    }
     const std::string text = WithUnixLineEnds(details.resultsText) + '\n';
     if (!capture) {
         out << (options.json ? JsonOf(options, details, host.messages(), text) : text);

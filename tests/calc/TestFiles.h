@@ -24,6 +24,16 @@ inline std::vector<std::uint8_t> CombinedHeader() {
     return {0x34, 0x44, 0x54, 0x4D, 0x01, 0x02, 0x03, 0x04, 0x40, 0x30, 0x20, 0x10, 0x00, 0x00, 0x00, 0x00};
 }
 
+/// A combined image's first bytes: the header, zeros to the kernel at 0x90 and the kernel's magic.
+inline std::vector<std::uint8_t> CombinedStart() {
+    std::vector<std::uint8_t> bytes(0x94, 0);
+    const auto header = CombinedHeader();
+    std::copy(header.begin(), header.end(), bytes.begin());
+    const std::uint8_t kernel[] = {0x42, 0xFA, 0xED, 0xFE};
+    std::copy(std::begin(kernel), std::end(kernel), bytes.begin() + 0x90);
+    return bytes;
+}
+
 /// A UTF-8 path as the file system library takes it (on Windows a narrow path would be read in the ANSI
 /// code page), and back.
 inline std::filesystem::path PathOf(const std::string& utf8) {
@@ -116,14 +126,14 @@ public:
         return target;
     }
 
-    /// A file of length bytes: a combined-image header (unless withHeader is false), zeros, and "hsqs" at
-    /// each of the given offsets.
+    /// A file of length bytes: the start of a combined image, header and kernel magic (unless withHeader
+    /// is false), zeros, and "hsqs" at each of the given offsets.
     std::string image(const std::string& name, std::size_t length, const std::vector<std::size_t>& magicAt,
                       bool withHeader = true) const {
         std::vector<std::uint8_t> bytes(length, 0);
         if (withHeader) {
-            const auto header = CombinedHeader();
-            std::copy(header.begin(), header.begin() + static_cast<long>(std::min(length, header.size())),
+            const auto start = CombinedStart();
+            std::copy(start.begin(), start.begin() + static_cast<long>(std::min(length, start.size())),
                       bytes.begin());
         }
         for (std::size_t at : magicAt) {
@@ -139,8 +149,8 @@ public:
     /// mksquashfs writes it (128 KiB blocks), reaching to the image's end.
     std::string fileSystemImage(const std::string& name, std::size_t length, std::size_t offset) const {
         std::vector<std::uint8_t> bytes(length, 0);
-        const auto header = CombinedHeader();
-        std::copy(header.begin(), header.end(), bytes.begin());
+        const auto start = CombinedStart();
+        std::copy(start.begin(), start.end(), bytes.begin());
         const auto put = [&bytes, offset](std::size_t at, std::uint64_t value, int size) {
             for (int i = 0; i < size; ++i) {
                 bytes.at(offset + at + static_cast<std::size_t>(i)) =
@@ -153,6 +163,19 @@ public:
         put(28, 4, 2);
         put(40, length - offset, 8);
         return write(name, bytes);
+    }
+
+    /// Appends a checksum trailer to the file at path: the trailer's magic and checksum, little-endian.
+    void appendTrailer(const std::string& path, std::uint32_t checksum) const {
+        std::ofstream out(PathOf(path), std::ios::binary | std::ios::app);
+        for (const std::uint32_t word : {0xC453DE23u, checksum}) {
+            for (int i = 0; i < 4; ++i) {
+                out.put(static_cast<char>(word >> (8 * i)));
+            }
+        }
+        if (!out) {
+            throw std::runtime_error("cannot append to " + path);
+        }
     }
 
     /// A sparse file of length bytes that starts with a combined-image header and holds "hsqs" at magicAt.

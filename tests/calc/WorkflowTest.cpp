@@ -106,8 +106,8 @@ TEST_F(WorkflowTest, SuccessfulRunShowsEachStepInOrder) {
                                "map",
                                "status Calculation complete.",
                            }));
-    // One pump per status, one per search chunk (six chunks up to 0x80000), one after "Scanning file...".
-    EXPECT_EQ(host.pumps, 9 + 6);
+    // One pump per status, one per chunk read (31 of 100 KiB), one after "Scanning file...".
+    EXPECT_EQ(host.pumps, 9 + 31);
     EXPECT_EQ(*host.results, workflow.state().ResultText);
     EXPECT_EQ(*host.partitions, "mtd0:2416574464,2420113408;mtd1:2416050320,2416574464;"
                                 "mtd2:2415919104,2415984640;mtd3:2415984640,2416050176;"

@@ -41,5 +41,5 @@ int main(int argc, char** argv) {
         app.processEvents();
     }
     std::printf("%s\n", status.toLocal8Bit().constData());
-    return status == flintor::texts::kCalculationComplete ? 0 : 1;
+    return status == flintor::texts::kCalculationCompleteIntact ? 0 : 1;
 }

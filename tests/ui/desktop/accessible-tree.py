@@ -74,7 +74,7 @@ def main():
     description = getattr(find(app, "image", "MTD Partitions"), "description", None)
     if description != PSP_MAP:
         failures.append("the map's description after the calculation is %r" % description)
-    for change in [(CHANGES[1], "image", "MTD Partitions"), (CHANGES[0], "label", "Calculation complete.")]:
+    for change in [(CHANGES[1], "image", "MTD Partitions"), (CHANGES[0], "label", "Calculation complete. Checksum right.")]:
         if change not in heard:
             failures.append("not announced: %s of the %s %r" % change)
 

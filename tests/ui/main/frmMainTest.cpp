@@ -3,6 +3,7 @@
 // calculation that is interrupted by a second press or by closing the window.
 #include "frmMain.h"
 
+#include "Cksum.h"
 #include "DirList.h"
 #include "DriveList.h"
 #include "FileList.h"
@@ -57,6 +58,11 @@ public slots:
 namespace {
 
 constexpr const char* kCombinedHeader = "\x34\x44\x54\x4D\x01\x02\x03\x04\x40\x30\x20\x10\x00\x00\x00\x00";
+
+// A combined image's first bytes: the header, zeros, and the kernel's magic at 0x90, where mtd1 begins.
+QByteArray CombinedStart() {
+    return QByteArray(kCombinedHeader, 16) + QByteArray(0x80, '\0') + QByteArray("\x42\xFA\xED\xFE", 4);
+}
 
 struct Message {
     QString text;
@@ -144,10 +150,10 @@ protected:
 
     frmMain& w() { return *m_window; }
 
-    // A file of `length` bytes in the images folder: the combined-image header unless `header` is
-    // given, zeros, and "hsqs" at `magicAt` when given.
+    // A file of `length` bytes in the images folder: the combined-image header and the kernel's magic
+    // unless `header` is given, zeros, and "hsqs" at `magicAt` when given.
     QString image(const QString& name, qint64 length, std::optional<qint64> magicAt,
-                  const QByteArray& header = QByteArray(kCombinedHeader, 16)) {
+                  const QByteArray& header = CombinedStart()) {
         const QString path = m_images + "/" + name;
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -193,15 +199,17 @@ protected:
     QString results() const { return m_window->txtResults->toPlainText(); }
     QString status() const { return m_window->lblStatus->text(); }
 
-    // A complete PSP calculation of a 1 MiB image with its file system at 0x80000 on a 4 MiB flash.
-    void calculatePsp(const QString& name = "psp.bin") {
-        image(name, 0x100000, 0x80000);
+    // A complete PSP calculation of a 1 MiB image with its file system at 0x80000 on a 4 MiB flash,
+    // made here unless `make` is false.
+    void calculatePsp(const QString& name = "psp.bin", bool make = true) {
+        if (make)
+            image(name, 0x100000, 0x80000);
         select(name);
         click(w().optMem[1]);
         if (!w().chkPSP->isChecked())
             click(w().chkPSP);
         calculate();
-        ASSERT_EQ(status(), "Calculation complete.");
+        ASSERT_TRUE(status().startsWith("Calculation complete."));
     }
 
     QTemporaryDir m_tmp;
@@ -1237,6 +1245,42 @@ TEST_F(Window, ImplausibleFileSystemShowsAWarningLineUnderTheResultsUntilTheNext
     ASSERT_EQ(status(), "Calculation complete.");
     EXPECT_FALSE(line->isVisible());
     EXPECT_EQ(w().txtResults->geometry(), designed);
+}
+
+TEST_F(Window, TheLineShowsTheFirstWarningItsTooltipAllAndTheStatusAnIntactImage) {
+    // No kernel where mtd1 begins, no real superblock, and a trailer whose checksum is wrong: the
+    // damage comes first.
+    const QString path = image("two.bin", 0x100000, 0x80000, QByteArray(kCombinedHeader, 16));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    file.write(QByteArray("\x23\xDE\x53\xC4\x00\x00\x00\x00", 8));
+    file.close();
+    const quint32 sum = flintor::CksumOf(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                         static_cast<std::size_t>(bytes.size()));
+    calculatePsp("two.bin", false);
+    EXPECT_EQ(status(), "Calculation complete.");
+    QLabel* line = w().lblWarning;
+    const QStringList all = line->toolTip().split('\n');
+    ASSERT_EQ(all.size(), 3) << line->toolTip().toStdString();
+    EXPECT_EQ(all[0], "Warning: The image is damaged: its checksum is 0x00000000 but its bytes give 0x" +
+                          QString::number(sum, 16).toUpper().rightJustified(8, '0') + "; download it again.");
+    EXPECT_TRUE(all[1].startsWith("No kernel begins at offset 144 (0x90)")) << all[1].toStdString();
+    EXPECT_TRUE(all[2].startsWith("The SquashFS magic found at offset 524288")) << all[2].toStdString();
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(line)->text(QAccessible::Name), line->toolTip());
+    EXPECT_TRUE(all[0].startsWith(line->text().chopped(1))) << line->text().toStdString();
+
+    // The same bytes with their right checksum: the status says so, in full, and the kernel leads.
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.seek(bytes.size() + 4));
+    for (int i = 0; i < 4; ++i)
+        file.putChar(static_cast<char>(sum >> (8 * i)));
+    file.close();
+    calculate();
+    EXPECT_EQ(status(), "Calculation complete. Checksum right.");
+    EXPECT_LE(w().lblStatus->fontMetrics().horizontalAdvance(status()),
+              w().lblStatus->contentsRect().width());
+    EXPECT_TRUE(line->toolTip().startsWith("Warning: No kernel begins")) << line->toolTip().toStdString();
 }
 
 // ---------------------------------------------------------------------------------------------
