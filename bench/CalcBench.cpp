@@ -3,6 +3,8 @@
 // the same file. A second 16 MiB image holds its file system in its last chunk, so that a run searches
 // every chunk, reads the superblock there and completes. The files are made once per process and read
 // from the page cache.
+#include "Cksum.h"
+#include "ImageScanner.h"
 #include "OutputFormat.h"
 #include "modMTD.h"
 
@@ -160,6 +162,57 @@ void BM_GrepCountHsqs_16MiB_FileSystemAtTheEnd(benchmark::State& state) {
     RunEach(state, {GREP_BINARY, "-c", "hsqs", ImageWithFileSystemAtTheEnd().path()}, 0);
 }
 BENCHMARK(BM_GrepCountHsqs_16MiB_FileSystemAtTheEnd)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Random bytes in memory, as many as the benchmark's argument asks.
+std::vector<std::uint8_t> RandomBytes(std::size_t count) {
+    std::vector<std::uint8_t> bytes(count);
+    std::mt19937_64 random(20240502);
+    for (auto& byte : bytes) {
+        byte = static_cast<std::uint8_t>(random());
+    }
+    return bytes;
+}
+
+// The image checksum alone, over one read's 100 KiB (as the pass computes it) and over 16 MiB at once.
+void BM_Cksum(benchmark::State& state) {
+    const auto bytes = RandomBytes(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(flintor::CksumOf(bytes.data(), bytes.size()));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+    state.SetLabel(flintor::CksumUsesIsal() ? "ISA-L" : "table");
+}
+BENCHMARK(BM_Cksum)->Arg(102400)->Arg(kImageLength);
+
+// The portable table CRC that the Windows build uses, for scale.
+void BM_TableCksum(benchmark::State& state) {
+    const auto bytes = RandomBytes(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(flintor::TableCksumOf(bytes.data(), bytes.size()));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+}
+BENCHMARK(BM_TableCksum)->Arg(102400);
+
+// The scanner over 16 MiB of random bytes in memory, fed in the pass's 100 KiB pieces: the search of
+// every chunk, the checksum and the other checks, without the reads.
+void BM_ImageScanner_16MiB(benchmark::State& state) {
+    auto bytes = RandomBytes(kImageLength);
+    for (std::size_t i = 0; i + 4 <= bytes.size(); ++i) {
+        if (bytes[i] == 'h' && bytes[i + 1] == 's' && bytes[i + 2] == 'q' && bytes[i + 3] == 's') {
+            bytes[i] = 'H';
+        }
+    }
+    for (auto _ : state) {
+        flintor::ImageScanner scanner(static_cast<std::int64_t>(bytes.size()));
+        for (std::size_t at = 0; at < bytes.size(); at += flintor::kChunkSize) {
+            scanner.feed(bytes.data() + at, std::min<std::size_t>(flintor::kChunkSize, bytes.size() - at));
+        }
+        benchmark::DoNotOptimize(scanner.result());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kImageLength);
+}
+BENCHMARK(BM_ImageScanner_16MiB)->Unit(benchmark::kMillisecond);
 
 // The calculation and the output conversion themselves, for scale.
 void BM_CalculateAdam2AndTelnetScript(benchmark::State& state) {

@@ -3,7 +3,12 @@
 #include "modMTD.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#if defined(__x86_64__) && defined(__GNUC__)
+#define FLINTOR_VECTOR_SEARCH 1
+#include <immintrin.h>
+#endif
 
 namespace flintor {
 
@@ -11,13 +16,59 @@ namespace {
 
 constexpr std::uint8_t kSquashFsMagic[4] = {'h', 's', 'q', 's'};
 
+#ifdef FLINTOR_VECTOR_SEARCH
+// Compressed kernels hold an 'h' every 256 bytes or so, too often for a search for the first byte alone
+// (the loop of FindMagic, which processors without AVX2 and the ends of the bytes get). With AVX2, the
+// first and the last byte of the magic are compared at 32 starts at once, and the middle two only where
+// both match.
+
+// The starts from at on where the first and the last byte match.
+__attribute__((target("avx2"))) inline __m256i Candidates(const std::uint8_t* at) {
+    const __m256i starts = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    const __m256i ends = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 3));
+    return _mm256_and_si256(_mm256_cmpeq_epi8(starts, _mm256_set1_epi8('h')),
+                            _mm256_cmpeq_epi8(ends, _mm256_set1_epi8('s')));
+}
+
+// The magic's start, or nullptr with p where too few bytes are left for a step of 128 starts; last is
+// the last start of a magic that the bytes hold.
+__attribute__((target("avx2"))) const std::uint8_t* FindWithAvx2(const std::uint8_t*& p,
+                                                                 const std::uint8_t* last) {
+    for (; last - p >= 128; p += 128) {
+        const __m256i any = _mm256_or_si256(_mm256_or_si256(Candidates(p), Candidates(p + 32)),
+                                            _mm256_or_si256(Candidates(p + 64), Candidates(p + 96)));
+        if (_mm256_testz_si256(any, any)) {
+            continue;
+        }
+        for (int step = 0; step < 128; step += 32) {
+            auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(Candidates(p + step)));
+            for (; mask != 0; mask &= mask - 1) {
+                const int index = step + std::countr_zero(mask);
+                if (p[index + 1] == 's' && p[index + 2] == 'q') {
+                    return p + index;
+                }
+            }
+        }
+    }
+    return nullptr;
+}
+#endif
+
 // 0-based index of the first "hsqs" in the bytes, or -1.
 std::int64_t FindMagic(const std::uint8_t* bytes, std::size_t count) {
     if (count < 4) {
         return -1;
     }
     const std::uint8_t* p = bytes;
-    const std::uint8_t* const last = bytes + count - 4; // last possible start of a match
+    const std::uint8_t* const last = bytes + count - 4;
+#ifdef FLINTOR_VECTOR_SEARCH
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) {
+        if (const std::uint8_t* found = FindWithAvx2(p, last)) {
+            return found - bytes;
+        }
+    }
+#endif
     while (p <= last) {
         p = static_cast<const std::uint8_t*>(
             std::memchr(p, kSquashFsMagic[0], static_cast<std::size_t>(last - p + 1)));

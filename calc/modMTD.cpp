@@ -9,13 +9,15 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace flintor {
 
 namespace {
 
-// Files are opened for each read and closed again, so that a file removed or replaced meanwhile is
-// noticed at the next read instead of being read on through a stale descriptor.
+// A file removed, replaced or made unreadable meanwhile must be noticed instead of being read on through
+// a stale descriptor: ReadChunk opens the file for each read, and the pass over a whole image opens it
+// again after its last read.
 
 // The length of the open file, when it is still a regular file.
 bool StatRegular(const ReadOnlyFile& file, std::int64_t& length) {
@@ -50,10 +52,8 @@ std::uint32_t Word(const std::uint8_t* bytes) {
            static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
-// Reads up to count bytes at the 0-based offset of a file whose length must still be expectedLength;
-// fewer only where the file ends. Returns the number read.
-std::int64_t ReadUnchanged(const std::string& path, std::int64_t offset, std::int64_t count,
-                           std::int64_t expectedLength, std::uint8_t* buffer) {
+// Throws ImageReadError unless path still opens for reading as a regular file of expectedLength bytes.
+void ExpectUnchanged(const std::string& path, std::int64_t expectedLength) {
     const ReadOnlyFile file(path);
     if (!file.isOpen()) {
         ThrowReadFailed(file.error());
@@ -62,15 +62,6 @@ std::int64_t ReadUnchanged(const std::string& path, std::int64_t offset, std::in
     if (!StatRegular(file, length) || length != expectedLength) {
         ThrowChanged();
     }
-    const std::int64_t wanted = std::clamp<std::int64_t>(length - offset, 0, count);
-    const std::int64_t got = wanted == 0 ? 0 : file.readAt(buffer, wanted, offset);
-    if (got < 0) {
-        ThrowReadFailed(errno);
-    }
-    if (got != wanted) {
-        ThrowChanged();
-    }
-    return got;
 }
 
 } // namespace
@@ -156,28 +147,40 @@ ImageScan InspectImage(const std::string& path, const EventPump& afterChunk, con
         unread.filesystemOffset = 0;
         return unread;
     }
+    const ReadOnlyFile file(path);
+    if (!file.isOpen()) {
+        ThrowReadFailed(file.error());
+    }
+    std::int64_t openLength = 0;
+    if (!StatRegular(file, openLength) || openLength != *length) {
+        ThrowChanged();
+    }
     ImageScanner scanner(*length);
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(kChunkSize));
+    const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(kChunkSize));
     // The header's bytes are taken from the type check, and the first read starts after them.
     std::int64_t held = 0;
     if (header != nullptr && *length >= static_cast<std::int64_t>(header->size())) {
-        std::copy(header->begin(), header->end(), buffer.begin());
+        std::copy(header->begin(), header->end(), buffer.get());
         held = static_cast<std::int64_t>(header->size());
     }
     // Reads follow the search's chunks, so that each chunk is searched in the buffer it was read into.
     do {
-        const std::int64_t start = scanner.position();
-        const std::int64_t count =
-            held + ReadUnchanged(path, start + held, kChunkSize - held, *length, buffer.data() + held);
-        held = 0;
-        if (count == 0 && scanner.position() < *length) {
+        const std::int64_t start = scanner.position() + held;
+        const std::int64_t wanted = std::min(*length - start, kChunkSize - held);
+        const std::int64_t got = wanted == 0 ? 0 : file.readAt(buffer.get() + held, wanted, start);
+        if (got < 0) {
+            ThrowReadFailed(errno);
+        }
+        if (got != wanted) {
             ThrowChanged();
         }
-        scanner.feed(buffer.data(), static_cast<std::size_t>(count));
+        scanner.feed(buffer.get(), static_cast<std::size_t>(held + got));
+        held = 0;
         if (afterChunk && !afterChunk()) {
             throw CalculationCancelled();
         }
     } while (scanner.position() < *length);
+    ExpectUnchanged(path, *length);
     return scanner.result();
 }
 
