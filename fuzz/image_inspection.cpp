@@ -1,13 +1,18 @@
-// Image inspection on a file of the fuzzer's bytes: the type check, the SquashFS search, and the whole
-// Calculate command on it with a spread of flash sizes and boot loaders.
+// Image inspection on a file of the fuzzer's bytes: the type check, the pass over the whole file (the
+// SquashFS search, the kernel where mtd1 begins, the checksum trailer), the same pass fed in pieces cut
+// by the bytes themselves, and the whole Calculate command on it with a spread of flash sizes and boot
+// loaders.
 
+#include "Cksum.h"
 #include "FuzzSupport.h"
+#include "ImageScanner.h"
 #include "Workflow.h"
 #include "modMTD.h"
 
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <optional>
 
 namespace {
 
@@ -35,6 +40,32 @@ std::int64_t ExpectedOffset(const std::uint8_t* data, std::size_t size) {
     return -1;
 }
 
+std::uint32_t Word(const std::uint8_t* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+// The kernel and the trailer as documented, the checksum by the portable table whatever the build uses.
+void CheckScan(const flintor::ImageScan& scan, const std::uint8_t* data, std::size_t size, const char* how) {
+    const std::string detail(reinterpret_cast<const char*>(data), size);
+    fuzz::check(scan.filesystemOffset == ExpectedOffset(data, size), how, detail);
+    const std::optional<std::uint32_t> kernel =
+        size >= 0x94 ? std::optional<std::uint32_t>(Word(data + 0x90)) : std::nullopt;
+    fuzz::check(scan.kernel.magic == kernel, "kernel magic", detail);
+    fuzz::check(scan.kernel.plausible == (kernel == 0xFEEDFA42u || kernel == 0xFEED1281u), "kernel verdict");
+    fuzz::check(scan.kernel.plausible == flintor::KernelWarning(scan.kernel).empty(), "kernel warning");
+    const bool trailer = size >= 8 && Word(data + size - 8) == 0xC453DE23u;
+    fuzz::check(scan.checksum.present == trailer, "trailer", detail);
+    if (trailer) {
+        fuzz::check(scan.checksum.stored == Word(data + size - 4), "stored checksum", detail);
+        fuzz::check(scan.checksum.computed == flintor::TableCksumOf(data, size - 8), "computed checksum",
+                    detail);
+    }
+    fuzz::check(flintor::ChecksumWarning(scan.checksum).empty() == (!trailer || scan.checksum.valid()),
+                "checksum warning");
+    fuzz::check(flintor::ChecksumNote(scan.checksum).empty() == !scan.checksum.valid(), "checksum note");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -56,8 +87,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::check(combined == (size >= 16 && std::memcmp(data, kCombined, 16) == 0), "combined image type");
     fuzz::check(combined == (typeText == "combined image"), "type text");
 
-    const std::int32_t offset = flintor::FindSquashFs(path);
-    fuzz::check(offset == ExpectedOffset(data, size), "SquashFS offset");
+    const flintor::ImageScan read = flintor::InspectImage(path);
+    CheckScan(read, data, size, "SquashFS offset of the reads");
+    const auto offset = static_cast<std::int32_t>(read.filesystemOffset);
+    flintor::ImageScanner scanner(static_cast<std::int64_t>(size));
+    for (std::size_t at = 0, n = 0; at < size; ++n) {
+        const std::size_t piece = std::min<std::size_t>(size - at, 1 + data[n % size] * 131u % 4099u);
+        scanner.feed(data + at, piece);
+        at += piece;
+    }
+    const flintor::ImageScan pieces = scanner.result();
+    CheckScan(pieces, data, size, "SquashFS offset of the pieces");
+    fuzz::check(pieces.squashFs.problem == read.squashFs.problem, "superblock verdict of the pieces");
 
     // The full command, as the window and flintor-calc run it. The last four bytes give a size in hex.
     char hex[9] = "0";

@@ -1,8 +1,12 @@
+#include "Cksum.h"
+#include "ImageChecks.h"
 #include "RunProcess.h"
 #include "TestFiles.h"
 
 #include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 
 namespace flintor {
 namespace {
@@ -191,6 +195,46 @@ TEST_F(FlintorCalcTest, ImplausibleFileSystemIsAWarningLineAndJsonSaysWhy) {
                             "\"bytes_used\": 2621440, \"plausible\": true},"),
               std::string::npos)
         << real.out;
+}
+
+TEST_F(FlintorCalcTest, ChecksumAndKernelAreANoteOrWarningLinesAlsoWithCompare) {
+    const std::string path = image();
+    std::ifstream in(test::PathOf(path), std::ios::binary);
+    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    in.close();
+    const std::uint32_t sum = CksumOf(bytes.data(), bytes.size());
+    dir.appendTrailer(path, sum);
+    const ProcessResult right = calc({"--flash", "4MB", "--bootloader", "psp", path});
+    EXPECT_EQ(right.exitStatus, 0);
+    EXPECT_EQ(right.out, kPsp4MbOutput);
+    EXPECT_EQ(right.err, "flintor-calc: note: The image is intact: its checksum " + HexWord(sum) +
+                             " matches its bytes.\n");
+
+    // The same trailer after the bytes with no kernel at 0x90: two warnings, the damage first, the
+    // values the same.
+    std::fill_n(bytes.begin() + 0x90, 4, 0);
+    dir.write("fw.bin", bytes);
+    dir.appendTrailer(path, sum);
+    const std::string warnings =
+        "flintor-calc: warning: The image is damaged: its checksum is " + HexWord(sum) +
+        " but its bytes give " + HexWord(CksumOf(bytes.data(), bytes.size())) +
+        "; download it again.\n"
+        "flintor-calc: warning: No kernel begins at offset 144 (0x90), where mtd1 begins: it holds "
+        "0x00000000, "
+        "not 0xFEEDFA42 or 0xFEED1281. The router would not find a kernel at the start of mtd1; check that "
+        "this is the firmware file you meant.\n";
+    const ProcessResult damaged = calc({"--flash", "4MB", "--bootloader", "psp", path});
+    EXPECT_EQ(damaged.exitStatus, 0);
+    EXPECT_EQ(damaged.out, kPsp4MbOutput);
+    EXPECT_EQ(damaged.err, warnings);
+    // A router whose values are those calculated.
+    const std::string env = "mtd0 0x900A0000,0x90400000\nmtd1 0x90020090,0x900A0000\nmtd2 0x90000000,"
+                            "0x90010000\nmtd3 0x90010000,0x90020000\nmtd4 0x90020000,0x90400000\n";
+    const std::string capture = dir.write("env.txt", {env.begin(), env.end()});
+    const ProcessResult compared =
+        calc({"--compare", capture, "--flash", "4MB", "--bootloader", "psp", path});
+    EXPECT_EQ(compared.exitStatus, 0) << compared.err;
+    EXPECT_NE(compared.err.find(warnings), std::string::npos) << compared.err;
 }
 
 TEST_F(FlintorCalcTest, UsageErrorsExitWith2) {
