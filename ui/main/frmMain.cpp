@@ -66,11 +66,8 @@ constexpr int kClientHeight = 8940;
 
 // Designed places of the controls that keep them whatever the window's size (twips, relative to
 // their container).
-constexpr TwipRect kOptMem[5] = {{0, 300, 855, 255},
-                                 {960, 300, 855, 255},
-                                 {2040, 300, 1095, 255},
-                                 {3960, 300, 1095, 255},
-                                 {6360, 300, 1335, 255}};
+constexpr TwipRect kOptMem[5] = {{0, 300, 855, 255}, {960, 300, 855, 255}, {2040, 300, 1095, 255},
+                                 {3960, 300, 1095, 255}, {6360, 300, 1335, 255}};
 constexpr TwipRect kTxtMB{3120, 300, 495, 285};
 constexpr TwipRect kTxtHex{5160, 300, 855, 285};
 constexpr TwipRect kChkPSP{0, 900, 1095, 255};
@@ -78,8 +75,8 @@ constexpr TwipRect kChkAdam2{1320, 900, 1095, 255};
 constexpr TwipRect kLblMTD5{3600, 870, 1455, 255};
 constexpr TwipRect kCboMTD5{5160, 840, 1335, 315};
 constexpr TwipRect kCmdRead{0, 0, 2055, 375};
-constexpr TwipRect kOptOut[4] = {
-    {120, 480, 1815, 255}, {120, 720, 1815, 255}, {120, 960, 1815, 255}, {120, 1200, 1815, 255}};
+constexpr TwipRect kOptOut[4] = {{120, 480, 1815, 255}, {120, 720, 1815, 255}, {120, 960, 1815, 255},
+                                 {120, 1200, 1815, 255}};
 constexpr TwipRect kChkIncFilename{120, 1560, 1815, 255};
 // The compare command takes one line under "Include filename"; the note moves down into the room its
 // four lines left at the bottom of their place and still clears the logo at 192 dots per inch.
@@ -87,9 +84,9 @@ constexpr TwipRect kCmdCompare{0, 1830, 1695, 240};
 constexpr TwipRect kLblInfo{0, 2100, 2055, 750};
 constexpr TwipRect kImgLogo{0, 2880, 2055, 615};
 
-const char* const kStepCaptions[3] = {
-    "1) Select a firmware image file:", "2) Select the size of you router's Flash ROM size:",
-    "3) Select you router's bootloader type:"};
+const char* const kStepCaptions[3] = {"1) Select a firmware image file:",
+                                      "2) Select the size of you router's Flash ROM size:",
+                                      "3) Select you router's bootloader type:"};
 
 std::string localBytes(const QString& name) {
     const QByteArray bytes = encodeLocalName(name);
@@ -168,9 +165,7 @@ public:
         m_window.showMessage(fromStd(text), kind == flintor::MessageKind::Warning ? QMessageBox::Warning
                                                                                   : QMessageBox::Information);
     }
-    void setResultsText(const std::string& text) override {
-        m_window.txtResults->setPlainText(forDisplay(text));
-    }
+    void setResultsText(const std::string& text) override { m_window.txtResults->setPlainText(forDisplay(text)); }
     void setWarnings(const std::vector<std::string>& warnings) override {
         QStringList shown;
         for (const std::string& warning : warnings)
@@ -315,10 +310,9 @@ void frmMain::createControls() {
                                              "QPushButton:focus { border: 1px dotted palette(text); }"
                                              "QPushButton:pressed { color: palette(text); }"));
     connect(cmdCompare, &QPushButton::clicked, this, &frmMain::cmdCompare_Click);
-    lblInfo =
-        new QLabel(QStringLiteral("You may use the mtd values to the left to repair your router's partitions "
-                                  "if they have become corrupted."),
-                   fraOutputs);
+    lblInfo = new QLabel(QStringLiteral("You may use the mtd values to the left to repair your router's partitions "
+                                        "if they have become corrupted."),
+                         fraOutputs);
     lblInfo->setWordWrap(true);
     lblInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     imgLogo = new QLabel(fraOutputs);
@@ -391,13 +385,10 @@ void frmMain::createMenus() {
     mnClipPath = mnDir->addAction(QStringLiteral("Use clipboard"), this, &frmMain::mnClipPath_Click);
 
     mnFile = new QMenu(QStringLiteral("File Menu"), this);
-    mnListImg =
-        mnFile->addAction(QStringLiteral("Display IMG and BIN files"), this, &frmMain::mnListImg_Click);
+    mnListImg = mnFile->addAction(QStringLiteral("Display IMG and BIN files"), this, &frmMain::mnListImg_Click);
     mnListAll = mnFile->addAction(QStringLiteral("Display all file types"), this, &frmMain::mnListAll_Click);
-    mnEditPattern =
-        mnFile->addAction(QStringLiteral("Edit file type filter"), this, &frmMain::mnEditPattern_Click);
-    mnCopyFile =
-        mnFile->addAction(QStringLiteral("Copy filename to clipboard"), this, &frmMain::mnCopyFile_Click);
+    mnEditPattern = mnFile->addAction(QStringLiteral("Edit file type filter"), this, &frmMain::mnEditPattern_Click);
+    mnCopyFile = mnFile->addAction(QStringLiteral("Copy filename to clipboard"), this, &frmMain::mnCopyFile_Click);
     mnListImg->setCheckable(true);
     mnListAll->setCheckable(true);
     mnListImg->setChecked(true);
@@ -708,13 +699,9 @@ void frmMain::optMem_Click(int index) {
     txtHex->setEnabled(index == 3);
 }
 
-void frmMain::optOut_Click(int) {
-    showLastResult();
-}
+void frmMain::optOut_Click(int) { showLastResult(); }
 
-void frmMain::imgLogo_Click() {
-    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kCommunityUrl)));
-}
+void frmMain::imgLogo_Click() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kCommunityUrl))); }
 
 void frmMain::ShowFolder(const QString& path) {
     finishStartUp();
@@ -723,8 +710,7 @@ void frmMain::ShowFolder(const QString& path) {
 
 void frmMain::GotADrop(const QString& path) {
     const auto report = [this](int number, const QString& description) {
-        showMessage(QStringLiteral("Drag N Drop Error %1 - %2").arg(number).arg(description),
-                    QMessageBox::Warning);
+        showMessage(QStringLiteral("Drag N Drop Error %1 - %2").arg(number).arg(description), QMessageBox::Warning);
     };
     try {
         // No file name holds a NUL; the system would take the path as the shorter one before it.
@@ -776,20 +762,16 @@ void frmMain::mnCopyPath_Click() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
     clipboard->setText(Dir1->path());
-    showMessage(QStringLiteral("The selected path has been copied to the clipboard."),
-                QMessageBox::Information);
+    showMessage(QStringLiteral("The selected path has been copied to the clipboard."), QMessageBox::Information);
 }
 
-void frmMain::mnClipPath_Click() {
-    ShowFolder(QGuiApplication::clipboard()->text());
-}
+void frmMain::mnClipPath_Click() { ShowFolder(QGuiApplication::clipboard()->text()); }
 
 void frmMain::mnCopyFile_Click() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
     clipboard->setText(File1->fileName());
-    showMessage(QStringLiteral("The selected filename has been copied to the clipboard."),
-                QMessageBox::Information);
+    showMessage(QStringLiteral("The selected filename has been copied to the clipboard."), QMessageBox::Information);
 }
 
 void frmMain::mnListImg_Click() {
@@ -812,8 +794,7 @@ void frmMain::mnEditPattern_Click() {
         answer = m_inputHandler(prompt, title, File1->pattern());
     } else {
         bool ok = false;
-        const QString text =
-            QInputDialog::getText(this, title, prompt, QLineEdit::Normal, File1->pattern(), &ok);
+        const QString text = QInputDialog::getText(this, title, prompt, QLineEdit::Normal, File1->pattern(), &ok);
         if (ok)
             answer = text;
     }

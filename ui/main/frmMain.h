@@ -55,8 +55,8 @@ public:
     /// tests answer message boxes themselves.
     using MessageHandler = std::function<void(const QString& text, QMessageBox::Icon icon)>;
     /// Asks for a line of text (prompt, title, proposed answer); nullopt when cancelled.
-    using InputHandler = std::function<std::optional<QString>(const QString& prompt, const QString& title,
-                                                              const QString& answer)>;
+    using InputHandler =
+        std::function<std::optional<QString>(const QString& prompt, const QString& title, const QString& answer)>;
 
     /// `settingsFile` names the settings file to use; empty for the program's own.
     explicit frmMain(QWidget* parent = nullptr, const QString& settingsFile = QString());
