@@ -20,6 +20,7 @@
 #include "modMTD.h"
 #include "modMisc.h"
 
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -134,6 +135,16 @@ QString partitionWords(const PartitionEntry& entry) {
     return words + QStringLiteral(", ") + fromStd(flintor::SizeText(entry.End - entry.Start)).trimmed();
 }
 
+// A frame drawn without a border is a plain container, as a plain widget is. Qt would make it a
+// "frame", which on the desktop's accessibility bus is a window of its own: a screen reader that
+// finds it inactive stays silent for every control inside it.
+QAccessibleInterface* borderlessFrameAccessible(const QString&, QObject* object) {
+    if (object->metaObject() == &QFrame::staticMetaObject)
+        if (auto* frame = static_cast<QFrame*>(object); frame->frameShape() == QFrame::NoFrame)
+            return new QAccessibleWidget(frame, QAccessible::Client);
+    return nullptr;
+}
+
 bool isMenuRequest(const QEvent* event) {
     if (event->type() == QEvent::ContextMenu)
         return static_cast<const QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
@@ -191,6 +202,8 @@ frmMain::frmMain(QWidget* parent, const QString& settingsFile) : QWidget(parent)
     // platform's default face would not fit "Size in Hex" or the note into their places.
     setFont(pointFont("Arial", 7.5));
     DropDownListAccessible::install();
+    static const bool framesInstalled = (QAccessible::installFactory(&borderlessFrameAccessible), true);
+    Q_UNUSED(framesInstalled);
     const auto px = [this](int twips) {
         return static_cast<int>(std::lrint(double(twips) / m_twipsPerPixel));
     };
