@@ -3,9 +3,6 @@
 #include "CompareCommand.h"
 #include "Workflow.h"
 
-#include <cstdio>
-#include <sstream>
-
 #ifndef FLINTOR_VERSION
 #define FLINTOR_VERSION "1.0.1"
 #endif
@@ -13,8 +10,6 @@
 namespace flintor::cli {
 
 namespace {
-
-constexpr const char* kPrefix = "flintor-calc: ";
 
 // Writes each message to standard error as it arises, in the order the window would show its boxes.
 class CommandLineHost : public WorkflowHost {
@@ -96,144 +91,52 @@ WorkflowInputs InputsOf(const CliOptions& options) {
     return inputs;
 }
 
-// extraMembers: further members, already indented, that follow "output".
-std::string JsonOf(const CliOptions& options, const CalculationDetails& details,
-                   const std::vector<std::pair<std::string, MessageKind>>& messages,
-                   const std::string& output, const std::string& extraMembers = {}) {
-    std::ostringstream json;
-    json << "{\n";
-    json << "  \"image\": {\"path\": " << JsonQuoted(*options.image)
-         << ", \"file_name\": " << JsonQuoted(details.fileName)
-         << ", \"type\": \"combined image\", \"length\": " << details.imageLength
-         << ", \"squashfs_offset\": " << details.filesystemOffset << "},\n";
-    json << "  \"flash_size\": " << details.effectiveFlashSize << ",\n";
-    json << "  \"flash_size_given\": "
-         << (details.flashSize == 0 ? std::string("null") : std::to_string(details.flashSize)) << ",\n";
-    json << "  \"bootloader\": \"" << (details.adam2 ? "adam2" : "psp") << "\",\n";
-    json << "  \"mtd5_size\": " << details.layout.mtd5Size << ",\n";
-    json << "  \"messages\": [";
-    for (std::size_t i = 0; i < messages.size(); ++i) {
-        json << (i == 0 ? "\n" : ",\n") << "    {\"kind\": \""
-             << (messages[i].second == MessageKind::Warning ? "warning" : "information")
-             << "\", \"text\": " << JsonQuoted(messages[i].first) << "}";
+// The calculation as the --json document's first members; the comparison and the router add theirs.
+Json CalculationJson(const CliOptions& options, const CalculationDetails& details,
+                     const std::vector<std::pair<std::string, MessageKind>>& messages,
+                     const std::string& output) {
+    Json messagesJson = Json::array();
+    for (const auto& [text, kind] : messages) {
+        messagesJson.push_back(
+            Json{{"kind", kind == MessageKind::Warning ? "warning" : "information"}, {"text", text}});
     }
-    json << (messages.empty() ? "],\n" : "\n  ],\n");
-    json << "  \"layouts\": [";
-    for (std::size_t b = 0; b < details.layout.blocks.size(); ++b) {
-        const auto& block = details.layout.blocks[b];
+    Json layouts = Json::array();
+    for (const auto& block : details.layout.blocks) {
         std::string name = block.heading;
         if (!name.empty() && name.back() == ':') {
             name.pop_back();
         }
-        json << (b == 0 ? "\n" : ",\n")
-             << "    {\"name\": " << (name.empty() ? std::string("null") : JsonQuoted(name))
-             << ", \"partitions\": [";
-        for (std::size_t p = 0; p < block.partitions.size(); ++p) {
-            const auto& part = block.partitions[p];
-            json << (p == 0 ? "\n" : ",\n") << "      {\"name\": \"mtd" << part.number
-                 << "\", \"start\": " << part.start << ", \"end\": " << part.end << "}";
+        Json partitions = Json::array();
+        for (const auto& part : block.partitions) {
+            partitions.push_back(Json{
+                {"name", "mtd" + std::to_string(part.number)}, {"start", part.start}, {"end", part.end}});
         }
-        json << "\n    ]}";
+        layouts.push_back(Json{{"name", name.empty() ? Json() : Json(name)}, {"partitions", partitions}});
     }
-    json << "\n  ],\n";
-    json << "  \"warnings\": [";
-    for (std::size_t i = 0; i < details.warnings.size(); ++i) {
-        json << (i == 0 ? "" : ", ") << JsonQuoted(details.warnings[i]);
-    }
-    json << "],\n";
     const SquashFsSuperblock& squashFs = details.squashFs;
     const std::string version = squashFs.versionText();
-    json << "  \"squashfs\": {\"offset\": " << squashFs.offset
-         << ", \"version\": " << (version.empty() ? std::string("null") : JsonQuoted(version))
-         << ", \"bytes_used\": "
-         << (squashFs.bytesUsed ? std::to_string(*squashFs.bytesUsed) : std::string("null"))
-         << ", \"plausible\": " << (squashFs.plausible ? "true" : "false") << "},\n";
-    json << "  \"output\": " << JsonQuoted(output);
-    if (!extraMembers.empty()) {
-        json << ",\n" << extraMembers;
-    }
-    json << "\n}\n";
-    return json.str();
+    Json document;
+    document["image"] = Json{{"path", *options.image},
+                             {"file_name", details.fileName},
+                             {"type", "combined image"},
+                             {"length", details.imageLength},
+                             {"squashfs_offset", details.filesystemOffset}};
+    document["flash_size"] = details.effectiveFlashSize;
+    document["flash_size_given"] = details.flashSize == 0 ? Json() : Json(details.flashSize);
+    document["bootloader"] = details.adam2 ? "adam2" : "psp";
+    document["mtd5_size"] = details.layout.mtd5Size;
+    document["messages"] = messagesJson;
+    document["layouts"] = layouts;
+    document["warnings"] = details.warnings;
+    document["squashfs"] = Json{{"offset", squashFs.offset},
+                                {"version", version.empty() ? Json() : Json(version)},
+                                {"bytes_used", squashFs.bytesUsed ? Json(*squashFs.bytesUsed) : Json()},
+                                {"plausible", squashFs.plausible}};
+    document["output"] = output;
+    return document;
 }
 
 } // namespace
-
-std::string JsonEscaped(const std::string& text) {
-    std::string result;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t size = text.size();
-    for (std::size_t i = 0; i < size;) {
-        const unsigned char c = bytes[i];
-        if (c == '"' || c == '\\') {
-            result += '\\';
-            result += static_cast<char>(c);
-            ++i;
-        } else if (c == '\n') {
-            result += "\\n";
-            ++i;
-        } else if (c == '\r') {
-            result += "\\r";
-            ++i;
-        } else if (c == '\t') {
-            result += "\\t";
-            ++i;
-        } else if (c < 0x20 || c == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            result += escape;
-            ++i;
-        } else if (c < 0x80) {
-            result += static_cast<char>(c);
-            ++i;
-        } else {
-            // Copy a well-formed UTF-8 sequence; anything else becomes the replacement character.
-            std::size_t length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c <= 0xDF ? 2 : 0;
-            if (c > 0xF4) {
-                length = 0;
-            }
-            bool valid = length > 0 && i + length <= size;
-            std::uint32_t codePoint = length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
-            for (std::size_t k = 1; valid && k < length; ++k) {
-                if ((bytes[i + k] & 0xC0) != 0x80) {
-                    valid = false;
-                } else {
-                    codePoint = codePoint << 6 | (bytes[i + k] & 0x3F);
-                }
-            }
-            if (valid &&
-                ((length == 3 && (codePoint < 0x800 || (codePoint >= 0xD800 && codePoint <= 0xDFFF))) ||
-                 (length == 4 && (codePoint < 0x10000 || codePoint > 0x10FFFF)))) {
-                valid = false;
-            }
-            if (valid) {
-                result.append(text, i, length);
-                i += length;
-            } else {
-                result += "\xEF\xBF\xBD";
-                ++i;
-            }
-        }
-    }
-    return result;
-}
-
-std::string JsonQuoted(const std::string& text) {
-    std::string quoted = "\"";
-    quoted.append(JsonEscaped(text)).append("\"");
-    return quoted;
-}
-
-std::string WithUnixLineEnds(const std::string& text) {
-    std::string result;
-    result.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            continue;
-        }
-        result += text[i];
-    }
-    return result;
-}
 
 int RunCalculation(CliOptions options, std::ostream& out, std::ostream& err, std::istream& in) {
     std::optional<RouterCapture> capture;
@@ -256,16 +159,20 @@ int RunCalculation(CliOptions options, std::ostream& out, std::ostream& err, std
     }
     const std::string text = WithUnixLineEnds(details.resultsText) + '\n';
     if (!capture) {
-        out << (options.json ? JsonOf(options, details, host.messages(), text) : text);
+        out << (options.json ? JsonText(CalculationJson(options, details, host.messages(), text)) : text);
         out.flush();
         return kExitSuccess;
     }
     const RouterComparison comparison =
         CompareWithRouter(details.layout, capture->environment, options.outputForm);
     WriteComparisonNotes(comparison, err);
-    out << (options.json
-                ? JsonOf(options, details, host.messages(), text, ComparisonJson(*capture, comparison))
-                : ComparisonText(comparison));
+    if (options.json) {
+        Json document = CalculationJson(options, details, host.messages(), text);
+        AddComparisonJson(document, *capture, comparison);
+        out << JsonText(document);
+    } else {
+        out << ComparisonText(comparison);
+    }
     out.flush();
     return comparison.allSame() ? kExitSuccess : kExitDiffers;
 }

@@ -1,6 +1,5 @@
 #include "CompareCommand.h"
 
-#include "CalcCommand.h"
 #include "Texts.h"
 #include "Workflow.h"
 
@@ -13,9 +12,6 @@
 namespace flintor::cli {
 
 namespace {
-
-constexpr const char* kPrefix = "flintor-calc: ";
-constexpr const char* kNote = "flintor-calc: note: ";
 
 // Standard input up to one byte more than a capture may hold, so that a longer one is refused as such.
 RouterCaptureReading ReadStandardInput(std::istream& in) {
@@ -39,21 +35,6 @@ std::string HexDigits(std::int64_t size) {
 
 std::string RangeOrDash(const std::optional<PartitionBounds>& bounds) {
     return bounds ? RangeText(*bounds) : "-";
-}
-
-std::string BoundsJson(const std::optional<PartitionBounds>& bounds) {
-    if (!bounds) {
-        return "null";
-    }
-    return "{\"start\": " + std::to_string(bounds->start) + ", \"end\": " + std::to_string(bounds->end) + "}";
-}
-
-std::string TextsJson(const std::vector<std::string>& texts) {
-    std::string json = "[";
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        json += (i == 0 ? "" : ", ") + JsonQuoted(texts[i]);
-    }
-    return json + "]";
 }
 
 std::string Padded(std::string text, std::size_t width) {
@@ -162,47 +143,43 @@ std::string ComparisonText(const RouterComparison& comparison) {
     return text.str();
 }
 
-std::string ComparisonJson(const RouterCapture& capture, const RouterComparison& comparison) {
+void AddComparisonJson(Json& document, const RouterCapture& capture, const RouterComparison& comparison) {
     const RouterEnvironment& environment = capture.environment;
     const RouterSettings& settings = capture.settings;
-    std::ostringstream json;
-    json << "  \"router\": {\"bootloader\": "
-         << (settings.adam2 ? (*settings.adam2 ? "\"adam2\"" : "\"psp\"") : "null")
-         << ", \"bootloader_reason\": " << JsonQuoted(settings.bootloaderReason) << ", \"flash_size\": "
-         << (settings.flashSize ? std::to_string(*settings.flashSize) : std::string("null"))
-         << ", \"flash_size_reason\": " << JsonQuoted(settings.flashSizeReason) << ", \"partitions\": [";
-    for (std::size_t i = 0; i < environment.partitions.size(); ++i) {
-        const PartitionBounds& p = environment.partitions[i];
-        json << (i == 0 ? "" : ", ") << "{\"name\": \"mtd" << p.number << "\", \"start\": " << p.start
-             << ", \"end\": " << p.end << "}";
+    Json partitions = Json::array();
+    for (const PartitionBounds& p : environment.partitions) {
+        partitions.push_back(
+            Json{{"name", "mtd" + std::to_string(p.number)}, {"start", p.start}, {"end", p.end}});
     }
     std::vector<std::string> notes = environment.notes;
     notes.insert(notes.end(), settings.notes.begin(), settings.notes.end());
-    json << "], \"notes\": " << TextsJson(notes) << "},\n";
+    document["router"] =
+        Json{{"bootloader", settings.adam2 ? Json(*settings.adam2 ? "adam2" : "psp") : Json()},
+             {"bootloader_reason", settings.bootloaderReason},
+             {"flash_size", settings.flashSize ? Json(*settings.flashSize) : Json()},
+             {"flash_size_reason", settings.flashSizeReason},
+             {"partitions", partitions},
+             {"notes", notes}};
 
-    json << "  \"comparison\": [";
-    for (std::size_t b = 0; b < comparison.blocks.size(); ++b) {
-        const BlockComparison& block = comparison.blocks[b];
-        json << (b == 0 ? "\n" : ",\n")
-             << "    {\"layout\": " << (block.layout.empty() ? "null" : JsonQuoted(block.layout))
-             << ", \"partitions\": [";
-        for (std::size_t p = 0; p < block.partitions.size(); ++p) {
-            const PartitionComparison& partition = block.partitions[p];
-            json << (p == 0 ? "\n" : ",\n") << "      {\"name\": \"mtd" << partition.number
-                 << "\", \"router\": " << BoundsJson(partition.router)
-                 << ", \"calculated\": " << BoundsJson(partition.calculated) << ", \"status\": \""
-                 << StatusName(partition.status) << "\"}";
+    Json blocks = Json::array();
+    for (const BlockComparison& block : comparison.blocks) {
+        Json compared = Json::array();
+        for (const PartitionComparison& partition : block.partitions) {
+            compared.push_back(Json{{"name", "mtd" + std::to_string(partition.number)},
+                                    {"router", BoundsJson(partition.router)},
+                                    {"calculated", BoundsJson(partition.calculated)},
+                                    {"status", StatusName(partition.status)}});
         }
-        json << "\n    ]}";
+        blocks.push_back(
+            Json{{"layout", block.layout.empty() ? Json() : Json(block.layout)}, {"partitions", compared}});
     }
-    json << "\n  ],\n";
-    json << "  \"matched_layout\": " << comparison.matched << ",\n";
+    document["comparison"] = blocks;
+    document["matched_layout"] = comparison.matched;
     const auto commands = [](const std::string& text) {
-        return JsonQuoted(text.empty() ? text : WithUnixLineEnds(text) + "\n");
+        return text.empty() ? text : WithUnixLineEnds(text) + "\n";
     };
-    json << "  \"repair\": " << commands(comparison.repairText) << ",\n";
-    json << "  \"restore\": " << commands(comparison.restoreText);
-    return json.str();
+    document["repair"] = commands(comparison.repairText);
+    document["restore"] = commands(comparison.restoreText);
 }
 
 } // namespace flintor::cli

@@ -4,6 +4,7 @@
 // comparison's text and JSON.
 
 #include "Arguments.h"
+#include "CommandOutput.h"
 #include "RouterComparison.h"
 #include "RouterEnvironment.h"
 
@@ -35,8 +36,8 @@ void WriteComparisonNotes(const RouterComparison& comparison, std::ostream& err)
 /// status", then "Repair:" and "Restore:" with their commands; LF line ends.
 std::string ComparisonText(const RouterComparison& comparison);
 
-/// The members a comparison adds to the --json object ("router", "comparison", "matched_layout", "repair",
-/// "restore"), two spaces in, separated by ",\n", without a final separator.
-std::string ComparisonJson(const RouterCapture& capture, const RouterComparison& comparison);
+/// Adds the members of a comparison to the --json document: "router", "comparison", "matched_layout",
+/// "repair" and "restore".
+void AddComparisonJson(Json& document, const RouterCapture& capture, const RouterComparison& comparison);
 
 } // namespace flintor::cli

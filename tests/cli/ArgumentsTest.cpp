@@ -125,15 +125,15 @@ TEST(RunFlintorCalc, HelpVersionAndUsageErrors) {
     EXPECT_NE(err.str().find("Usage:"), std::string::npos);
 }
 
-TEST(JsonEscaped, EscapesQuotesControlsAndBadUtf8) {
-    EXPECT_EQ(JsonEscaped("a\"b\\c"), "a\\\"b\\\\c");
-    EXPECT_EQ(JsonEscaped("l1\nl2\t\x01"), "l1\\nl2\\t\\u0001");
-    EXPECT_EQ(JsonEscaped("gr\xC3\xBC\xC3\x9F"), "gr\xC3\xBC\xC3\x9F");
-    EXPECT_EQ(JsonEscaped("\xFF"
-                          "a\xC3"),
+TEST(ValidUtf8, KeepsWellFormedSequencesAndReplacesEachOtherByte) {
+    EXPECT_EQ(ValidUtf8("a\"b\\c\n\x01"), "a\"b\\c\n\x01");
+    EXPECT_EQ(ValidUtf8("gr\xC3\xBC\xC3\x9F"), "gr\xC3\xBC\xC3\x9F");
+    EXPECT_EQ(ValidUtf8("\xFF"
+                        "a\xC3"),
               "\xEF\xBF\xBD"
               "a\xEF\xBF\xBD");
-    EXPECT_EQ(JsonEscaped("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"); // a lone surrogate
+    EXPECT_EQ(ValidUtf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"); // a lone surrogate
+    EXPECT_EQ(JsonText(Json{{"name", "a\xC3"}}), "{\n  \"name\": \"a\xEF\xBF\xBD\"\n}\n");
 }
 
 } // namespace

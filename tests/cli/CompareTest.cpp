@@ -165,28 +165,41 @@ TEST(Compare, JsonAddsTheRouterTheComparisonAndTheCommands) {
     const CompareRun run = Compare(
         {"--json", "--compare", Sample("captures/adam2-printenv-corrupted.txt"), Sample("adam2-4mb.bin")});
     EXPECT_EQ(run.status, 3) << run.err;
-    for (const char* part : {
-             "\"router\": {\"bootloader\": \"adam2\", \"bootloader_reason\": \"Adam2: the capture names "
-             "\\\"ADAM2\\\" on line 1.\", \"flash_size\": 4194304, ",
-             "\"partitions\": [{\"name\": \"mtd0\", \"start\": 2416513024, \"end\": 2420047872}, {\"name\": "
-             "\"mtd2\", ",
-             "\"notes\": [\"mtd0 is set again on line 14",
-             "{\"layout\": \"Single images\", \"partitions\": [\n      {\"name\": \"mtd0\", \"router\": "
-             "{\"start\": 2416513024, \"end\": 2420047872}, \"calculated\": {\"start\": 2415996944, \"end\": "
-             "2420047872}, \"status\": \"differs\"},\n      {\"name\": \"mtd1\", \"router\": null, ",
-             "{\"layout\": \"Separate images (max kernel size)\"",
-             "\"matched_layout\": 0,\n",
-             "\"repair\": \"mtd0: 0x90013010, 0x903F0000\\nmtd1: 0x90010090, 0x90013010\\nmtd4: 0x90010000, "
-             "0x903F0000\\n\",\n",
-             "\"restore\": \"mtd0: 0x90091000, 0x903F0000\\nmtd4: 0x903F0000, 0x90010000\\n\"\n}\n",
-         }) {
-        EXPECT_TRUE(Has(run.out, part)) << part << "\n" << run.out;
+    const Json json = Json::parse(run.out);
+    const Json& router = json["router"];
+    EXPECT_EQ(router["bootloader"], "adam2");
+    EXPECT_EQ(router["bootloader_reason"], "Adam2: the capture names \"ADAM2\" on line 1.");
+    EXPECT_EQ(router["flash_size"], 4194304);
+    EXPECT_EQ(router["partitions"][0], (Json{{"name", "mtd0"}, {"start", 2416513024}, {"end", 2420047872}}));
+    EXPECT_EQ(router["partitions"][1]["name"], "mtd2");
+    EXPECT_TRUE(router["notes"][0].get<std::string>().starts_with("mtd0 is set again on line 14"));
+    EXPECT_EQ(json["comparison"][0]["layout"], "Single images");
+    EXPECT_EQ(json["comparison"][0]["partitions"][0],
+              (Json{{"name", "mtd0"},
+                    {"router", {{"start", 2416513024}, {"end", 2420047872}}},
+                    {"calculated", {{"start", 2415996944}, {"end", 2420047872}}},
+                    {"status", "differs"}}));
+    EXPECT_EQ(json["comparison"][0]["partitions"][1]["router"], nullptr);
+    EXPECT_EQ(json["comparison"][2]["layout"], "Separate images (max kernel size)");
+    EXPECT_EQ(json["matched_layout"], 0);
+    EXPECT_EQ(json["repair"], "mtd0: 0x90013010, 0x903F0000\nmtd1: 0x90010090, 0x90013010\nmtd4: 0x90010000, "
+                              "0x903F0000\n");
+    EXPECT_EQ(json["restore"], "mtd0: 0x90091000, 0x903F0000\nmtd4: 0x903F0000, 0x90010000\n");
+    std::vector<std::string> keys;
+    for (const auto& member : json.items()) {
+        keys.push_back(member.key());
     }
+    const std::vector<std::string> lastKeys(keys.end() - 5, keys.end());
+    EXPECT_EQ(lastKeys,
+              (std::vector<std::string>{"router", "comparison", "matched_layout", "repair", "restore"}));
+
     const CompareRun same =
         Compare({"--json", "--compare", Sample("captures/adam2-ftp-getenv.txt"), Sample("adam2-4mb.bin")});
     EXPECT_EQ(same.status, 0);
-    EXPECT_TRUE(Has(same.out, "\"matched_layout\": 1,\n  \"repair\": \"\",\n  \"restore\": \"\"\n}\n"))
-        << same.out;
+    const Json sameJson = Json::parse(same.out);
+    EXPECT_EQ(sameJson["matched_layout"], 1);
+    EXPECT_EQ(sameJson["repair"], "");
+    EXPECT_EQ(sameJson["restore"], "");
 }
 
 TEST(Compare, TheProgramReadsItsCaptureFile) {

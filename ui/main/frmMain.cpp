@@ -20,6 +20,7 @@
 #include "modMTD.h"
 #include "modMisc.h"
 
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -134,6 +135,16 @@ QString partitionWords(const PartitionEntry& entry) {
     return words + QStringLiteral(", ") + fromStd(flintor::SizeText(entry.End - entry.Start)).trimmed();
 }
 
+// A frame drawn without a border is a plain container, as a plain widget is. Qt would make it a
+// "frame", which on the desktop's accessibility bus is a window of its own: a screen reader that
+// finds it inactive stays silent for every control inside it.
+QAccessibleInterface* borderlessFrameAccessible(const QString&, QObject* object) {
+    if (object->metaObject() == &QFrame::staticMetaObject)
+        if (auto* frame = static_cast<QFrame*>(object); frame->frameShape() == QFrame::NoFrame)
+            return new QAccessibleWidget(frame, QAccessible::Client);
+    return nullptr;
+}
+
 bool isMenuRequest(const QEvent* event) {
     if (event->type() == QEvent::ContextMenu)
         return static_cast<const QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
@@ -191,6 +202,8 @@ frmMain::frmMain(QWidget* parent, const QString& settingsFile) : QWidget(parent)
     // platform's default face would not fit "Size in Hex" or the note into their places.
     setFont(pointFont("Arial", 7.5));
     DropDownListAccessible::install();
+    static const bool framesInstalled = (QAccessible::installFactory(&borderlessFrameAccessible), true);
+    Q_UNUSED(framesInstalled);
     const auto px = [this](int twips) {
         return static_cast<int>(std::lrint(double(twips) / m_twipsPerPixel));
     };
@@ -410,7 +423,7 @@ void frmMain::Form_Load() {
     if (SettingsFile.isEmpty())
         SettingsFile = settings::settingsFilePath(AppFolder);
 
-    EnableDragDrop(this);
+    EnableDragDrop(this, [this](const QString& path) { GotADrop(path); });
 
     OrvoPartitions->setColours(QString::fromLatin1(kMapColours));
 
@@ -608,7 +621,7 @@ void frmMain::cmdRead_Click() {
 
 void frmMain::cmdCompare_Click() {
     if (!m_compareDialog)
-        m_compareDialog = new CompareDialog(this);
+        m_compareDialog = new CompareDialog(*this, this);
     m_compareDialog->show();
     m_compareDialog->raise();
     m_compareDialog->activateWindow();
@@ -616,6 +629,29 @@ void frmMain::cmdCompare_Click() {
 
 CompareDialog* frmMain::compareDialog() const {
     return m_compareDialog;
+}
+
+void frmMain::watchChoices(QObject* receiver, std::function<void()> changed) {
+    connect(this, &frmMain::calculationCompleted, receiver, changed);
+    // An option that goes off has a partner that comes on: the change is told once.
+    const auto whenOn = [changed](bool on) {
+        if (on)
+            changed();
+    };
+    for (QRadioButton* option : optOut)
+        connect(option, &QRadioButton::toggled, receiver, whenOn);
+    for (QRadioButton* option : optMem)
+        connect(option, &QRadioButton::toggled, receiver, whenOn);
+    for (QCheckBox* box : {chkPSP, chkAdam2})
+        connect(box, &QCheckBox::toggled, receiver, changed);
+    for (QLineEdit* edit : {txtMB, txtHex})
+        connect(edit, &QLineEdit::textChanged, receiver, changed);
+}
+
+QString frmMain::outputFormName(int form) const {
+    return form >= 0 && form < static_cast<int>(optOut.size())
+               ? optOut[static_cast<std::size_t>(form)]->text()
+               : QString();
 }
 
 void frmMain::useRouterSettings(std::optional<bool> adam2, std::optional<std::int64_t> flashSize) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CompareHost.h"
 #include "FormLayout.h"
 #include "Workflow.h"
 
@@ -46,7 +47,7 @@ QString CaptionFor(int major, int minor, int revision);
 ///
 /// The controls are public, as the window's event handlers and its tests reach them by name. Sizes
 /// and places are designed in twips and placed in pixels at the screen's twips per pixel.
-class frmMain : public QWidget {
+class frmMain : public QWidget, public CompareHost {
     Q_OBJECT
 
 public:
@@ -82,14 +83,14 @@ public:
     /// The calculation state: offset, image length, flash size and the last result text.
     const flintor::WorkflowState& state() const { return m_workflow.state(); }
     /// The last successful calculation; nullopt before it.
-    const std::optional<flintor::CalculationDetails>& lastCalculation() const {
+    const std::optional<flintor::CalculationDetails>& lastCalculation() const override {
         return m_workflow.lastCalculation();
     }
     /// The controls as the Calculate command reads them.
-    flintor::WorkflowInputs inputs() const;
+    flintor::WorkflowInputs inputs() const override;
     /// Checks the boot loader box and selects the flash size option for the values given; a value not
     /// given leaves its choice as it is.
-    void useRouterSettings(std::optional<bool> adam2, std::optional<std::int64_t> flashSize);
+    void useRouterSettings(std::optional<bool> adam2, std::optional<std::int64_t> flashSize) override;
     /// The comparison with the router's values, once the command has opened it; null before.
     CompareDialog* compareDialog() const;
     /// Whether a calculation is running (events are processed during it).
@@ -167,6 +168,11 @@ protected:
 
 private:
     class CalculationHost;
+
+    // The rest of what the comparison asks of the window (CompareHost).
+    void watchChoices(QObject* receiver, std::function<void()> changed) override;
+    QString outputFormName(int form) const override;
+    const ::OrvoPartitions& partitionMap() const override { return *OrvoPartitions; }
 
     void createControls();
     void nameControls();

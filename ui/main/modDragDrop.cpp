@@ -1,12 +1,9 @@
 #include "modDragDrop.h"
 
-#include "frmMain.h"
+#include "FileDrop.h"
 
 #include <QDragMoveEvent>
 #include <QDropEvent>
-#include <QMimeData>
-#include <QSysInfo>
-#include <QUrl>
 #include <QWidget>
 
 namespace {
@@ -14,27 +11,14 @@ namespace {
 // The module serves one window at a time; this is the filter last installed on one.
 QPointer<DropWindowProc> g_installed;
 
-DropWindowProc* filterOf(frmMain* window) {
+DropWindowProc* filterOf(QWidget* window) {
     return window ? window->findChild<DropWindowProc*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
-}
-
-// A file URL names a file of this machine when it has no host, "localhost" or this machine's name
-// (some file managers write their host name into the URLs they offer).
-QString localPathOf(const QUrl& url) {
-    if (!url.isLocalFile())
-        return {};
-    const QString host = url.host();
-    if (!host.isEmpty() && host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) != 0 &&
-        host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) != 0)
-        return {};
-    QUrl withoutHost = url;
-    withoutHost.setHost(QString());
-    return withoutHost.toLocalFile();
 }
 
 } // namespace
 
-DropWindowProc::DropWindowProc(frmMain* window) : QObject(window), m_window(window) {}
+DropWindowProc::DropWindowProc(QWidget* window, DropHandler gotADrop)
+    : QObject(window), m_window(window), m_gotADrop(std::move(gotADrop)) {}
 
 void DropWindowProc::watch(QObject* widget) {
     widget->installEventFilter(this);
@@ -77,7 +61,7 @@ bool DropWindowProc::eventFilter(QObject* watched, QEvent* event) {
         m_dragData = nullptr;
         if (!AcceptSafely(drop))
             return true;
-        HandleDrop(m_window, drop->mimeData());
+        HandleDrop(m_gotADrop, drop->mimeData());
         // The window's own handling still sees the drop; a control's would paste the path as text.
         return watched != m_window;
     }
@@ -90,18 +74,18 @@ const DropWindowProc* PreviousWindowProc() {
     return g_installed.data();
 }
 
-void EnableDragDrop(frmMain* window) {
+void EnableDragDrop(QWidget* window, DropHandler gotADrop) {
     if (!window || filterOf(window))
         return;
     window->setAcceptDrops(true);
-    auto* filter = new DropWindowProc(window);
+    auto* filter = new DropWindowProc(window, std::move(gotADrop));
     filter->watch(window);
     for (QWidget* control : window->findChildren<QWidget*>())
         filter->watch(control);
     g_installed = filter;
 }
 
-void DisableDragDrop(frmMain* window) {
+void DisableDragDrop(QWidget* window) {
     if (!window)
         return;
     window->setAcceptDrops(false);
@@ -116,46 +100,10 @@ void DisableDragDrop(frmMain* window) {
         g_installed = nullptr;
 }
 
-// The window only reads the dropped file. Accepting a move would tell the file manager to delete the
-// file once the drop is done, so a copy (or else a link) is taken, and a drag that offers neither
-// is refused.
-Qt::DropAction SafeDropAction(Qt::DropActions possible) {
-    if (possible & Qt::CopyAction)
-        return Qt::CopyAction;
-    if (possible & Qt::LinkAction)
-        return Qt::LinkAction;
-    return Qt::IgnoreAction;
-}
-
-bool AcceptSafely(QDropEvent* event) {
-    const Qt::DropAction action = SafeDropAction(event->possibleActions());
-    if (action == Qt::IgnoreAction) {
-        event->ignore();
-        return false;
-    }
-    event->setDropAction(action);
-    event->accept();
-    return true;
-}
-
-QString FirstDroppedFile(const QMimeData* data) {
-    if (!data || !data->hasUrls())
-        return {};
-    for (const QUrl& url : data->urls()) {
-        QString path = localPathOf(url);
-        if (path.isEmpty())
-            continue;
-        while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-            path.chop(1);
-        return path;
-    }
-    return {};
-}
-
-bool HandleDrop(frmMain* window, const QMimeData* data) {
+bool HandleDrop(const DropHandler& gotADrop, const QMimeData* data) {
     const QString path = FirstDroppedFile(data);
-    if (!window || path.isEmpty())
+    if (!gotADrop || path.isEmpty())
         return false;
-    window->GotADrop(path);
+    gotADrop(path);
     return true;
 }

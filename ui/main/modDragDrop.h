@@ -2,24 +2,28 @@
 
 // Files dropped onto the main window from the file manager. An event filter, installed on the window
 // and on every control in it, stands in the way of the window's own event handling: it accepts drags
-// that carry local files anywhere on the window, hands the first dropped file to
-// frmMain::GotADrop, and passes every other event on untouched.
+// that carry local files anywhere on the window, hands the first dropped file to the window's
+// handler (frmMain::GotADrop), and passes every other event on untouched.
 
 #include <QObject>
 #include <QPointer>
+#include <functional>
 
 class QDropEvent;
 class QMimeData;
-class frmMain;
+class QWidget;
+
+/// What the window does with the first file of a drop (frmMain::GotADrop).
+using DropHandler = std::function<void(const QString& path)>;
 
 /// The filter that sees the main window's events while drops are accepted (`DropWindowProc`).
 class DropWindowProc : public QObject {
     Q_OBJECT
 
 public:
-    explicit DropWindowProc(frmMain* window);
+    DropWindowProc(QWidget* window, DropHandler gotADrop);
 
-    frmMain* window() const { return m_window; }
+    QWidget* window() const { return m_window; }
     /// Puts the filter on `widget` too; controls created after EnableDragDrop are not covered.
     void watch(QObject* widget);
     /// Takes the filter off the window and all its controls.
@@ -31,7 +35,8 @@ protected:
 private:
     bool carriesFile(const QDropEvent* event);
 
-    frmMain* m_window;
+    QWidget* m_window;
+    DropHandler m_gotADrop;
     QList<QPointer<QObject>> m_watched;
     const QMimeData* m_dragData = nullptr; // the drag under way, as last looked at
     bool m_dragCarriesFile = false;
@@ -42,24 +47,14 @@ private:
 const DropWindowProc* PreviousWindowProc();
 
 /// The window accepts dropped files: drags carrying local files are accepted over the window and
-/// every control in it. A second call for the same window changes nothing.
-void EnableDragDrop(frmMain* window);
+/// every control in it, and the first file of a drop goes to `gotADrop`. A second call for the same
+/// window changes nothing.
+void EnableDragDrop(QWidget* window, DropHandler gotADrop);
 
 /// Dropped files are no longer accepted and the window's own event handling is restored. A call
 /// without a filter in place restores nothing.
-void DisableDragDrop(frmMain* window);
+void DisableDragDrop(QWidget* window);
 
-/// The action taken for a dropped file that is only read: a copy, else a link, else none.
-Qt::DropAction SafeDropAction(Qt::DropActions possible);
-
-/// Accepts a drag or drop of a file that is only read with SafeDropAction, or ignores it when the
-/// drag offers neither a copy nor a link. Returns whether it was accepted.
-bool AcceptSafely(QDropEvent* event);
-
-/// The path of the first local file in `data`'s `text/uri-list`, without a trailing "/" (a dropped
-/// folder is named as the file manager shows it); empty when the drop holds no local file.
-QString FirstDroppedFile(const QMimeData* data);
-
-/// Hands the first local file of a drop to `window`'s GotADrop; a drop without one is ignored.
+/// Hands the first local file of a drop to `gotADrop`; a drop without one is ignored.
 /// Returns whether a path was handed on.
-bool HandleDrop(frmMain* window, const QMimeData* data);
+bool HandleDrop(const DropHandler& gotADrop, const QMimeData* data);

@@ -8,9 +8,9 @@ flintor="$1"
 sample="$(realpath "$2")"
 here="$(dirname "${BASH_SOURCE[0]}")"
 
-for tool in Xvfb dbus-launch /usr/libexec/at-spi-bus-launcher /usr/bin/python3; do
+for tool in Xvfb xdotool dbus-launch /usr/libexec/at-spi-bus-launcher /usr/bin/python3; do
   if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIPPED: $tool is missing (apt-get install xvfb dbus-x11 at-spi2-core python3-pyatspi)."
+    echo "SKIPPED: $tool is missing (apt-get install xvfb xdotool dbus-x11 at-spi2-core python3-pyatspi)."
     exit 77
   fi
 done

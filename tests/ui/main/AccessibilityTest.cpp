@@ -93,6 +93,9 @@ TEST_F(Accessibility, EveryControlHasTheNameAndRoleAScreenReaderNeeds) {
         {w().cmdCompare, QAccessible::Button, "Compare with router..."},
         {w().imgLogo, QAccessible::Graphic, "Flintor community web site"},
         {w().lnSep, QAccessible::Separator, ""},
+        // Borderless frames are no windows of their own, in which a screen reader would go silent.
+        {w().fraFooter, QAccessible::Client, ""},
+        {w().fraOutputs, QAccessible::Client, ""},
     };
     for (const auto& control : controls) {
         SCOPED_TRACE(control.name);
@@ -110,6 +113,24 @@ TEST_F(Accessibility, EveryControlHasTheNameAndRoleAScreenReaderNeeds) {
     EXPECT_EQ(accessible(w().lblStatus)->text(QAccessible::Description), "Status");
     // The placeholder bar is not read out as a layout.
     EXPECT_EQ(accessible(w().OrvoPartitions)->text(QAccessible::Description), "Not calculated yet");
+}
+
+// A list opened, moved through with the keys and closed unchosen still tells its choice (the bus test
+// reads it after picks), and the characters of its text are where a magnifier looks for them.
+TEST_F(Accessibility, DropDownListTellsItsChoiceAfterItsListClosesUnchosen) {
+    w().chkPSP->setChecked(true);
+    QComboBox* box = w().cboMTD5;
+    box->setCurrentIndex(2);
+    QAccessibleInterface* list = accessible(box)->child(0);
+    box->showPopup();
+    QTest::keyClick(box->view(), Qt::Key_Down);
+    box->hidePopup();
+    QTest::qWait(0);
+    for (int i = 0; i < list->childCount(); ++i)
+        EXPECT_EQ(list->child(i)->state().selected, i == 2) << i;
+    QAccessibleTextInterface* text = accessible(box)->textInterface();
+    EXPECT_EQ(text->text(0, -1), "128.00 KB");
+    EXPECT_EQ(text->offsetAtPoint(text->characterRect(4).center()), 4);
 }
 
 TEST_F(Accessibility, MapDescribesEveryBarInDrawingOrderAfterEachCalculation) {

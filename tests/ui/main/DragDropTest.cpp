@@ -1,6 +1,7 @@
 // Files dropped onto the real main window, offscreen: the drag events go to the window's platform
 // window as the window system delivers them, so they reach the control under the pointer.
 #include "DirList.h"
+#include "FileDrop.h"
 #include "FileList.h"
 #include "OrvoPartitions.h"
 #include "OrvoSimpleButton.h"
@@ -108,6 +109,9 @@ protected:
     }
 
     frmMain& w() { return *m_window; }
+    DropHandler gotADrop() {
+        return [this](const QString& path) { w().GotADrop(path); };
+    }
     QString openFolder() const { return m_window->Dir1->path(); }
     QString selected() const { return m_window->File1->fileName(); }
 
@@ -253,7 +257,7 @@ TEST_F(DragDrop, ClosingTheWindowStopsDropsAndASecondDisableRestoresNothing) {
     ASSERT_EQ(PreviousWindowProc(), w().findChild<DropWindowProc*>());
     EXPECT_TRUE(w().acceptDrops());
     // Enabling again installs nothing more: one filter, one GotADrop per drop.
-    EnableDragDrop(&w());
+    EnableDragDrop(&w(), gotADrop());
     EXPECT_EQ(w().findChildren<DropWindowProc*>().size(), 1);
 
     w().ShowFolder(m_tmp.path());
@@ -273,7 +277,7 @@ TEST_F(DragDrop, ClosingTheWindowStopsDropsAndASecondDisableRestoresNothing) {
 
     // Installed again, drops work again.
     w().show();
-    EnableDragDrop(&w());
+    EnableDragDrop(&w(), gotADrop());
     EXPECT_TRUE(dragAndDrop(w().Dir1, {file(m_fw + "/ROUTER.img")}).dropped);
     EXPECT_EQ(selected(), "ROUTER.img");
     DisableDragDrop(&w());

@@ -88,6 +88,42 @@ void SkipBlanks(std::string_view line, std::size_t& pos) {
     }
 }
 
+// The position where the variable names of a request for variables begin ("printenv mtd0", "GETENV mtd0",
+// "quote GETENV mtd0" after an optional prompt such as "ftp>", "Adam2_AR7RD >" or "(psbl)"), or npos when
+// the line is no such request. The names on such a line are asked for, not given, so they are no damaged
+// values.
+std::size_t RequestedNamesStart(std::string_view line) {
+    std::size_t pos = 0;
+    while (pos < line.size()) {
+        SkipBlanks(line, pos);
+        std::size_t end = pos;
+        while (end < line.size() && line[end] != ' ' && line[end] != '\t') {
+            ++end;
+        }
+        const std::string_view word = line.substr(pos, end - pos);
+        const auto is = [word](std::string_view lowerWord) {
+            return word.size() == lowerWord.size() && HasAtIgnoringCase(word, 0, lowerWord);
+        };
+        if (is("getenv") || is("printenv")) {
+            // Only names may follow.
+            for (std::size_t i = end; i < line.size(); ++i) {
+                if (!IsWordCharacter(line[i]) && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
+                    return std::string_view::npos;
+                }
+            }
+            return end;
+        }
+        // What may stand before the command: "quote", or a prompt that ends in ">", ")", "#" or "$".
+        const bool prompt = !word.empty() && (word.back() == '>' || word.back() == ')' ||
+                                              word.back() == '#' || word.back() == '$');
+        if (word.empty() || !(prompt || is("quote") || (pos == 0 && end < line.size()))) {
+            return std::string_view::npos;
+        }
+        pos = end;
+    }
+    return std::string_view::npos;
+}
+
 // A whole hexadecimal number at pos ("0x" optional) of at most eight significant digits; pos moves past it.
 // A number running into a letter, digit or "_" is some other word and is not read.
 std::optional<std::uint32_t> ReadHex(std::string_view line, std::size_t& pos) {
@@ -185,7 +221,8 @@ public:
                 const int partition = line[i + 3] - '0';
                 if (const auto bounds = ReadRange(line, i + 4, partition)) {
                     setPartition(*bounds, number);
-                } else if (std::find(unreadable.begin(), unreadable.end(), partition) == unreadable.end()) {
+                } else if (i < RequestedNamesStart(line) &&
+                           std::find(unreadable.begin(), unreadable.end(), partition) == unreadable.end()) {
                     unreadable.push_back(partition);
                 }
                 i += 3;
@@ -195,7 +232,7 @@ public:
                 SkipSeparators(line, pos);
                 if (const auto size = ReadHex(line, pos)) {
                     setFlashSize(*size, number);
-                } else {
+                } else if (i < RequestedNamesStart(line)) {
                     flashSizeUnreadable = true;
                 }
                 i += 8;

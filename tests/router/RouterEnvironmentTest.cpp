@@ -106,6 +106,13 @@ TEST(RouterEnvironment, ReadsOnlyWholeWordsAndWholeNumbers) {
         {"mtd0 0x1,0x2\nmtd0 0x3,0x4", PartitionBounds{0, 3, 4}, "is set again on line 2"},
         {"mtd0 0x1,0x2\nmtd0 0x1,", PartitionBounds{0, 1, 2}, "Line 2 names mtd0 but"},
         {"flashsize 4MB", std::nullopt, "Line 1 names flashsize but"},
+        // Requests for variables ask for values rather than give damaged ones.
+        {"ftp> quote GETENV mtd0", std::nullopt, nullptr},
+        {"Adam2_AR7RD > printenv mtd0", std::nullopt, nullptr},
+        {"(psbl) printenv mtd0 flashsize", std::nullopt, nullptr},
+        {"getenv mtd0\r", std::nullopt, nullptr},
+        {"printenv mtd0 0x1,", std::nullopt, "Line 1 names mtd0 but"},
+        {"unsetenv mtd0", std::nullopt, "Line 1 names mtd0 but"},
         {"flashsize=0x400000\r\nflashsize 0x800000", std::nullopt, "flashsize is set again on line 2"},
     };
     for (const auto& c : cases) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CompareHost.h"
 #include "RouterComparison.h"
 #include "RouterEnvironment.h"
 
@@ -15,13 +16,12 @@ class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
 class QTimer;
-class frmMain;
 
 /// The router's current partition values beside the main window's last calculation: the owner pastes
 /// what the router printed (or opens or drops a capture file) and sees the boot loader and flash size
 /// the capture reveals, a table and two maps of the partitions, and the commands that repair them and
-/// that put the router's values back. Non-modal; it changes the main window only when asked to and
-/// never writes a file.
+/// that put the router's values back. Non-modal; it reaches the main window only through its
+/// CompareHost, changes it only when asked to and never writes a file.
 ///
 /// The parts have object names ("captureText", "partitionTable", "routerMap", ...) by which tests and
 /// accessibility tools find them.
@@ -32,12 +32,15 @@ public:
     /// Asks for a capture file to open; an empty path when the owner cancels.
     using FileChooser = std::function<QString(QWidget* parent)>;
 
-    explicit CompareDialog(frmMain* window);
+    /// A dialog comparing for `host`, which outlives it; `parent` is the host's window.
+    CompareDialog(CompareHost& host, QWidget* parent);
     ~CompareDialog() override;
 
     /// Puts a capture file's text into the text box; a file that cannot be a capture leaves the text
     /// box as it is and the message line says why.
     void openCaptureFile(const QString& path);
+    /// Puts a capture's text into the text box and compares it at once, wherever the text came from.
+    void showCapture(const QString& text);
     /// Replaces the file dialog of the Open button, so that tests choose the file themselves.
     void setFileChooser(FileChooser chooser) { m_fileChooser = std::move(chooser); }
 
@@ -59,7 +62,6 @@ protected:
 
 private:
     void createControls();
-    void watchWindow();
     bool takeFileDrop(QEvent* event);
     void showMessage(const QString& text, bool refusal);
     void showSettings();
@@ -68,7 +70,7 @@ private:
     void showCommands();
     void showNotes();
 
-    frmMain* m_window;
+    CompareHost& m_host;
     FileChooser m_fileChooser;
     QString m_lastFolder;
     std::optional<flintor::RouterEnvironment> m_environment;

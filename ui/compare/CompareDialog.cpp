@@ -1,13 +1,11 @@
 #include "CompareDialog.h"
 
+#include "FileDrop.h"
 #include "OrvoPartitions.h"
 #include "TextConversion.h"
 #include "Texts.h"
 #include "Workflow.h"
-#include "frmMain.h"
-#include "modDragDrop.h"
 
-#include <QCheckBox>
 #include <QClipboard>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -23,10 +21,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
@@ -134,12 +130,14 @@ QPushButton* button(QWidget* parent, const QString& text, const QString& name) {
 
 } // namespace
 
-CompareDialog::CompareDialog(frmMain* window) : QDialog(window), m_window(window) {
+CompareDialog::CompareDialog(CompareHost& host, QWidget* parent) : QDialog(parent), m_host(host) {
     setWindowTitle(QStringLiteral("Compare with router - Flintor"));
     setSizeGripEnabled(true);
     setAcceptDrops(true);
     createControls();
-    watchWindow();
+    // The window's choices decide the settings check, the output form and the comparison, and each
+    // completed calculation gives new calculated values.
+    m_host.watchChoices(this, [this] { refresh(); });
     m_fileChooser = [this](QWidget* parent) {
         return QFileDialog::getOpenFileName(parent, QStringLiteral("Open a router capture"),
                                             m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder,
@@ -148,7 +146,7 @@ CompareDialog::CompareDialog(frmMain* window) : QDialog(window), m_window(window
     // Wrapped texts need height the layout's minimum does not count: the dialog keeps enough for them.
     setMinimumSize(minimumSizeHint().expandedTo(QSize(0, fontMetrics().lineSpacing() * 34)));
     QSize size = sizeHint();
-    if (const QScreen* screen = window->screen())
+    if (const QScreen* screen = (parent ? parent : this)->screen())
         size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
     resize(size.expandedTo(minimumSize()));
     refresh();
@@ -273,7 +271,7 @@ void CompareDialog::createControls() {
     m_table->setMinimumWidth(header->sectionSizeHint(0) + 2 * addressWidth + header->sectionSize(3) +
                              2 * m_table->frameWidth());
 
-    const ::OrvoPartitions* mainMap = m_window->OrvoPartitions;
+    const ::OrvoPartitions* mainMap = &m_host.partitionMap();
     const auto map = [this, mainMap](const QString& name, const QString& accessibleName,
                                      const QString& toolTip) {
         auto* map = new ::OrvoPartitions(this);
@@ -377,24 +375,6 @@ void CompareDialog::createControls() {
     setTabOrder(m_copyRestore, buttons->button(QDialogButtonBox::Close));
 }
 
-// The dialog follows the main window: its choices decide the settings check, the output form and the
-// comparison, and each completed calculation gives new calculated values.
-void CompareDialog::watchWindow() {
-    connect(m_window, &frmMain::calculationCompleted, this, &CompareDialog::refresh);
-    const auto refreshWhenOn = [this](bool on) {
-        if (on)
-            refresh();
-    };
-    for (QRadioButton* option : m_window->optOut)
-        connect(option, &QRadioButton::toggled, this, refreshWhenOn);
-    for (QRadioButton* option : m_window->optMem)
-        connect(option, &QRadioButton::toggled, this, refreshWhenOn);
-    for (QCheckBox* box : {m_window->chkPSP, m_window->chkAdam2})
-        connect(box, &QCheckBox::toggled, this, &CompareDialog::refresh);
-    for (QLineEdit* edit : {m_window->txtMB, m_window->txtHex})
-        connect(edit, &QLineEdit::textChanged, this, &CompareDialog::refresh);
-}
-
 void CompareDialog::chooseCaptureFile() {
     const QString path = m_fileChooser ? m_fileChooser(this) : QString();
     if (!path.isEmpty())
@@ -413,7 +393,11 @@ void CompareDialog::openCaptureFile(const QString& path) {
         return;
     }
     m_lastFolder = QFileInfo(path).absolutePath();
-    m_capture->setPlainText(fromStd(checked.text));
+    showCapture(fromStd(checked.text));
+}
+
+void CompareDialog::showCapture(const QString& text) {
+    m_capture->setPlainText(text);
     readCapture();
 }
 
@@ -451,7 +435,7 @@ void CompareDialog::showMessage(const QString& text, bool refusal) {
 }
 
 void CompareDialog::refresh() {
-    const flintor::WorkflowInputs in = m_window->inputs();
+    const flintor::WorkflowInputs in = m_host.inputs();
     m_settings.reset();
     if (m_environment) {
         m_settings = flintor::InferRouterSettings(*m_environment);
@@ -462,7 +446,7 @@ void CompareDialog::refresh() {
         if (!m_settings->adam2 && chosen)
             m_settings = flintor::InferRouterSettings(*m_environment, chosen);
     }
-    const auto& last = m_window->lastCalculation();
+    const auto& last = m_host.lastCalculation();
     m_comparison.reset();
     if (m_environment && last)
         m_comparison = flintor::CompareWithRouter(last->layout, *m_environment, in.outputForm);
@@ -498,7 +482,7 @@ void CompareDialog::showSettings() {
               settings.flashSize ? sizeText(*settings.flashSize) : QStringLiteral("not known"));
     m_flashSizeReason->setText(fromStd(settings.flashSizeReason) + (settings.flashSize ? QString() : choose));
 
-    const flintor::WorkflowInputs in = m_window->inputs();
+    const flintor::WorkflowInputs in = m_host.inputs();
     QStringList check;
     if (settings.adam2 && (in.adam2 != *settings.adam2 || in.psp == *settings.adam2))
         check << (in.adam2 || in.psp
@@ -522,7 +506,7 @@ void CompareDialog::showSettings() {
         check << (settings.adam2 || settings.flashSize
                       ? QStringLiteral("The main window uses these settings.")
                       : QStringLiteral("Nothing to set in the main window."));
-    const auto& last = m_window->lastCalculation();
+    const auto& last = m_host.lastCalculation();
     if (last && ((settings.adam2 && last->adam2 != *settings.adam2) ||
                  (settings.flashSize && last->effectiveFlashSize != *settings.flashSize)))
         check << QStringLiteral("The values below were calculated for %1 and %2: calculate again with these "
@@ -533,12 +517,12 @@ void CompareDialog::showSettings() {
 
 void CompareDialog::useSettings() {
     if (m_settings)
-        m_window->useRouterSettings(m_settings->adam2, m_settings->flashSize);
+        m_host.useRouterSettings(m_settings->adam2, m_settings->flashSize);
     refresh();
 }
 
 void CompareDialog::showTable() {
-    const auto& last = m_window->lastCalculation();
+    const auto& last = m_host.lastCalculation();
     const flintor::BlockComparison* block = m_comparison && !m_comparison->blocks.empty()
                                                 ? &m_comparison->blocks[m_comparison->matched]
                                                 : nullptr;
@@ -600,7 +584,7 @@ void CompareDialog::showTable() {
 }
 
 void CompareDialog::showMaps() {
-    const ::OrvoPartitions* mainMap = m_window->OrvoPartitions;
+    const ::OrvoPartitions* mainMap = &m_host.partitionMap();
     const auto show = [mainMap](::OrvoPartitions* map,
                                 const std::vector<flintor::PartitionBounds>* partitions,
                                 const QString& placeholder) {
@@ -616,7 +600,7 @@ void CompareDialog::showMaps() {
         map->setAccessibleDescription(partitions ? partitionsDescription(*partitions) : placeholder);
     };
     show(m_routerMap, m_environment ? &m_environment->partitions : nullptr, QStringLiteral("no capture yet"));
-    const auto& last = m_window->lastCalculation();
+    const auto& last = m_host.lastCalculation();
     const std::vector<flintor::PartitionBounds>* calculated = nullptr;
     // The comparison has one block for each block of the layout, in its order.
     if (last && !last->layout.blocks.empty())
@@ -625,7 +609,7 @@ void CompareDialog::showMaps() {
 }
 
 void CompareDialog::showCommands() {
-    const auto& last = m_window->lastCalculation();
+    const auto& last = m_host.lastCalculation();
     QString state;
     if (!m_environment) {
         state = QString();
@@ -668,9 +652,7 @@ void CompareDialog::showCommands() {
         m_restore->setPlainText(restore);
     m_copyRepair->setEnabled(!repair.isEmpty());
     m_copyRestore->setEnabled(!restore.isEmpty());
-    const int form = m_window->inputs().outputForm.value_or(0);
-    const QString formName =
-        form >= 0 && form < 4 ? m_window->optOut[static_cast<std::size_t>(form)]->text() : QString();
+    const QString formName = m_host.outputFormName(m_host.inputs().outputForm.value_or(0));
     for (QPlainTextEdit* box : {m_repair, m_restore})
         box->setToolTip(QStringLiteral("In the output form chosen in the main window: %1").arg(formName));
 }

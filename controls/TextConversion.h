@@ -1,6 +1,6 @@
 #pragma once
 
-// Texts of the calculation core (UTF-8, lines broken with CR LF) as the window's controls show them.
+// Texts of the calculation core (UTF-8, lines broken with CR LF) as the windows' controls show them.
 
 #include <QString>
 #include <string>

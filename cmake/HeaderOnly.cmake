@@ -1,0 +1,25 @@
+# Header-only libraries from Debian's packages (nlohmann/json, Asio) for every build. A native build finds
+# them on the compiler's own search path; a cross build must not search the build machine's /usr/include
+# (its C library headers would be taken for Windows ones), so it gets a folder that holds those libraries'
+# headers alone, as links.
+#   flintor_header_only(<target> <entry in /usr/include>...)
+function(flintor_header_only target)
+  add_library(${target} INTERFACE)
+  if(CMAKE_CROSSCOMPILING)
+    set(folder ${CMAKE_BINARY_DIR}/header-only/${target})
+    file(MAKE_DIRECTORY ${folder})
+    foreach(entry IN LISTS ARGN)
+      if(NOT EXISTS /usr/include/${entry})
+        message(FATAL_ERROR "/usr/include/${entry} is missing: install the Debian package that has it")
+      endif()
+      file(CREATE_LINK /usr/include/${entry} ${folder}/${entry} SYMBOLIC)
+    endforeach()
+    target_include_directories(${target} SYSTEM INTERFACE ${folder})
+  else()
+    foreach(entry IN LISTS ARGN)
+      if(NOT EXISTS /usr/include/${entry})
+        message(FATAL_ERROR "/usr/include/${entry} is missing: install the Debian package that has it")
+      endif()
+    endforeach()
+  endif()
+endfunction()

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "Workflow.h"
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+class OrvoPartitions;
+class QObject;
+
+/// What the comparison with the router needs from the window it compares for (frmMain): the window's
+/// choices and last calculation, word when either changes, and the one thing it asks of the window,
+/// to use the settings a capture reveals.
+class CompareHost {
+public:
+    virtual ~CompareHost() = default;
+
+    /// The window's choices as the Calculate command reads them: boot loader, flash size, output form.
+    virtual flintor::WorkflowInputs inputs() const = 0;
+    /// The last successful calculation; nullopt before it.
+    virtual const std::optional<flintor::CalculationDetails>& lastCalculation() const = 0;
+    /// Calls `changed` each time a choice changes or a calculation completes, for as long as
+    /// `receiver` lives.
+    virtual void watchChoices(QObject* receiver, std::function<void()> changed) = 0;
+    /// The caption of output form `form` (0 to 3) as the window shows it; empty for another number.
+    virtual QString outputFormName(int form) const = 0;
+    /// The window's partition map, whose label font, colours and filling the comparison's maps share.
+    virtual const OrvoPartitions& partitionMap() const = 0;
+    /// Checks the boot loader box and selects the flash size option for the values given; a value not
+    /// given leaves its choice as it is ("Use these settings").
+    virtual void useRouterSettings(std::optional<bool> adam2, std::optional<std::int64_t> flashSize) = 0;
+};
