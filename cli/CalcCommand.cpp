@@ -132,6 +132,16 @@ Json CalculationJson(const CliOptions& options, const CalculationDetails& detail
                                 {"version", version.empty() ? Json() : Json(version)},
                                 {"bytes_used", squashFs.bytesUsed ? Json(*squashFs.bytesUsed) : Json()},
                                 {"plausible", squashFs.plausible}};
+    // Nothing is claimed either way about an image without a trailer.
+    const ChecksumTrailer& checksum = details.checksum;
+    const auto ifPresent = [&checksum](const Json& value) { return checksum.present ? value : Json(); };
+    document["checksum"] = Json{{"present", checksum.present},
+                                {"stored", ifPresent(checksum.stored)},
+                                {"computed", ifPresent(checksum.computed)},
+                                {"valid", ifPresent(checksum.valid())}};
+    document["kernel"] = Json{{"offset", kKernelHeader},
+                              {"magic", details.kernel.magic ? Json(*details.kernel.magic) : Json()},
+                              {"plausible", details.kernel.plausible}};
     document["output"] = output;
     return document;
 }

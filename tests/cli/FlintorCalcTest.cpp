@@ -211,6 +211,11 @@ TEST_F(FlintorCalcTest, ChecksumAndKernelAreANoteOrWarningLinesAlsoWithCompare) 
     EXPECT_EQ(right.out, kPsp4MbOutput);
     EXPECT_EQ(right.err, "flintor-calc: note: The image is intact: its checksum " + HexWord(sum) +
                              " matches its bytes.\n");
+    const cli::Json rightJson =
+        cli::Json::parse(calc({"--json", "--flash", "4MB", "--bootloader", "psp", path}).out);
+    EXPECT_EQ(rightJson["checksum"],
+              (cli::Json{{"present", true}, {"stored", sum}, {"computed", sum}, {"valid", true}}));
+    EXPECT_EQ(rightJson["kernel"], (cli::Json{{"offset", 144}, {"magic", 0xFEEDFA42u}, {"plausible", true}}));
 
     // The same trailer after the bytes with no kernel at 0x90: two warnings, the damage first, the
     // values the same.
@@ -229,6 +234,16 @@ TEST_F(FlintorCalcTest, ChecksumAndKernelAreANoteOrWarningLinesAlsoWithCompare) 
     EXPECT_EQ(damaged.exitStatus, 0);
     EXPECT_EQ(damaged.out, kPsp4MbOutput);
     EXPECT_EQ(damaged.err, warnings);
+    const cli::Json damagedJson =
+        cli::Json::parse(calc({"--json", "--flash", "4MB", "--bootloader", "psp", path}).out);
+    EXPECT_EQ(damagedJson["checksum"], (cli::Json{{"present", true},
+                                                  {"stored", sum},
+                                                  {"computed", CksumOf(bytes.data(), bytes.size())},
+                                                  {"valid", false}}));
+    EXPECT_EQ(damagedJson["kernel"], (cli::Json{{"offset", 144}, {"magic", 0}, {"plausible", false}}));
+    EXPECT_EQ(damagedJson["warnings"].size(), 2u);
+    EXPECT_TRUE(
+        warnings.starts_with("flintor-calc: warning: " + damagedJson["warnings"][0].get<std::string>()));
     // A router whose values are those calculated.
     const std::string env = "mtd0 0x900A0000,0x90400000\nmtd1 0x90020090,0x900A0000\nmtd2 0x90000000,"
                             "0x90010000\nmtd3 0x90010000,0x90020000\nmtd4 0x90020000,0x90400000\n";
@@ -272,9 +287,9 @@ TEST_F(FlintorCalcTest, JsonDescribesImageLayoutsAndMessages) {
     for (const auto& member : json.items()) {
         keys.push_back(member.key());
     }
-    EXPECT_EQ(keys,
-              (std::vector<std::string>{"image", "flash_size", "flash_size_given", "bootloader", "mtd5_size",
-                                        "messages", "layouts", "warnings", "squashfs", "output"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"image", "flash_size", "flash_size_given", "bootloader",
+                                              "mtd5_size", "messages", "layouts", "warnings", "squashfs",
+                                              "checksum", "kernel", "output"}));
     EXPECT_EQ(json["image"]["file_name"], name);
     EXPECT_EQ(json["image"]["type"], "combined image");
     EXPECT_EQ(json["image"]["length"], 2621440);
@@ -293,6 +308,9 @@ TEST_F(FlintorCalcTest, JsonDescribesImageLayoutsAndMessages) {
               (cli::Json{{"name", "mtd0"}, {"start", 2416447488}, {"end", 2420047872}}));
     EXPECT_EQ(json["layouts"][1]["name"], "Separate images (filesystem offset)");
     EXPECT_EQ(json["layouts"][2]["name"], "Separate images (max kernel size)");
+    EXPECT_EQ(
+        json["checksum"],
+        (cli::Json{{"present", false}, {"stored", nullptr}, {"computed", nullptr}, {"valid", nullptr}}));
     EXPECT_TRUE(
         json["output"].get<std::string>().starts_with("Single images:\nmtd0: 0x90081000, 0x903F0000\n"));
     // Messages still reach standard error.
