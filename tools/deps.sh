@@ -7,7 +7,7 @@ FLINTOR_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev
+  nlohmann-json3-dev libisal-dev
   fonts-liberation
   squashfs-tools
   xvfb xdotool xclip x11-utils x11-apps imagemagick
