@@ -10,14 +10,15 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace flintor {
 
 namespace {
 
 // A file removed, replaced or made unreadable meanwhile must be noticed instead of being read on through
-// a stale descriptor: ReadChunk opens the file for each read, and the pass over a whole image opens it
-// again after its last read.
+// a stale descriptor: ReadChunk opens the file for each read, and the pass over a whole image, which
+// reads through one descriptor, opens it again after its last read.
 
 // The length of the open file, when it is still a regular file.
 bool StatRegular(const ReadOnlyFile& file, std::int64_t& length) {
@@ -147,14 +148,17 @@ ImageScan InspectImage(const std::string& path, const EventPump& afterChunk, con
         unread.filesystemOffset = 0;
         return unread;
     }
-    const ReadOnlyFile file(path);
-    if (!file.isOpen()) {
-        ThrowReadFailed(file.error());
-    }
-    std::int64_t openLength = 0;
-    if (!StatRegular(file, openLength) || openLength != *length) {
-        ThrowChanged();
-    }
+    std::optional<ReadOnlyFile> file;
+    const auto open = [&] {
+        file.emplace(path);
+        std::int64_t openLength = 0;
+        if (!file->isOpen()) {
+            ThrowReadFailed(file->error());
+        }
+        if (!StatRegular(*file, openLength) || openLength != *length) {
+            ThrowChanged();
+        }
+    };
     ImageScanner scanner(*length);
     const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(kChunkSize));
     // The header's bytes are taken from the type check, and the first read starts after them.
@@ -165,21 +169,30 @@ ImageScan InspectImage(const std::string& path, const EventPump& afterChunk, con
     }
     // Reads follow the search's chunks, so that each chunk is searched in the buffer it was read into.
     do {
+        if (!file) {
+            open();
+        }
         const std::int64_t start = scanner.position() + held;
         const std::int64_t wanted = std::min(*length - start, kChunkSize - held);
-        const std::int64_t got = wanted == 0 ? 0 : file.readAt(buffer.get() + held, wanted, start);
+        const std::int64_t got = wanted == 0 ? 0 : file->readAt(buffer.get() + held, wanted, start);
         if (got < 0) {
             ThrowReadFailed(errno);
         }
         if (got != wanted) {
             ThrowChanged();
         }
+#ifdef _WIN32
+        // An open handle keeps the name of a file removed meanwhile, and keeps anything else from taking
+        // it, until it is closed: the file is open for each read only.
+        file.reset();
+#endif
         scanner.feed(buffer.get(), static_cast<std::size_t>(held + got));
         held = 0;
         if (afterChunk && !afterChunk()) {
             throw CalculationCancelled();
         }
     } while (scanner.position() < *length);
+    file.reset();
     ExpectUnchanged(path, *length);
     return scanner.result();
 }
