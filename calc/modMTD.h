@@ -54,7 +54,7 @@ using ImageHeader = std::array<std::uint8_t, 16>;
 /// it was otherwise; imageLength receives the file's length. A path that is empty, missing, or not a
 /// regular file (directory, FIFO, socket, device) returns false and leaves both unchanged without
 /// opening it. Throws ImageReadError when an existing regular file cannot be read. header, when given,
-/// receives the 16 bytes once they were read (the result is true or the type text was set).
+/// receives the 16 bytes when the file holds them.
 bool ImageTypeOf(const std::string& path, std::string& typeText, std::int64_t& imageLength,
                  ImageHeader* header = nullptr);
 
