@@ -254,11 +254,9 @@ void BootLoaderConversation::queue(Line line) {
 }
 
 void BootLoaderConversation::process() {
-    while (!m_lines.empty() && m_state != State::Ended) {
-        // Lines wait for the request they answer; the ends of the conversation do not.
-        if (m_lines.front().kind == Line::Kind::Text && !awaitingReply()) {
-            return;
-        }
+    // What came waits for the request it answers, the end of the conversation included: the events then
+    // do not depend on how the bytes were cut into pieces on their way.
+    while (!m_lines.empty() && awaitingReply()) {
         const Line line = std::move(m_lines.front());
         m_lines.pop_front();
         switch (line.kind) {
@@ -452,7 +450,6 @@ ConversationEvent BootLoaderConversation::end(ConversationEventKind kind, Failur
     m_lines.clear();
     m_queuedBytes = 0;
     m_pendingPassword.clear();
-    m_outgoing.clear();
     record('*', message);
     ConversationEvent event;
     event.kind = kind;

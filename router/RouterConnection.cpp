@@ -150,6 +150,7 @@ struct RouterConnection::Impl {
     // retryOnSilentClose, a connection closed before any byte came gives no event (the server is not
     // up yet) and silentClose is set.
     std::optional<ConversationEvent> exchange(bool retryOnSilentClose = false, bool* silentClose = nullptr) {
+        wrote = false;
         auto deadline = Clock::now() + options.replyTimeout;
         bool heard = false;
         bool closed = false;
@@ -174,6 +175,7 @@ struct RouterConnection::Impl {
                 if (error) {
                     return transportFailure(error, timedOut);
                 }
+                wrote = true;
                 continue;
             }
             if (!conversation.awaitingReply() || closed) {
@@ -251,7 +253,13 @@ struct RouterConnection::Impl {
     ConversationEvent open(std::string_view user, std::string_view password,
                            const RouterProgressSink& progress) {
         if (opened) {
-            throw std::logic_error("a connection is opened once");
+            // Once is enough: a second call tells how the first one ended.
+            if (auto failure = unusable()) {
+                return *failure;
+            }
+            ConversationEvent loggedIn;
+            loggedIn.kind = ConversationEventKind::LoggedIn;
+            return loggedIn;
         }
         opened = true;
         const bool loopbackOnly = options.loopbackOnly || LoopbackOnlyRequested();
@@ -375,6 +383,7 @@ struct RouterConnection::Impl {
     std::array<char, 4096> buffer{};
     int attempts = 0;
     bool opened = false;
+    bool wrote = false; // the last exchange put its command on the wire
 };
 
 RouterConnection::RouterConnection(RouterAddress address, ConnectionOptions options)
@@ -400,10 +409,12 @@ ConversationEvent RouterConnection::writePartition(const PartitionBounds& bounds
         return *failure;
     }
     const std::string command = m_impl->conversation.requestWrite(bounds);
-    if (sent != nullptr) {
+    ConversationEvent event = *m_impl->exchange();
+    // A conversation that had ended unnoticed (a close after the last reply) sends nothing.
+    if (sent != nullptr && m_impl->wrote) {
         *sent = command;
     }
-    return *m_impl->exchange();
+    return event;
 }
 
 void RouterConnection::cancel() {

@@ -30,7 +30,7 @@ struct RouterProgress {
         Waiting,   ///< no answer yet; repeated as the whole seconds left change
         Connected, ///< the router accepted the connection
         LoggedIn,  ///< the login was accepted
-        Writing,   ///< a SETENV is sent
+        Writing,   ///< a SETENV was sent, with its reply
         ReadBack,  ///< the value after a SETENV was read back
     };
     Stage stage = Stage::Waiting;
@@ -51,13 +51,14 @@ public:
 
     /// Waits for the boot loader (a connection attempt every retryInterval until wait has passed), reads
     /// its greeting and logs in at once: the LoggedIn event, or LoginRefused or Failure. A refused
-    /// address (see LoopbackRefusal) fails before anything is resolved or sent.
+    /// address (see LoopbackRefusal) fails before anything is resolved or sent. Later calls send nothing
+    /// and tell how the first one ended.
     ConversationEvent open(std::string_view user, std::string_view password,
                            const RouterProgressSink& progress = {});
     /// GETENV name on the open connection: ValueRead, ValueUnset or Failure.
     ConversationEvent readValue(std::string_view name);
     /// SETENV of the bounds on the open connection: WriteAccepted, WriteRefused or Failure. sent, when
-    /// given, receives the command.
+    /// given, receives the command once it went to the router.
     ConversationEvent writePartition(const PartitionBounds& bounds, std::string* sent = nullptr);
 
     /// Ends the wait, connection or exchange in progress at once (a Cancelled failure) and every later

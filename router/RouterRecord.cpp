@@ -70,6 +70,56 @@ std::string Header(const std::string& where, const std::string& when) {
            ".\n# It is a capture: Flintor's comparison with a router capture shows these values again.\n";
 }
 
+bool IsWordCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+bool HasAtIgnoringCase(std::string_view text, std::size_t pos, std::string_view lowerWord) {
+    if (text.size() - pos < lowerWord.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < lowerWord.size(); ++i) {
+        const char c = text[pos + i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != lowerWord[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether the capture reader would take the text at i for another variable than own, or for a boot
+// loader name outside the greeting. Its rules: variable names count as whole words, boot loader names
+// anywhere.
+bool Misleads(std::string_view text, std::size_t i, std::string_view own, bool greeting) {
+    const bool wordStart = i == 0 || !IsWordCharacter(text[i - 1]);
+    const auto wholeWord = [&](std::size_t length) {
+        return i + length == text.size() || !IsWordCharacter(text[i + length]);
+    };
+    if (wordStart && HasAtIgnoringCase(text, i, "mtd") && text.size() - i >= 4 && text[i + 3] >= '0' &&
+        text[i + 3] <= '5' && wholeWord(4)) {
+        return !(own.size() == 4 && HasAtIgnoringCase(own, 0, "mtd") && own[3] == text[i + 3]);
+    }
+    if (wordStart && HasAtIgnoringCase(text, i, "flashsize") && wholeWord(9)) {
+        return own != "flashsize";
+    }
+    return !greeting && (text.compare(i, 7, "PSPBoot") == 0 || text.compare(i, 6, "(psbl)") == 0 ||
+                         text.compare(i, 5, "ADAM2") == 0 || HasAtIgnoringCase(text, i, "adam2_"));
+}
+
+// The router's text with each misleading word broken by a '_' after its first character ("m_td3"): a
+// capture must read as exactly the values the router gave, whatever a value or the greeting holds.
+std::string Defused(std::string_view text, std::string_view own, bool greeting) {
+    std::string defused;
+    defused.reserve(text.size() + 8);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        defused += text[i];
+        if (Misleads(text, i, own, greeting)) {
+            defused += '_';
+        }
+    }
+    return defused;
+}
+
 struct Written {
     int error = 0; // an errno value; 0 on success
     const char* step = "";
@@ -190,7 +240,7 @@ bool RouterReading::sameValues(const RouterReading& other) const {
 std::string CaptureText(const RouterReading& reading) {
     std::string text;
     if (!reading.banner.empty()) {
-        text = reading.banner + "\n";
+        text = Defused(reading.banner, {}, true) + "\n";
     }
     for (const auto& variable : reading.values) {
         if (!variable.value) {
@@ -198,7 +248,7 @@ std::string CaptureText(const RouterReading& reading) {
         }
         std::string name = variable.name;
         name.resize(std::max(name.size() + 1, kNameColumn), ' ');
-        text += name + *variable.value + "\n";
+        text += name + Defused(*variable.value, variable.name, false) + "\n";
     }
     return text;
 }

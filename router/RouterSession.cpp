@@ -35,6 +35,7 @@ RouterReadResult RouterSession::read(const RouterProgressSink& progress) {
         result.message = event.message;
         return result;
     };
+    m_lastReading.reset();
     if (!m_connection->isLoggedIn()) {
         const ConversationEvent login = m_connection->open(m_options.user, m_options.password, progress);
         if (login.kind != ConversationEventKind::LoggedIn) {
@@ -98,13 +99,19 @@ ApplyResult RouterSession::apply(const std::vector<PartitionBounds>& repair, con
         PartitionWrite write;
         write.name = NameOf(bounds);
         const ConversationEvent reply = m_connection->writePartition(bounds, &write.sent);
-        report(RouterProgress::Stage::Writing,
-               "sent " + write.sent + ": " + (reply.reply.empty() ? std::string("no reply") : reply.reply));
+        if (!write.sent.empty()) {
+            report(RouterProgress::Stage::Writing,
+                   "sent " + write.sent + ": " +
+                       (reply.reply.empty() ? std::string("no reply") : reply.reply));
+        }
         write.reply = reply.reply;
         if (reply.kind == ConversationEventKind::Failure) {
             result.failure = reply.failure;
             result.message = reply.message;
-            result.writes.push_back(std::move(write));
+            // A connection that had ended or was cancelled before sent nothing: no write to report.
+            if (!write.sent.empty()) {
+                result.writes.push_back(std::move(write));
+            }
             break;
         }
         // A refused write is read back too: the owner needs to know what the router holds now.

@@ -38,7 +38,7 @@ struct PartitionWrite {
         readBack; ///< the bounds read back; none when unset, unreadable or not read
     std::optional<std::string> readBackValue; ///< the value read back as the router gave it; none when not
                                               ///< set or not read
-    bool ok = false; ///< accepted, and read back as calculated
+    bool ok = false;                          ///< accepted, and read back as calculated
 };
 
 /// How a repair went.
@@ -61,7 +61,7 @@ public:
     RouterSession& operator=(const RouterSession&) = delete;
 
     /// Waits for the boot loader and logs in (first call only), then reads the variables of
-    /// kRouterVariables.
+    /// kRouterVariables. After a failure the session stays failed.
     RouterReadResult read(const RouterProgressSink& progress = {});
 
     /// Writes the repair after a successful read() of this session: for each partition, in mtd order,

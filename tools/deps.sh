@@ -9,6 +9,7 @@ FLINTOR_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
   squashfs-tools
+  libasio-dev
   xvfb xdotool xclip x11-utils x11-apps imagemagick
   at-spi2-core dbus-x11 python3-pyatspi
   desktop-file-utils appstream

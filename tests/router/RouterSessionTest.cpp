@@ -107,6 +107,21 @@ TEST(RouterSession, ReadsWhatTheRouterHoldsIntoCaptureAndRecord) {
     }
 }
 
+TEST(RouterSession, CaptureReadsAsExactlyTheValuesTheRouterGave) {
+    // Words in a value or the greeting that would read as other variables or boot loader names.
+    RouterReading reading;
+    reading.banner = "220-mtd3 0x90000000,0x90010000 flashsize 0x800000\n220 ADAM2 ready";
+    reading.values = {{"mtd0", "0x90020000,0x903f0000 MTD1 0x5,0x6 mtd0x PSPBoot (psbl) xadam2_"},
+                      {"mtd1", std::nullopt},
+                      {"flashsize", "0x00400000 flashsize=0x00200000 mtd4=0x1,0x2"}};
+    const auto capture = ReadRouterEnvironment(CaptureText(reading));
+    ASSERT_TRUE(capture.environment) << capture.error;
+    EXPECT_EQ(capture.environment->partitions, (std::vector<PartitionBounds>{{0, 0x90020000u, 0x903F0000u}}));
+    EXPECT_EQ(capture.environment->flashSize, 0x200000u);
+    EXPECT_EQ(capture.environment->markedAdam2, true);
+    EXPECT_EQ(PartitionValueBounds(0, *reading.values[0].value), capture.environment->partitions[0]);
+}
+
 TEST(RouterSession, RepairsOnTheSameConnectionAndReadsEachPartitionBack) {
     RouterSimulator simulator(Simulated(false));
     RouterSession session(simulator.address(), Quick());

@@ -76,12 +76,17 @@ struct SimulatorServer {
         acceptor.bind(endpoint);
         port = acceptor.local_endpoint().port();
         environment = settings.environment;
-        startTimer.expires_after(settings.faults.lateStart);
-        startTimer.async_wait([this](const std::error_code& e) {
-            if (!e) {
-                listen();
-            }
-        });
+        if (settings.faults.lateStart.count() == 0) {
+            // Listening before the constructor returns: whoever learns the port can connect at once.
+            listen();
+        } else {
+            startTimer.expires_after(settings.faults.lateStart);
+            startTimer.async_wait([this](const std::error_code& e) {
+                if (!e) {
+                    listen();
+                }
+            });
+        }
         thread = std::thread([this] { io.run(); });
     }
 
