@@ -298,13 +298,15 @@ struct RouterConnection::Impl {
                 return cancelledFailure();
             }
             const auto now = Clock::now();
-            if (now >= deadline) {
+            if (now >= deadline && attempts > 0) {
                 return failed(FailureKind::NoAnswer,
                               "Nothing answered at " + address.text() + " within " +
                                   DurationText(options.wait) + " (" + std::to_string(attempts) +
                                   (attempts == 1 ? " connection attempt)." : " connection attempts)."));
             }
-            const auto slotEnd = std::min(now + options.retryInterval, deadline);
+            // The first attempt has its whole interval, however short the wait.
+            const auto slotEnd =
+                attempts == 0 ? now + options.retryInterval : std::min(now + options.retryInterval, deadline);
             const auto& target = targets[static_cast<std::size_t>(attempts) % targets.size()];
             if (loopbackOnly && !target.address().is_loopback()) {
                 return failed(FailureKind::AddressRefused, LoopbackRefusal(address));
@@ -345,7 +347,8 @@ struct RouterConnection::Impl {
         conversation.login(user, password);
         const auto loggedIn = *exchange();
         if (loggedIn.kind == ConversationEventKind::LoggedIn) {
-            report(RouterProgress::Stage::LoggedIn, "logged in as " + std::string(user));
+            conversation.note("logged in");
+            report(RouterProgress::Stage::LoggedIn, "logged in");
         }
         return loggedIn;
     }

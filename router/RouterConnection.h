@@ -34,7 +34,7 @@ struct RouterProgress {
         ReadBack,  ///< the value after a SETENV was read back
     };
     Stage stage = Stage::Waiting;
-    std::string text;                      ///< "waiting for 192.168.1.1:21 ...", "logged in as adam2"
+    std::string text;                      ///< "waiting for 192.168.1.1:21 ...", "logged in"
     std::chrono::milliseconds waitLeft{0}; ///< Waiting: the time left to wait
 };
 
