@@ -111,7 +111,36 @@ bool LoopbackOnlyRequested() {
     return std::getenv(kLoopbackOnlyVariable) != nullptr;
 }
 
+bool IsIpLiteral(std::string_view host) {
+    if (host.find(':') != std::string_view::npos) {
+        return IsIpv6Literal(host);
+    }
+    // Four decimal parts: the systems' own readers also take "127.1" or hexadecimal parts, each system
+    // other ones, and an address must mean the same everywhere.
+    int parts = 0;
+    std::size_t digits = 0;
+    char first = '\0';
+    for (const char c : host) {
+        // No leading zeros either: some readers take them for octal.
+        if (c >= '0' && c <= '9' && digits < 3 && !(digits == 1 && first == '0')) {
+            first = digits == 0 ? c : first;
+            ++digits;
+        } else if (c == '.' && digits > 0 && parts < 3) {
+            ++parts;
+            digits = 0;
+        } else {
+            return false;
+        }
+    }
+    std::error_code error;
+    asio::ip::make_address_v4(std::string(host), error);
+    return parts == 3 && digits > 0 && !error;
+}
+
 bool IsLoopbackLiteral(std::string_view host) {
+    if (!IsIpLiteral(host)) {
+        return false;
+    }
     std::error_code error;
     const asio::ip::address address = asio::ip::make_address(std::string(host), error);
     // An IPv4-mapped 127.0.0.1 is not taken: the rule is kept to the two forms everyone recognises.

@@ -38,6 +38,10 @@ RouterAddressParsing ParseRouterAddress(std::string_view text);
 /// FLINTOR_LOOPBACK_ONLY is set in the environment.
 bool LoopbackOnlyRequested();
 
+/// host is a literal IP address: four decimal parts ("192.168.1.1") or an IPv6 address; anything else is
+/// a name.
+bool IsIpLiteral(std::string_view host);
+
 /// host is a literal loopback address: 127.0.0.0/8 or ::1.
 bool IsLoopbackLiteral(std::string_view host);
 

@@ -212,10 +212,9 @@ struct RouterConnection::Impl {
     // The addresses to try, or why there are none.
     std::vector<asio::ip::tcp::endpoint> endpoints(bool loopbackOnly, Clock::time_point deadline,
                                                    std::string& error) {
-        std::error_code parse;
-        const asio::ip::address literal = asio::ip::make_address(address.host, parse);
-        if (!parse) {
-            return {asio::ip::tcp::endpoint(literal, address.port)};
+        if (IsIpLiteral(address.host)) {
+            std::error_code ignored;
+            return {asio::ip::tcp::endpoint(asio::ip::make_address(address.host, ignored), address.port)};
         }
         std::vector<asio::ip::tcp::endpoint> found;
         bool timedOut = false;
