@@ -102,6 +102,7 @@ public:
     /// The next event seen, in order; none when there is none yet.
     std::optional<ConversationEvent> nextEvent();
 
+    /// Where the conversation stands.
     State state() const { return m_state; }
     /// A request is unanswered (or the greeting has not come): the transport should read.
     bool awaitingReply() const;

@@ -67,7 +67,9 @@ bool ReadsAsNothing(const std::string& header) {
 
 std::string Header(const std::string& where, const std::string& when) {
     return "# Flintor's record of the boot loader environment " + where + ", read on " + when +
-           ".\n# It is a capture: Flintor's comparison with a router capture shows these values again.\n";
+           ".\n# Compared as a router capture (flintor-calc --compare FILE), it shows these values and the "
+           "commands\n"
+           "# that restore them.\n";
 }
 
 bool IsWordCharacter(char c) {

@@ -34,11 +34,11 @@ struct PartitionWrite {
     std::string name;  ///< "mtd1"
     std::string sent;  ///< "SETENV mtd1,0x90020090,0x900A0000"
     std::string reply; ///< the reply line; empty when none came
-    std::optional<PartitionBounds>
-        readBack; ///< the bounds read back; none when unset, unreadable or not read
-    std::optional<std::string> readBackValue; ///< the value read back as the router gave it; none when not
-                                              ///< set or not read
-    bool ok = false;                          ///< accepted, and read back as calculated
+    /// The bounds read back; none when not set, not an address range or not read.
+    std::optional<PartitionBounds> readBack;
+    /// The value read back as the router gave it; none when not set or not read.
+    std::optional<std::string> readBackValue;
+    bool ok = false; ///< accepted, and read back as calculated
 };
 
 /// How a repair went.
@@ -78,7 +78,9 @@ public:
     /// apply() the partition in hand is written and read back, and no further one is begun.
     void stopAfterCurrent();
 
+    /// The router's address.
     const RouterAddress& address() const;
+    /// The user name the session logs in with.
     const std::string& user() const;
     /// The conversation so far, for the owner to read: commands, replies and notes; the password masked.
     const std::string& transcript() const;

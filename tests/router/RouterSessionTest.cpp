@@ -346,6 +346,9 @@ TEST(RouterSession, LoopbackGuardRefusesBeforeAnyConnectionAttempt) {
         EXPECT_NE(event.message.find("FLINTOR_LOOPBACK_ONLY"), std::string::npos);
         EXPECT_EQ(connection.connectionAttempts(), 0);
     }
+    // localhost is resolved, and its loopback addresses are used.
+    RouterSimulator simulator(Simulated(true));
+    EXPECT_TRUE(RouterSession(RouterAddress{"localhost", simulator.port()}, Quick()).read().reading);
 }
 
 TEST(RouterSession, RecordsGoToNewFilesOnly) {
