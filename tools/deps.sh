@@ -10,6 +10,7 @@ FLINTOR_PACKAGES=(
   nlohmann-json3-dev libisal-dev
   fonts-liberation
   squashfs-tools
+  libasio-dev
   xvfb xdotool xclip x11-utils x11-apps imagemagick
   at-spi2-core dbus-x11 python3-pyatspi
   desktop-file-utils appstream

@@ -1,0 +1,489 @@
+#include "BootLoaderConversation.h"
+
+#include "OutputFormat.h"
+
+#include <stdexcept>
+
+namespace flintor {
+
+namespace {
+
+// Lines of a multi-line greeting kept for the banner; the transcript keeps the rest.
+constexpr std::size_t kMostBannerLines = 32;
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The router's text as the owner may see it: control characters could end a line of a capture early,
+// move the cursor of a terminal or stop a reader at a NUL.
+std::string Printable(std::string_view text) {
+    std::string printable(text);
+    for (char& c : printable) {
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) {
+            c = '?';
+        }
+    }
+    return printable;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// The code of a reply line ("200 ...", "200-...", "200"), 0 for any other line. Codes start with 1 to 5;
+// others are text.
+int ReplyCode(std::string_view line) {
+    if (line.size() < 3 || line[0] < '1' || line[0] > '5') {
+        return 0;
+    }
+    for (std::size_t i = 1; i < 3; ++i) {
+        if (line[i] < '0' || line[i] > '9') {
+            return 0;
+        }
+    }
+    if (line.size() > 3 && line[3] != ' ' && line[3] != '-') {
+        return 0;
+    }
+    return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+}
+
+bool IsFinalLine(std::string_view line) {
+    return line.size() == 3 || line[3] == ' ';
+}
+
+std::string Quoted(std::string_view text) {
+    return '"' + std::string(text) + '"';
+}
+
+} // namespace
+
+BootLoaderConversation::BootLoaderConversation(std::string peer) : m_peer(std::move(peer)) {}
+
+bool BootLoaderConversation::IsVariableName(std::string_view name) {
+    if (name.empty() || name.size() > 64) {
+        return false;
+    }
+    for (const char c : name) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool BootLoaderConversation::IsSendableText(std::string_view text) {
+    if (text.size() > 256) {
+        return false;
+    }
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool BootLoaderConversation::awaitingReply() const {
+    switch (m_state) {
+    case State::AwaitingBanner:
+    case State::LoggingIn:
+    case State::Reading:
+    case State::Writing:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void BootLoaderConversation::receive(std::string_view bytes) {
+    split(bytes);
+    process();
+}
+
+void BootLoaderConversation::connectionClosed() {
+    if (m_state == State::Ended) {
+        return;
+    }
+    // A last reply without its line end still counts.
+    if (!m_discarding && !m_partial.empty()) {
+        std::string line = std::move(m_partial);
+        m_partial.clear();
+        if (line.back() == '\r') {
+            line.pop_back();
+        }
+        queue({std::move(line), Line::Kind::Text});
+    }
+    m_discarding = true;
+    m_lines.push_back({{}, Line::Kind::Closed});
+    process();
+}
+
+ConversationEvent BootLoaderConversation::fail(FailureKind kind, const std::string& message) {
+    if (m_state == State::Ended) {
+        ConversationEvent event;
+        event.failure = kind;
+        event.message = message;
+        return event;
+    }
+    return end(ConversationEventKind::Failure, kind, message);
+}
+
+void BootLoaderConversation::note(std::string_view text) {
+    record('*', text);
+}
+
+std::string BootLoaderConversation::login(std::string_view user, std::string_view password) {
+    if (m_state != State::Greeted) {
+        throw std::logic_error("login before the greeting or after it was done");
+    }
+    if (user.empty() || !IsSendableText(user) || !IsSendableText(password)) {
+        throw std::invalid_argument("a user name or password that cannot be sent");
+    }
+    m_user = user;
+    m_pendingPassword = password;
+    m_passwordSent = false;
+    m_state = State::LoggingIn;
+    send("USER " + m_user, "USER " + m_user);
+    process();
+    return m_request;
+}
+
+std::string BootLoaderConversation::requestValue(std::string_view name) {
+    if (m_state != State::Ready) {
+        throw std::logic_error("GETENV outside the ready state");
+    }
+    if (!IsVariableName(name)) {
+        throw std::invalid_argument("not a variable name");
+    }
+    m_variable = name;
+    m_value.reset();
+    m_state = State::Reading;
+    send("GETENV " + m_variable, "GETENV " + m_variable);
+    process();
+    return m_request;
+}
+
+std::string BootLoaderConversation::requestWrite(const PartitionBounds& bounds) {
+    if (m_state != State::Ready) {
+        throw std::logic_error("SETENV outside the ready state");
+    }
+    if (bounds.number < 0 || bounds.number > 5) {
+        throw std::invalid_argument("no partition 0 to 5");
+    }
+    // The owner's FTP client sends the same command after "quote".
+    const std::string ftp =
+        FormatPartitionLines(PartitionLine(bounds), static_cast<int>(OutputForm::Ftp), false);
+    constexpr std::string_view quote = "quote ";
+    if (ftp.compare(0, quote.size(), quote) != 0) {
+        throw std::logic_error("the FTP output form no longer starts with quote");
+    }
+    const std::string command = ftp.substr(quote.size());
+    m_variable = "mtd" + std::to_string(bounds.number);
+    m_state = State::Writing;
+    send(command, command);
+    process();
+    return m_request;
+}
+
+std::string BootLoaderConversation::takeOutgoing() {
+    std::string outgoing;
+    outgoing.swap(m_outgoing);
+    return outgoing;
+}
+
+std::optional<ConversationEvent> BootLoaderConversation::nextEvent() {
+    if (m_events.empty()) {
+        return std::nullopt;
+    }
+    ConversationEvent event = std::move(m_events.front());
+    m_events.pop_front();
+    return event;
+}
+
+void BootLoaderConversation::split(std::string_view bytes) {
+    while (!bytes.empty() && !m_discarding) {
+        const std::size_t end = bytes.find('\n');
+        const std::string_view piece = bytes.substr(0, end);
+        // One byte more than the longest line may be the CR of its line end.
+        if (m_partial.size() + piece.size() > kLongestReplyLine + 1) {
+            m_partial.clear();
+            m_discarding = true;
+            m_lines.push_back({{}, Line::Kind::Overflow});
+            return;
+        }
+        m_partial += piece;
+        if (end == std::string_view::npos) {
+            return;
+        }
+        bytes.remove_prefix(end + 1);
+        std::string line = std::move(m_partial);
+        m_partial.clear();
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.size() > kLongestReplyLine) {
+            m_discarding = true;
+            m_lines.push_back({{}, Line::Kind::Overflow});
+            return;
+        }
+        queue({std::move(line), Line::Kind::Text});
+    }
+}
+
+void BootLoaderConversation::queue(Line line) {
+    // Only a router that talks past the requests gets here; its text would otherwise grow without end.
+    if (m_queuedBytes + line.text.size() + 1 > kMostUnaskedText) {
+        end(ConversationEventKind::Failure, FailureKind::TooMuchText,
+            capitalisedPeer() + " sent more than " + std::to_string(kMostUnaskedText) +
+                " bytes that nothing asked for; the conversation was ended.");
+        return;
+    }
+    m_queuedBytes += line.text.size() + 1;
+    m_lines.push_back(std::move(line));
+}
+
+void BootLoaderConversation::process() {
+    // What came waits for the request it answers, the end of the conversation included: the events then
+    // do not depend on how the bytes were cut into pieces on their way.
+    while (!m_lines.empty() && awaitingReply()) {
+        const Line line = std::move(m_lines.front());
+        m_lines.pop_front();
+        switch (line.kind) {
+        case Line::Kind::Text:
+            m_queuedBytes -= line.text.size() + 1;
+            handleLine(line.text);
+            break;
+        case Line::Kind::Overflow:
+            end(ConversationEventKind::Failure, FailureKind::LineTooLong,
+                capitalisedPeer() + " sent a line longer than " + std::to_string(kLongestReplyLine) +
+                    " bytes; the conversation was ended.");
+            break;
+        case Line::Kind::Closed:
+            end(ConversationEventKind::Failure, FailureKind::Closed,
+                capitalisedPeer() + " closed the connection" +
+                    (m_state == State::AwaitingBanner ? std::string(" before greeting")
+                     : awaitingReply()                ? " before answering " + m_request
+                                                      : std::string()) +
+                    ".");
+            break;
+        }
+    }
+}
+
+void BootLoaderConversation::handleLine(const std::string& received) {
+    const std::string line = Printable(received);
+    record('<', line);
+    const int code = ReplyCode(line);
+    if (m_state == State::AwaitingBanner && (code != 0 || m_multiLineCode != 0) &&
+        m_bannerLines.size() < kMostBannerLines) {
+        m_bannerLines.push_back(line);
+    }
+    if (m_multiLineCode != 0) {
+        if (code == m_multiLineCode && IsFinalLine(line)) {
+            m_multiLineCode = 0;
+            handleReply(code, line);
+        } else {
+            // Some servers repeat "ddd-" on every line of a multi-line reply.
+            handleText(code == m_multiLineCode ? std::string_view(line).substr(4) : std::string_view(line));
+        }
+        return;
+    }
+    if (code == 0) {
+        handleText(line);
+    } else if (!IsFinalLine(line)) {
+        m_multiLineCode = code;
+        handleText(std::string_view(line).substr(4));
+    } else {
+        handleReply(code, line);
+    }
+}
+
+void BootLoaderConversation::handleText(std::string_view text) {
+    if (m_state != State::Reading) {
+        return;
+    }
+    // "mtd0    0x90020000,0x903F0000": the name, blanks, the value.
+    text = Trimmed(text);
+    if (text.size() < m_variable.size()) {
+        return;
+    }
+    for (std::size_t i = 0; i < m_variable.size(); ++i) {
+        if (Lower(text[i]) != Lower(m_variable[i])) {
+            return;
+        }
+    }
+    const std::string_view rest = text.substr(m_variable.size());
+    if (!rest.empty() && !IsBlank(rest.front()) && rest.front() != '=') {
+        return;
+    }
+    const std::string_view value = Trimmed(rest.empty() || IsBlank(rest.front()) ? rest : rest.substr(1));
+    if (!value.empty()) {
+        m_value = std::string(value);
+    }
+}
+
+void BootLoaderConversation::handleReply(int code, const std::string& line) {
+    if (code / 100 == 1) {
+        // "120 Service ready in 1 minute", "150 ...": the reply that counts is still to come.
+        if (m_state == State::AwaitingBanner) {
+            m_bannerLines.clear();
+        }
+        return;
+    }
+    switch (m_state) {
+    case State::AwaitingBanner:
+        handleBannerReply(code, line);
+        break;
+    case State::LoggingIn:
+        handleLoginReply(code, line);
+        break;
+    case State::Reading:
+        handleValueReply(code, line);
+        break;
+    case State::Writing:
+        handleWriteReply(code, line);
+        break;
+    default:
+        break;
+    }
+}
+
+void BootLoaderConversation::handleBannerReply(int code, const std::string& line) {
+    if (code != 220) {
+        end(ConversationEventKind::Failure, FailureKind::UnexpectedReply,
+            capitalisedPeer() + " greeted with " + Quoted(line) + " instead of a 220 reply.", line);
+        return;
+    }
+    for (const auto& bannerLine : m_bannerLines) {
+        m_banner += (m_banner.empty() ? "" : "\n") + bannerLine;
+    }
+    m_bannerLines.clear();
+    m_state = State::Greeted;
+    ConversationEvent event;
+    event.kind = ConversationEventKind::Banner;
+    event.value = m_banner;
+    event.reply = line;
+    emit(std::move(event));
+}
+
+void BootLoaderConversation::handleLoginReply(int code, const std::string& line) {
+    if (code == 331 && !m_passwordSent) {
+        m_passwordSent = true;
+        // The transcript never shows the password, not even its length.
+        send("PASS " + m_pendingPassword, "PASS ****");
+        m_pendingPassword.clear();
+        return;
+    }
+    m_pendingPassword.clear();
+    if (code / 100 != 2) {
+        end(ConversationEventKind::LoginRefused, FailureKind::LoginRefused,
+            capitalisedPeer() + " refused the login as " + m_user + ": " + Quoted(line) + ".", line);
+        return;
+    }
+    m_state = State::Ready;
+    ConversationEvent event;
+    event.kind = ConversationEventKind::LoggedIn;
+    event.reply = line;
+    emit(std::move(event));
+}
+
+void BootLoaderConversation::handleValueReply(int code, const std::string& line) {
+    if (code / 100 == 2) {
+        // A value may come on the reply line itself ("200 mtd0 0x...").
+        handleText(std::string_view(line).substr(std::min<std::size_t>(line.size(), 4)));
+    } else if (code / 100 != 5) {
+        end(ConversationEventKind::Failure, FailureKind::UnexpectedReply,
+            capitalisedPeer() + " answered " + m_request + " with " + Quoted(line) + ".", line);
+        return;
+    }
+    m_state = State::Ready;
+    ConversationEvent event;
+    // A refusal of GETENV is how some boot loaders say that a variable is not set.
+    event.kind =
+        code / 100 == 2 && m_value ? ConversationEventKind::ValueRead : ConversationEventKind::ValueUnset;
+    event.name = m_variable;
+    if (event.kind == ConversationEventKind::ValueRead) {
+        event.value = *m_value;
+    }
+    event.reply = line;
+    m_value.reset();
+    emit(std::move(event));
+}
+
+void BootLoaderConversation::handleWriteReply(int code, const std::string& line) {
+    m_state = State::Ready;
+    ConversationEvent event;
+    event.kind = code == 200 ? ConversationEventKind::WriteAccepted : ConversationEventKind::WriteRefused;
+    event.name = m_variable;
+    event.reply = line;
+    emit(std::move(event));
+}
+
+void BootLoaderConversation::send(const std::string& command, const std::string& shown) {
+    m_outgoing += command;
+    m_outgoing += "\r\n";
+    m_request = shown;
+    record('>', shown);
+}
+
+void BootLoaderConversation::emit(ConversationEvent event) {
+    m_events.push_back(std::move(event));
+}
+
+ConversationEvent BootLoaderConversation::end(ConversationEventKind kind, FailureKind failure,
+                                              const std::string& message, const std::string& reply) {
+    const bool aboutVariable = m_state == State::Reading || m_state == State::Writing;
+    m_state = State::Ended;
+    m_discarding = true;
+    m_partial.clear();
+    m_lines.clear();
+    m_queuedBytes = 0;
+    m_pendingPassword.clear();
+    record('*', message);
+    ConversationEvent event;
+    event.kind = kind;
+    if (aboutVariable) {
+        event.name = m_variable;
+    }
+    event.reply = reply;
+    event.failure = failure;
+    event.message = message;
+    emit(event);
+    return event;
+}
+
+void BootLoaderConversation::record(char direction, std::string_view text) {
+    if (m_transcriptFull) {
+        return;
+    }
+    if (m_transcript.size() + text.size() + 3 > kLongestTranscript) {
+        m_transcriptFull = true;
+        m_transcript += "* further lines are left out of this transcript\n";
+        return;
+    }
+    m_transcript += direction;
+    m_transcript += ' ';
+    m_transcript += text;
+    m_transcript += '\n';
+}
+
+std::string BootLoaderConversation::capitalisedPeer() const {
+    std::string peer = m_peer;
+    if (!peer.empty() && peer[0] >= 'a' && peer[0] <= 'z') {
+        peer[0] = static_cast<char>(peer[0] - 'a' + 'A');
+    }
+    return peer;
+}
+
+} // namespace flintor

@@ -1,0 +1,166 @@
+#pragma once
+
+// The conversation with the FTP server of an Adam2 or PSP boot loader, as a state machine without any
+// input or output of its own: the bytes that arrived go in, the bytes to send and what happened come out.
+// The transport (RouterConnection) moves the bytes and keeps the time.
+
+#include "modMTD.h"
+
+#include <cstddef>
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace flintor {
+
+/// Longest line the router may send, line end excluded; a longer one ends the conversation.
+inline constexpr std::size_t kLongestReplyLine = 4096;
+/// Most text the router may send ahead of what was asked before the conversation ends.
+inline constexpr std::size_t kMostUnaskedText = 64 * 1024;
+/// Longest transcript kept; later lines are counted, not kept.
+inline constexpr std::size_t kLongestTranscript = 256 * 1024;
+
+/// What ended a conversation, as far as the caller acts on it.
+enum class FailureKind {
+    None,
+    AddressRefused,  ///< the address is no address, or not a loopback one while only loopback is allowed
+    NoAnswer,        ///< nothing answered within the wait
+    LoginRefused,    ///< the boot loader refused the user name or the password
+    Timeout,         ///< a reply did not come in time
+    Closed,          ///< the router closed the connection
+    LineTooLong,     ///< a line longer than kLongestReplyLine
+    TooMuchText,     ///< more than kMostUnaskedText ahead of the requests
+    UnexpectedReply, ///< a reply code that fits no step of the conversation
+    Network,         ///< the system reported an error on the connection
+    Cancelled,       ///< the caller cancelled
+};
+
+/// What the conversation saw.
+enum class ConversationEventKind {
+    Banner,        ///< the server greeted (value: the greeting's lines)
+    LoggedIn,      ///< USER and PASS were accepted
+    LoginRefused,  ///< the login was refused; the conversation has ended
+    ValueRead,     ///< GETENV gave a value (name, value)
+    ValueUnset,    ///< GETENV gave no value: the variable is not set
+    WriteAccepted, ///< SETENV was answered 200
+    WriteRefused,  ///< SETENV was answered otherwise
+    Failure,       ///< the conversation has ended (failure, message)
+};
+
+/// One thing the conversation saw. Texts from the router have their control characters replaced by '?'.
+struct ConversationEvent {
+    ConversationEventKind kind = ConversationEventKind::Failure;
+    std::string name;  ///< the variable of a value or write event
+    std::string value; ///< ValueRead: the value; Banner: the greeting, lines joined by LF
+    std::string reply; ///< the reply line that decided ("200 GETENV command successful")
+    FailureKind failure = FailureKind::None; ///< Failure and LoginRefused: what happened
+    std::string message;                     ///< Failure and LoginRefused: a sentence for the owner
+};
+
+/// The conversation with the boot loader's FTP server: the greeting, the login, GETENV and SETENV. The
+/// only commands it can send are USER, PASS, GETENV and SETENV; a password goes to the wire only, never
+/// into the transcript or an event. Replies are read as RFC 959 has them (multi-line replies, CR LF or a
+/// bare LF), and are matched with the requests in order.
+class BootLoaderConversation {
+public:
+    enum class State {
+        AwaitingBanner, ///< connected; the greeting has not come yet
+        Greeted,        ///< greeted, not logged in
+        LoggingIn,      ///< USER or PASS is unanswered
+        Ready,          ///< logged in, nothing unanswered
+        Reading,        ///< GETENV is unanswered
+        Writing,        ///< SETENV is unanswered
+        Ended,          ///< refused or failed; nothing more is sent or read
+    };
+
+    /// peer names the router in messages ("the router at 192.168.1.1:21").
+    explicit BootLoaderConversation(std::string peer = "the router");
+
+    /// Takes bytes that arrived from the router; what they mean comes out of nextEvent().
+    void receive(std::string_view bytes);
+    /// The router closed the connection.
+    void connectionClosed();
+    /// Ends the conversation for a reason found outside it (a timeout, a cancellation); the Failure event.
+    ConversationEvent fail(FailureKind kind, const std::string& message);
+    /// Adds a note of the transport ("connected after 3 attempts") to the transcript.
+    void note(std::string_view text);
+
+    /// Sends USER, then PASS when asked for it. Needs State::Greeted. Returns the command as the
+    /// transcript shows it. Throws std::invalid_argument for a user or password that IsSendableText refuses.
+    std::string login(std::string_view user, std::string_view password);
+    /// Sends GETENV name. Needs State::Ready; throws std::invalid_argument for a name that
+    /// IsVariableName refuses. Returns the command.
+    std::string requestValue(std::string_view name);
+    /// Sends SETENV mtdN,START,END for the bounds, in the text of the FTP output form. Needs State::Ready.
+    /// Returns the command.
+    std::string requestWrite(const PartitionBounds& bounds);
+
+    /// The bytes to send now (commands end in CR LF); empty when there are none.
+    std::string takeOutgoing();
+    /// The next event seen, in order; none when there is none yet.
+    std::optional<ConversationEvent> nextEvent();
+
+    /// Where the conversation stands.
+    State state() const { return m_state; }
+    /// A request is unanswered (or the greeting has not come): the transport should read.
+    bool awaitingReply() const;
+    /// The command awaiting its reply as the transcript shows it; empty while the greeting is awaited.
+    const std::string& request() const { return m_request; }
+    /// The greeting's lines, joined by LF; empty before it came.
+    const std::string& banner() const { return m_banner; }
+    /// Commands sent ("> GETENV mtd0", "> PASS ****"), lines received ("< 200 ...") and notes ("* ..."),
+    /// LF after each line.
+    const std::string& transcript() const { return m_transcript; }
+
+    /// A variable name GETENV may ask for: 1 to 64 letters, digits and '_'.
+    static bool IsVariableName(std::string_view name);
+    /// A user name or password that can go in one command: no control characters, at most 256 bytes.
+    static bool IsSendableText(std::string_view text);
+
+private:
+    struct Line {
+        std::string text;
+        enum class Kind { Text, Overflow, Closed } kind = Kind::Text;
+    };
+
+    void split(std::string_view bytes);
+    void queue(Line line);
+    void process();
+    void handleLine(const std::string& line);
+    void handleReply(int code, const std::string& line);
+    void handleText(std::string_view text);
+    void handleBannerReply(int code, const std::string& line);
+    void handleLoginReply(int code, const std::string& line);
+    void handleValueReply(int code, const std::string& line);
+    void handleWriteReply(int code, const std::string& line);
+    void send(const std::string& command, const std::string& shown);
+    void emit(ConversationEvent event);
+    ConversationEvent end(ConversationEventKind kind, FailureKind failure, const std::string& message,
+                          const std::string& reply = {});
+    void record(char direction, std::string_view text);
+    std::string capitalisedPeer() const;
+
+    std::string m_peer;
+    State m_state = State::AwaitingBanner;
+    std::string m_partial;                  // bytes of a line whose end has not come
+    bool m_discarding = false;              // a line too long or too much text: bytes are dropped
+    std::deque<Line> m_lines;               // whole lines not yet interpreted (waiting for a request)
+    std::size_t m_queuedBytes = 0;          // their length
+    int m_multiLineCode = 0;                // the code of an unfinished multi-line reply, 0 outside one
+    std::vector<std::string> m_bannerLines; // the greeting's lines so far
+    std::string m_banner;
+    std::string m_user;
+    std::string m_pendingPassword; // PASS to send when USER is answered 331
+    bool m_passwordSent = false;
+    std::string m_request;              // the unanswered command as the transcript shows it
+    std::string m_variable;             // the variable of the unanswered GETENV or SETENV
+    std::optional<std::string> m_value; // the value GETENV gave so far
+    std::string m_outgoing;
+    std::deque<ConversationEvent> m_events;
+    std::string m_transcript;
+    bool m_transcriptFull = false;
+};
+
+} // namespace flintor

@@ -1,0 +1,311 @@
+#include "RouterRecord.h"
+
+#include "FileAccess.h"
+#include "RouterEnvironment.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <filesystem>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace flintor {
+
+namespace {
+
+// The width printenv pads names to, so that the record reads like the console's listing.
+constexpr std::size_t kNameColumn = 18;
+constexpr int kMostRecordNames = 1000;
+
+std::tm LocalTime(std::chrono::system_clock::time_point when) {
+    const std::time_t time = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &time);
+#else
+    localtime_r(&time, &local);
+#endif
+    return local;
+}
+
+std::string TimeText(std::chrono::system_clock::time_point when, const char* format) {
+    const std::tm local = LocalTime(when);
+    char text[64] = {};
+    const std::size_t length = std::strftime(text, sizeof text, format, &local);
+    return std::string(text, length);
+}
+
+std::string WithCrLf(std::string_view text) {
+    std::string converted;
+    converted.reserve(text.size() + text.size() / 16);
+    for (const char c : text) {
+        if (c == '\n') {
+            converted += '\r';
+        }
+        converted += c;
+    }
+    return converted;
+}
+
+// The header lines must read as nothing: no value, no size and no boot loader name. A host name could
+// spell one ("adam2_box", "mtd1"), so such a name is left out of the header.
+bool ReadsAsNothing(const std::string& header) {
+    const PartitionBounds probe{0, 0x90000000u, 0x90010000u};
+    const auto reading = ReadRouterEnvironment(header + "mtd0 0x90000000,0x90010000\n");
+    return reading.environment && reading.environment->partitions == std::vector<PartitionBounds>{probe} &&
+           !reading.environment->flashSize && !reading.environment->markedAdam2 &&
+           reading.environment->notes.empty();
+}
+
+std::string Header(const std::string& where, const std::string& when) {
+    return "# Flintor's record of the boot loader environment " + where + ", read on " + when +
+           ".\n# Compared as a router capture (flintor-calc --compare FILE), it shows these values and the "
+           "commands\n"
+           "# that restore them.\n";
+}
+
+bool IsWordCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+bool HasAtIgnoringCase(std::string_view text, std::size_t pos, std::string_view lowerWord) {
+    if (text.size() - pos < lowerWord.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < lowerWord.size(); ++i) {
+        const char c = text[pos + i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != lowerWord[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether the capture reader would take the text at i for another variable than own, or for a boot
+// loader name outside the greeting. Its rules: variable names count as whole words, boot loader names
+// anywhere.
+bool Misleads(std::string_view text, std::size_t i, std::string_view own, bool greeting) {
+    const bool wordStart = i == 0 || !IsWordCharacter(text[i - 1]);
+    const auto wholeWord = [&](std::size_t length) {
+        return i + length == text.size() || !IsWordCharacter(text[i + length]);
+    };
+    if (wordStart && HasAtIgnoringCase(text, i, "mtd") && text.size() - i >= 4 && text[i + 3] >= '0' &&
+        text[i + 3] <= '5' && wholeWord(4)) {
+        return !(own.size() == 4 && HasAtIgnoringCase(own, 0, "mtd") && own[3] == text[i + 3]);
+    }
+    if (wordStart && HasAtIgnoringCase(text, i, "flashsize") && wholeWord(9)) {
+        return own != "flashsize";
+    }
+    return !greeting && (text.compare(i, 7, "PSPBoot") == 0 || text.compare(i, 6, "(psbl)") == 0 ||
+                         text.compare(i, 5, "ADAM2") == 0 || HasAtIgnoringCase(text, i, "adam2_"));
+}
+
+// The router's text with each misleading word broken by a '_' after its first character ("m_td3"): a
+// capture must read as exactly the values the router gave, whatever a value or the greeting holds.
+std::string Defused(std::string_view text, std::string_view own, bool greeting) {
+    std::string defused;
+    defused.reserve(text.size() + 8);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        defused += text[i];
+        if (Misleads(text, i, own, greeting)) {
+            defused += '_';
+        }
+    }
+    return defused;
+}
+
+struct Written {
+    int error = 0; // an errno value; 0 on success
+    const char* step = "";
+};
+
+#ifdef _WIN32
+
+Written WriteNew(const std::string& path, std::string_view text) {
+    std::filesystem::path name;
+    try {
+        name =
+            std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size()));
+    } catch (const std::exception&) {
+        return {ENOENT, "created"};
+    }
+    const int file = ::_wopen(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                              _S_IREAD | _S_IWRITE);
+    if (file < 0) {
+        return {errno, "created"};
+    }
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const auto chunk = static_cast<unsigned int>(std::min<std::size_t>(text.size() - done, 1u << 30));
+        const int wrote = ::_write(file, text.data() + done, chunk);
+        if (wrote <= 0) {
+            const int error = wrote < 0 ? errno : EIO;
+            ::_close(file);
+            ::_wunlink(name.c_str());
+            return {error, "written"};
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    if (::_commit(file) != 0) {
+        const int error = errno;
+        ::_close(file);
+        ::_wunlink(name.c_str());
+        return {error, "written"};
+    }
+    if (::_close(file) != 0) {
+        const int error = errno;
+        ::_wunlink(name.c_str());
+        return {error, "written"};
+    }
+    return {};
+}
+
+#else
+
+Written WriteNew(const std::string& path, std::string_view text) {
+    int file = -1;
+    do {
+        file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0644);
+    } while (file < 0 && errno == EINTR);
+    if (file < 0) {
+        return {errno, "created"};
+    }
+    const auto fail = [&](int error) {
+        ::close(file);
+        ::unlink(path.c_str());
+        return Written{error, "written"};
+    };
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const auto wrote = ::write(file, text.data() + done, text.size() - done);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            return fail(wrote < 0 ? errno : EIO);
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    // The router is changed next: the record must be on the disk, not in a cache, by then.
+    if (::fsync(file) != 0) {
+        return fail(errno);
+    }
+    if (::close(file) != 0) {
+        const int error = errno;
+        ::unlink(path.c_str());
+        return {error, "written"};
+    }
+    return {};
+}
+
+#endif
+
+std::string ExistsMessage(const std::string& path) {
+    return "The record file " + path + " exists already; Flintor never writes over a file. Name a new one.";
+}
+
+RecordWriting Write(const std::string& path, std::string_view text, int& error) {
+    RecordWriting writing;
+    error = 0;
+    if (path.empty() || path.find('\0') != std::string::npos) {
+        error = ENOENT;
+        writing.error = "No record file is named.";
+        return writing;
+    }
+    const Written written = WriteNew(path, text);
+    error = written.error;
+    if (error == EEXIST) {
+        writing.error = ExistsMessage(path);
+    } else if (error != 0) {
+        writing.error = "The record file " + path + " could not be " + written.step + ": " +
+                        std::strerror(error) + ". Nothing was written to the router.";
+    } else {
+        writing.path = path;
+    }
+    return writing;
+}
+
+} // namespace
+
+bool RouterReading::sameValues(const RouterReading& other) const {
+    return values == other.values;
+}
+
+std::string CaptureText(const RouterReading& reading) {
+    std::string text;
+    if (!reading.banner.empty()) {
+        text = Defused(reading.banner, {}, true) + "\n";
+    }
+    for (const auto& variable : reading.values) {
+        if (!variable.value) {
+            continue;
+        }
+        std::string name = variable.name;
+        name.resize(std::max(name.size() + 1, kNameColumn), ' ');
+        text += name + Defused(*variable.value, variable.name, false) + "\n";
+    }
+    return text;
+}
+
+std::string RecordText(const RouterReading& reading, const RouterAddress& address,
+                       std::chrono::system_clock::time_point when) {
+    const std::string time = TimeText(when, "%Y-%m-%d at %H:%M:%S");
+    std::string header = Header("at " + address.text(), time);
+    if (!ReadsAsNothing(header)) {
+        header = Header("of the router", time);
+    }
+    return WithCrLf(header + CaptureText(reading));
+}
+
+std::string RecordFileName(std::chrono::system_clock::time_point when) {
+    return "flintor-router-" + TimeText(when, "%Y%m%d-%H%M%S") + ".txt";
+}
+
+std::string RecordPathProblem(const std::string& path) {
+    if (path.empty()) {
+        return "No record file is named.";
+    }
+    int error = 0;
+    if (StatusOfPath(path, error)) {
+        return ExistsMessage(path);
+    }
+    return {};
+}
+
+RecordWriting WriteRecordFile(const std::string& path, std::string_view text) {
+    int error = 0;
+    return Write(path, text, error);
+}
+
+RecordWriting WriteNewRecordFile(const std::string& folder, std::string_view text,
+                                 std::chrono::system_clock::time_point when) {
+    std::string prefix = folder;
+    if (!prefix.empty() && prefix.back() != '/' && prefix.back() != '\\') {
+        prefix += '/';
+    }
+    const std::string name = RecordFileName(when);
+    const std::string stem = name.substr(0, name.size() - 4);
+    RecordWriting writing;
+    for (int number = 1; number <= kMostRecordNames; ++number) {
+        int error = 0;
+        writing =
+            Write(prefix + (number == 1 ? name : stem + "-" + std::to_string(number) + ".txt"), text, error);
+        if (error != EEXIST) {
+            return writing;
+        }
+    }
+    writing.error = "No new record file name was free in " +
+                    (folder.empty() ? std::string("this folder") : folder) +
+                    ". Nothing was written to the router.";
+    return writing;
+}
+
+} // namespace flintor

@@ -1,0 +1,84 @@
+#pragma once
+
+// A simulated Adam2 or PSP boot loader FTP server on a loopback address, for the tests, the benchmarks
+// and for trying the router features without a router. It answers USER, PASS, GETENV, SETENV, UNSETENV
+// and REBOOT as the boot loaders do, and can be told to misbehave in the ways real ones do.
+
+#include "RouterAddress.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace flintor {
+
+/// The variables of a boot loader environment, in the order the server lists them.
+using SimulatedEnvironment = std::vector<std::pair<std::string, std::string>>;
+
+/// The ways the simulated boot loader misbehaves; all off by default.
+struct SimulatorFaults {
+    std::chrono::milliseconds lateStart{0}; ///< connections are refused for this long after the start
+    /// When not 0: this long after it began listening, the server stops listening and drops every
+    /// connection, unless someone has logged in by then (as a boot loader that goes on booting).
+    std::chrono::milliseconds powerOnWindow{0};
+    bool refuseLogin = false;                ///< every PASS is answered 530
+    std::chrono::milliseconds replyDelay{0}; ///< every reply, the greeting included, comes this late
+    bool silence = false;                    ///< after the login nothing is answered any more
+    bool flood = false;                      ///< GETENV is answered by endless bytes without a line end
+    bool refuseWrites = false;               ///< SETENV is answered 501 and changes nothing
+    bool forgetWrites = false;               ///< SETENV is answered 200 and changes nothing
+    bool dropAfterWrite = false; ///< SETENV changes the value, then the connection drops unanswered
+};
+
+/// What the simulated boot loader is and holds.
+struct SimulatorSettings {
+    bool adam2 = true; ///< the greeting names ADAM2; otherwise PSPBoot
+    SimulatedEnvironment environment;
+    /// GETENV answers "200-name value" lines instead of a bare "name value" line.
+    bool continuationValues = false;
+    std::string user = "adam2";
+    std::string password = "adam2";
+    std::string host = "127.0.0.1"; ///< a loopback address; anything else is refused
+    std::uint16_t port = 0;         ///< 0: an ephemeral port
+    SimulatorFaults faults;
+};
+
+/// The environment of our sample captures: samples/captures/adam2-ftp-getenv.txt (Adam2: its second
+/// layout block of samples/adam2-4mb.bin, all the same) or psp-printenv.txt (PSP: mtd0 left from an
+/// older image).
+SimulatedEnvironment SampleEnvironment(bool adam2);
+
+struct SimulatorServer;
+
+/// The simulated boot loader, serving on its own thread from construction until destruction.
+class RouterSimulator {
+public:
+    /// Binds the port at once (so that port() is known) and listens after faults.lateStart. Throws
+    /// std::runtime_error when the host is no loopback address or the port cannot be bound.
+    explicit RouterSimulator(SimulatorSettings settings);
+    ~RouterSimulator();
+    RouterSimulator(const RouterSimulator&) = delete;
+    RouterSimulator& operator=(const RouterSimulator&) = delete;
+
+    /// The address a client reaches it at.
+    RouterAddress address() const;
+    std::uint16_t port() const;
+    /// A variable's value now; none when it is not set.
+    std::optional<std::string> value(const std::string& name) const;
+    /// Sets a variable as if the owner had.
+    void setValue(const std::string& name, const std::string& value);
+    /// Every command line received so far, on all connections, in order.
+    std::vector<std::string> commands() const;
+    /// Blocks until the power-on window has ended (at once without a window); true when the server
+    /// stopped listening then, false when someone had logged in and it stays.
+    bool waitForWindowEnd() const;
+
+private:
+    std::unique_ptr<SimulatorServer> m_server;
+};
+
+} // namespace flintor

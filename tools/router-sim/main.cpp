@@ -1,0 +1,188 @@
+// router-sim: a simulated Adam2 or PSP boot loader FTP server on 127.0.0.1 (or ::1), for trying Flintor's
+// router features without a router. It prints the address it listens on and serves until it is stopped
+// (Ctrl+C).
+
+#include "RouterEnvironment.h"
+#include "RouterSimulator.h"
+
+#include <asio/io_context.hpp>
+#include <asio/signal_set.hpp>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: router-sim [OPTION]...\n"
+    "A simulated Adam2 or PSP boot loader FTP server on a loopback address (login adam2 / adam2).\n"
+    "\n"
+    "  --psp                 a PSP boot loader (default: Adam2), with the PSP sample's values\n"
+    "  --capture FILE        start with the mtd0..mtd5 and flashsize values of a router capture\n"
+    "  --set NAME=VALUE      set a variable (e.g. --set mtd0=0x90013010,0x903f0000)\n"
+    "  --unset NAME          remove a variable\n"
+    "  --port N              listen on port N (default: any free port)\n"
+    "  --ipv6                listen on ::1 instead of 127.0.0.1\n"
+    "  --user NAME, --password WORD   the login (default adam2 / adam2)\n"
+    "  --continuation        answer GETENV with \"200-name value\" lines\n"
+    "Faults:\n"
+    "  --late-start MS       refuse connections for MS milliseconds\n"
+    "  --window MS           stop listening after MS milliseconds unless someone logged in\n"
+    "  --refuse-login        refuse every login\n"
+    "  --slow MS             answer everything MS milliseconds late\n"
+    "  --silence             answer nothing after the login\n"
+    "  --flood               answer GETENV with endless bytes without a line end\n"
+    "  --refuse-writes       refuse every SETENV\n"
+    "  --forget-writes       accept SETENV but keep nothing\n"
+    "  --drop-after-write    keep what SETENV sets, then drop the connection unanswered\n";
+
+int Usage(const std::string& problem) {
+    std::cerr << "router-sim: " << problem << "\n" << kUsage;
+    return 2;
+}
+
+bool ReadMilliseconds(const char* text, std::chrono::milliseconds& value) {
+    char* end = nullptr;
+    const long long number = std::strtoll(text, &end, 10);
+    if (end == text || *end != '\0' || number < 0) {
+        return false;
+    }
+    value = std::chrono::milliseconds(number);
+    return true;
+}
+
+std::string RangeValue(const flintor::PartitionBounds& bounds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%08x,0x%08x", static_cast<unsigned>(bounds.start),
+                  static_cast<unsigned>(bounds.end));
+    return text;
+}
+
+void Remove(flintor::SimulatedEnvironment& environment, const std::string& name) {
+    std::erase_if(environment, [&name](const auto& entry) { return entry.first == name; });
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    flintor::SimulatorSettings settings;
+    std::optional<std::string> capture;
+    std::vector<std::pair<std::string, std::optional<std::string>>> changes;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        const auto argument = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        auto& faults = settings.faults;
+        if (option == "--help") {
+            std::cout << kUsage;
+            return 0;
+        } else if (option == "--psp") {
+            settings.adam2 = false;
+        } else if (option == "--ipv6") {
+            settings.host = "::1";
+        } else if (option == "--continuation") {
+            settings.continuationValues = true;
+        } else if (option == "--refuse-login") {
+            faults.refuseLogin = true;
+        } else if (option == "--silence") {
+            faults.silence = true;
+        } else if (option == "--flood") {
+            faults.flood = true;
+        } else if (option == "--refuse-writes") {
+            faults.refuseWrites = true;
+        } else if (option == "--forget-writes") {
+            faults.forgetWrites = true;
+        } else if (option == "--drop-after-write") {
+            faults.dropAfterWrite = true;
+        } else if (option == "--late-start" || option == "--window" || option == "--slow") {
+            const char* value = argument();
+            std::chrono::milliseconds& target = option == "--late-start" ? faults.lateStart
+                                                : option == "--window"   ? faults.powerOnWindow
+                                                                         : faults.replyDelay;
+            if (value == nullptr || !ReadMilliseconds(value, target)) {
+                return Usage(std::string(option) + " needs a number of milliseconds");
+            }
+        } else if (option == "--port") {
+            const char* value = argument();
+            const long port = value ? std::strtol(value, nullptr, 10) : 0;
+            if (port < 1 || port > 65535) {
+                return Usage("--port needs a number from 1 to 65535");
+            }
+            settings.port = static_cast<std::uint16_t>(port);
+        } else if (option == "--user" || option == "--password") {
+            const char* value = argument();
+            if (value == nullptr) {
+                return Usage(std::string(option) + " needs a value");
+            }
+            (option == "--user" ? settings.user : settings.password) = value;
+        } else if (option == "--capture") {
+            const char* value = argument();
+            if (value == nullptr) {
+                return Usage("--capture needs a file");
+            }
+            capture = value;
+        } else if (option == "--set" || option == "--unset") {
+            const char* value = argument();
+            const std::string text = value ? value : "";
+            const std::size_t equals = text.find('=');
+            if (text.empty() || (option == "--set" && (equals == std::string::npos || equals == 0))) {
+                return Usage(std::string(option) +
+                             (option == "--set" ? " needs NAME=VALUE" : " needs a name"));
+            }
+            if (option == "--set") {
+                changes.emplace_back(text.substr(0, equals), text.substr(equals + 1));
+            } else {
+                changes.emplace_back(text, std::nullopt);
+            }
+        } else {
+            return Usage("unknown option " + std::string(option));
+        }
+    }
+
+    settings.environment = flintor::SampleEnvironment(settings.adam2);
+    if (capture) {
+        const auto reading = flintor::ReadRouterEnvironmentFile(*capture);
+        if (!reading.environment) {
+            std::cerr << "router-sim: " << *capture << ": " << reading.error << "\n";
+            return 1;
+        }
+        settings.environment.clear();
+        if (reading.environment->flashSize) {
+            char size[16];
+            std::snprintf(size, sizeof size, "0x%08x",
+                          static_cast<unsigned>(*reading.environment->flashSize));
+            settings.environment.emplace_back("flashsize", size);
+        }
+        for (const auto& bounds : reading.environment->partitions) {
+            settings.environment.emplace_back("mtd" + std::to_string(bounds.number), RangeValue(bounds));
+        }
+    }
+    for (const auto& [name, value] : changes) {
+        if (value) {
+            const auto it = std::find_if(settings.environment.begin(), settings.environment.end(),
+                                         [&name = name](const auto& entry) { return entry.first == name; });
+            if (it == settings.environment.end()) {
+                settings.environment.emplace_back(name, *value);
+            } else {
+                it->second = *value;
+            }
+        } else {
+            Remove(settings.environment, name);
+        }
+    }
+
+    try {
+        flintor::RouterSimulator simulator(settings);
+        std::cout << "router-sim: " << (settings.adam2 ? "Adam2" : "PSP") << " boot loader listening on "
+                  << simulator.address().text() << std::endl;
+        asio::io_context io;
+        asio::signal_set signals(io, SIGINT, SIGTERM);
+        signals.async_wait([](const std::error_code&, int) {});
+        io.run();
+    } catch (const std::exception& error) {
+        std::cerr << "router-sim: " << error.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
