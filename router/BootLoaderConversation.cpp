@@ -174,10 +174,7 @@ std::string BootLoaderConversation::requestValue(std::string_view name) {
     return m_request;
 }
 
-std::string BootLoaderConversation::requestWrite(const PartitionBounds& bounds) {
-    if (m_state != State::Ready) {
-        throw std::logic_error("SETENV outside the ready state");
-    }
+std::string SetenvCommand(const PartitionBounds& bounds) {
     if (bounds.number < 0 || bounds.number > 5) {
         throw std::invalid_argument("no partition 0 to 5");
     }
@@ -188,7 +185,17 @@ std::string BootLoaderConversation::requestWrite(const PartitionBounds& bounds) 
     if (ftp.compare(0, quote.size(), quote) != 0) {
         throw std::logic_error("the FTP output form no longer starts with quote");
     }
-    const std::string command = ftp.substr(quote.size());
+    return ftp.substr(quote.size());
+}
+
+std::string BootLoaderConversation::requestWrite(const PartitionBounds& bounds) {
+    if (m_state != State::Ready) {
+        throw std::logic_error("SETENV outside the ready state");
+    }
+    if (bounds.number < 0 || bounds.number > 5) {
+        throw std::invalid_argument("no partition 0 to 5");
+    }
+    const std::string command = SetenvCommand(bounds);
     m_variable = "mtd" + std::to_string(bounds.number);
     m_state = State::Writing;
     send(command, command);
@@ -374,7 +381,7 @@ void BootLoaderConversation::handleBannerReply(int code, const std::string& line
     event.kind = ConversationEventKind::Banner;
     event.value = m_banner;
     event.reply = line;
-    emit(std::move(event));
+    announce(std::move(event));
 }
 
 void BootLoaderConversation::handleLoginReply(int code, const std::string& line) {
@@ -395,7 +402,7 @@ void BootLoaderConversation::handleLoginReply(int code, const std::string& line)
     ConversationEvent event;
     event.kind = ConversationEventKind::LoggedIn;
     event.reply = line;
-    emit(std::move(event));
+    announce(std::move(event));
 }
 
 void BootLoaderConversation::handleValueReply(int code, const std::string& line) {
@@ -418,7 +425,7 @@ void BootLoaderConversation::handleValueReply(int code, const std::string& line)
     }
     event.reply = line;
     m_value.reset();
-    emit(std::move(event));
+    announce(std::move(event));
 }
 
 void BootLoaderConversation::handleWriteReply(int code, const std::string& line) {
@@ -427,7 +434,7 @@ void BootLoaderConversation::handleWriteReply(int code, const std::string& line)
     event.kind = code == 200 ? ConversationEventKind::WriteAccepted : ConversationEventKind::WriteRefused;
     event.name = m_variable;
     event.reply = line;
-    emit(std::move(event));
+    announce(std::move(event));
 }
 
 void BootLoaderConversation::send(const std::string& command, const std::string& shown) {
@@ -437,7 +444,7 @@ void BootLoaderConversation::send(const std::string& command, const std::string&
     record('>', shown);
 }
 
-void BootLoaderConversation::emit(ConversationEvent event) {
+void BootLoaderConversation::announce(ConversationEvent event) {
     m_events.push_back(std::move(event));
 }
 
@@ -459,7 +466,7 @@ ConversationEvent BootLoaderConversation::end(ConversationEventKind kind, Failur
     event.reply = reply;
     event.failure = failure;
     event.message = message;
-    emit(event);
+    announce(event);
     return event;
 }
 

@@ -59,6 +59,10 @@ struct ConversationEvent {
     std::string message;                     ///< Failure and LoginRefused: a sentence for the owner
 };
 
+/// The SETENV command that sets a partition's bounds (number 0 to 5, std::invalid_argument otherwise):
+/// "SETENV mtd1,0x90020090,0x900A0000", the text of the FTP output form without "quote ".
+std::string SetenvCommand(const PartitionBounds& bounds);
+
 /// The conversation with the boot loader's FTP server: the greeting, the login, GETENV and SETENV. The
 /// only commands it can send are USER, PASS, GETENV and SETENV; a password goes to the wire only, never
 /// into the transcript or an event. Replies are read as RFC 959 has them (multi-line replies, CR LF or a
@@ -136,7 +140,7 @@ private:
     void handleValueReply(int code, const std::string& line);
     void handleWriteReply(int code, const std::string& line);
     void send(const std::string& command, const std::string& shown);
-    void emit(ConversationEvent event);
+    void announce(ConversationEvent event);
     ConversationEvent end(ConversationEventKind kind, FailureKind failure, const std::string& message,
                           const std::string& reply = {});
     void record(char direction, std::string_view text);

@@ -2,6 +2,8 @@
 
 #include "FileDrop.h"
 #include "OrvoPartitions.h"
+#include "RouterTask.h"
+#include "RouterWriteConfirmation.h"
 #include "TextConversion.h"
 #include "Texts.h"
 #include "Workflow.h"
@@ -21,14 +23,18 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <chrono>
 #include <tuple>
 
 namespace {
@@ -96,6 +102,21 @@ QString statusText(flintor::PartitionStatus status) {
     return word;
 }
 
+// The router's address as the owner would write it: the boot loader's port goes without saying.
+QString addressText(const flintor::RouterAddress& address) {
+    return address.port == flintor::kFtpPort ? fromStd(address.host) : fromStd(address.text());
+}
+
+// "Read back" of a written partition: whether it reads back as calculated, with a mark for those who
+// do not see the colour. A partition of the repair that no write reached is "not written".
+QString readBackText(const flintor::PartitionWrite* write) {
+    if (!write)
+        return QStringLiteral("not written");
+    if (write->ok)
+        return QStringLiteral("\u2713 as calculated");
+    return write->readBackValue ? QStringLiteral("\u2717 differs") : QStringLiteral("\u2717 not read back");
+}
+
 QLabel* wrappedLabel(QWidget* parent, const QString& name) {
     auto* label = new QLabel(parent);
     label->setObjectName(name);
@@ -134,6 +155,12 @@ CompareDialog::CompareDialog(CompareHost& host, QWidget* parent) : QDialog(paren
     setWindowTitle(QStringLiteral("Compare with router - Flintor"));
     setSizeGripEnabled(true);
     setAcceptDrops(true);
+    m_recordFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+                     QStringLiteral("/records");
+    m_confirmWrite = [](QWidget* parent, const QString& address, const QStringList& commands,
+                        const QString& recordPath) {
+        return RouterWriteConfirmation(address, commands, recordPath, parent).exec() == QDialog::Accepted;
+    };
     createControls();
     // The window's choices decide the settings check, the output form and the comparison, and each
     // completed calculation gives new calculated values.
@@ -154,7 +181,10 @@ CompareDialog::CompareDialog(CompareHost& host, QWidget* parent) : QDialog(paren
     m_capture->setFocus();
 }
 
-CompareDialog::~CompareDialog() = default;
+// The conversation ends before the dialog's parts do.
+CompareDialog::~CompareDialog() {
+    delete m_task;
+}
 
 void CompareDialog::createControls() {
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -192,6 +222,7 @@ void CompareDialog::createControls() {
     m_messageIcon->setAccessibleName(QStringLiteral("Refused"));
     m_messageIcon->hide();
     m_message = wrappedLabel(this, QStringLiteral("messageLabel"));
+    createRouterControls();
 
     auto* settingsBox = new QGroupBox(QStringLiteral("What the capture reveals"), this);
     m_bootloader = wrappedLabel(settingsBox, QStringLiteral("bootloaderLabel"));
@@ -233,11 +264,12 @@ void CompareDialog::createControls() {
     notesLabel->setBuddy(m_notes);
 
     m_comparedWith = wrappedLabel(this, QStringLiteral("comparedWithLabel"));
-    m_table = new QTableWidget(6, 4, this);
+    m_table = new QTableWidget(6, 5, this);
     m_table->setObjectName(QStringLiteral("partitionTable"));
     m_table->setAccessibleName(QStringLiteral("Partitions"));
     m_table->setHorizontalHeaderLabels({QStringLiteral("Partition"), QStringLiteral("Router"),
-                                        QStringLiteral("Calculated"), QStringLiteral("Status")});
+                                        QStringLiteral("Calculated"), QStringLiteral("Status"),
+                                        QStringLiteral("Read back")});
     m_table->verticalHeader()->hide();
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -257,8 +289,13 @@ void CompareDialog::createControls() {
     header->setSectionResizeMode(3, QHeaderView::Fixed);
     header->resizeSection(3, boldMetrics.horizontalAdvance(statusText(flintor::PartitionStatus::Missing)) +
                                  2 * boldMetrics.averageCharWidth());
+    // How each partition written reads back; shown once the router was written to.
+    header->setSectionResizeMode(4, QHeaderView::Fixed);
+    header->resizeSection(4, boldMetrics.horizontalAdvance(readBackText(nullptr) + QStringLiteral(" back")) +
+                                 2 * boldMetrics.averageCharWidth());
+    m_table->setColumnHidden(4, true);
     for (int row = 0; row < 6; ++row)
-        for (int column = 0; column < 4; ++column)
+        for (int column = 0; column < 5; ++column)
             m_table->setItem(row, column, new QTableWidgetItem);
     m_table->setFont(fixed);
     header->setFont(font());
@@ -268,8 +305,9 @@ void CompareDialog::createControls() {
     const QFontMetrics fixedMetrics(fixed);
     const int addressWidth = fixedMetrics.horizontalAdvance(QStringLiteral("0x90000000 - 0x90000000")) +
                              2 * fixedMetrics.averageCharWidth();
-    m_table->setMinimumWidth(header->sectionSizeHint(0) + 2 * addressWidth + header->sectionSize(3) +
-                             2 * m_table->frameWidth());
+    m_tableWidth = header->sectionSizeHint(0) + 2 * addressWidth + header->sectionSize(3) +
+                   2 * m_table->frameWidth();
+    m_table->setMinimumWidth(m_tableWidth);
 
     const ::OrvoPartitions* mainMap = &m_host.partitionMap();
     const auto map = [this, mainMap](const QString& name, const QString& accessibleName,
@@ -320,6 +358,18 @@ void CompareDialog::createControls() {
     openRow->addWidget(m_messageIcon, 0, Qt::AlignTop);
     openRow->addWidget(m_message, 1);
     left->addLayout(openRow);
+    auto* routerRow = new QHBoxLayout;
+    auto* addressLabel = new QLabel(QStringLiteral("Router &address:"), this);
+    addressLabel->setBuddy(m_routerAddress);
+    routerRow->addWidget(addressLabel);
+    routerRow->addWidget(m_routerAddress, 1);
+    routerRow->addWidget(m_readRouter);
+    routerRow->addWidget(m_cancelRouter);
+    left->addLayout(routerRow);
+    auto* routerStatusRow = new QHBoxLayout;
+    routerStatusRow->addWidget(m_routerIcon, 0, Qt::AlignTop);
+    routerStatusRow->addWidget(m_routerStatus, 1);
+    left->addLayout(routerStatusRow);
     left->addWidget(settingsBox);
     left->addWidget(notesLabel);
     left->addWidget(m_notes, 1);
@@ -351,6 +401,8 @@ void CompareDialog::createControls() {
                                                  std::tuple{restoreLabel, m_restore, m_copyRestore}}) {
         auto* row = new QHBoxLayout;
         row->addWidget(label, 1);
+        if (box == m_repair)
+            row->addWidget(m_writeRouter);
         row->addWidget(copyButton);
         right->addLayout(row);
         right->addWidget(box, 1);
@@ -365,14 +417,269 @@ void CompareDialog::createControls() {
     whole->addWidget(buttons);
 
     setTabOrder(m_capture, m_open);
-    setTabOrder(m_open, m_useSettings);
+    setTabOrder(m_open, m_routerAddress);
+    setTabOrder(m_routerAddress, m_readRouter);
+    setTabOrder(m_readRouter, m_cancelRouter);
+    setTabOrder(m_cancelRouter, m_useSettings);
     setTabOrder(m_useSettings, m_notes);
     setTabOrder(m_notes, m_table);
     setTabOrder(m_table, m_repair);
-    setTabOrder(m_repair, m_copyRepair);
+    setTabOrder(m_repair, m_writeRouter);
+    setTabOrder(m_writeRouter, m_copyRepair);
     setTabOrder(m_copyRepair, m_restore);
     setTabOrder(m_restore, m_copyRestore);
     setTabOrder(m_copyRestore, buttons->button(QDialogButtonBox::Close));
+}
+
+void CompareDialog::createRouterControls() {
+    m_routerAddress = new QLineEdit(m_host.routerAddress(), this);
+    m_routerAddress->setObjectName(QStringLiteral("routerAddress"));
+    m_routerAddress->setAccessibleName(QStringLiteral("Router address"));
+    m_routerAddress->setToolTip(
+        QStringLiteral("The router's address, with :PORT when its boot loader does not answer on port 21"));
+    connect(m_routerAddress, &QLineEdit::returnPressed, this, &CompareDialog::readFromRouter);
+    m_readRouter = button(this, QStringLiteral("&Read from router"), QStringLiteral("readRouterButton"));
+    m_readRouter->setToolTip(QStringLiteral("Wait for the router's boot loader and read its partition values"));
+    connect(m_readRouter, &QPushButton::clicked, this, &CompareDialog::readFromRouter);
+    m_cancelRouter = button(this, QStringLiteral("Cance&l"), QStringLiteral("cancelRouterButton"));
+    m_cancelRouter->setAccessibleName(QStringLiteral("Cancel"));
+    m_cancelRouter->setToolTip(QStringLiteral("Stop waiting for the router; a write in hand is finished first"));
+    // In the Read button's place, which it takes while the router is talked to.
+    m_cancelRouter->setMinimumWidth(m_readRouter->sizeHint().width());
+    m_cancelRouter->hide();
+    connect(m_cancelRouter, &QPushButton::clicked, this, &CompareDialog::stopRouter);
+    m_routerIcon = new QLabel(this);
+    m_routerIcon->setPixmap(m_messageIcon->pixmap());
+    m_routerIcon->setAccessibleName(QStringLiteral("Refused"));
+    m_routerIcon->hide();
+    m_routerStatus = wrappedLabel(this, QStringLiteral("routerStatusLabel"));
+    m_routerStatus->setAccessibleName(QStringLiteral("Router status"));
+    m_writeRouter =
+        button(this, QStringLiteral("&Write repair to router..."), QStringLiteral("writeRouterButton"));
+    m_writeRouter->setToolTip(QStringLiteral("Write the repair to the router that was read and read each value "
+                                             "back; asks first, and keeps a record of the router's values"));
+    m_writeRouter->setEnabled(false);
+    connect(m_writeRouter, &QPushButton::clicked, this, &CompareDialog::writeToRouter);
+}
+
+bool CompareDialog::talkingToRouter() const {
+    return m_task != nullptr;
+}
+
+void CompareDialog::readFromRouter() {
+    if (m_task)
+        return;
+    const QString typed = m_routerAddress->text().trimmed();
+    const flintor::RouterAddressParsing parsed = flintor::ParseRouterAddress(typed.toStdString());
+    if (!parsed.address) {
+        showRouterStatus(fromStd(parsed.error), true);
+        return;
+    }
+    m_host.setRouterAddress(typed);
+    auto* task = new RouterTask(*parsed.address, m_routerOptions, this);
+    connect(task, &RouterTask::readFinished, this, &CompareDialog::finishRead);
+    startTask(task);
+    task->read();
+}
+
+void CompareDialog::writeToRouter() {
+    const std::vector<flintor::PartitionBounds> repair = routerRepair();
+    if (m_task || repair.empty())
+        return;
+    QStringList commands;
+    for (const flintor::PartitionBounds& bounds : repair)
+        commands << fromStd(flintor::SetenvCommand(bounds));
+    const auto when = std::chrono::system_clock::now();
+    const QString recordPath =
+        QDir::cleanPath(m_recordFolder + QLatin1Char('/') + fromStd(flintor::RecordFileName(when)));
+    const flintor::RouterAddress address = m_routerReadAt;
+    if (!m_confirmWrite || !m_confirmWrite(this, addressText(address), commands, recordPath))
+        return;
+    // The owner agreed to these commands: if the reading or the calculation changed while asking,
+    // they are not the ones to send.
+    if (m_task || !m_routerReading || routerRepair() != repair) {
+        showRouterStatus(QStringLiteral("The values changed while you were asked; nothing was written."), true);
+        return;
+    }
+    auto* task = new RouterTask(address, m_routerOptions, this);
+    connect(task, &RouterTask::writingStarted, this, [this, address] {
+        showRouterStatus(QStringLiteral("Writing the repair to the router at %1 ...").arg(addressText(address)),
+                         false);
+    });
+    connect(task, &RouterTask::writeFinished, this,
+            [this, repair](const RouterWriteOutcome& outcome) { finishWrite(outcome, repair); });
+    startTask(task);
+    task->write(*m_routerReading, repair, m_recordFolder, when);
+}
+
+void CompareDialog::stopRouter() {
+    if (!m_task)
+        return;
+    m_task->stop();
+    if (m_task->writing())
+        showRouterStatus(QStringLiteral("Stopping: the partition in hand is written and read back, then nothing "
+                                        "more is written."),
+                         false);
+}
+
+void CompareDialog::done(int result) {
+    if (m_task && m_task->writing()) {
+        // A write cut short would leave the owner not knowing what the router holds: the dialog stays
+        // until the partition in hand is done, and says how far the repair went.
+        stopRouter();
+        return;
+    }
+    if (m_task)
+        m_task->stop();
+    QDialog::done(result);
+}
+
+void CompareDialog::startTask(RouterTask* task) {
+    m_task = task;
+    connect(task, &RouterTask::progressed, this, &CompareDialog::showRouterProgress);
+    const bool readHadFocus = m_readRouter->hasFocus();
+    showRouterControls();
+    if (readHadFocus)
+        m_cancelRouter->setFocus();
+    showRouterStatus(QStringLiteral("Connecting to the router at %1 ...").arg(addressText(task->address())), false);
+}
+
+void CompareDialog::endTask() {
+    if (m_task) {
+        // Its thread has done its work and ends at once; the task goes once the signal is handled.
+        m_task->deleteLater();
+        m_task = nullptr;
+    }
+    const bool cancelHadFocus = m_cancelRouter->hasFocus();
+    showRouterControls();
+    if (cancelHadFocus)
+        m_readRouter->setFocus();
+}
+
+void CompareDialog::showRouterProgress(const flintor::RouterProgress& progress) {
+    if (!m_task)
+        return;
+    const QString address = addressText(m_task->address());
+    QString text;
+    switch (progress.stage) {
+    case flintor::RouterProgress::Stage::Waiting: {
+        const auto seconds = (progress.waitLeft.count() + 999) / 1000;
+        text = QStringLiteral("Waiting for the boot loader at %1 ... switch the router on now (%2 %3 left)")
+                   .arg(address)
+                   .arg(seconds)
+                   .arg(seconds == 1 ? QStringLiteral("second") : QStringLiteral("seconds"));
+        break;
+    }
+    case flintor::RouterProgress::Stage::Connected:
+        text = QStringLiteral("Connected to the router at %1; logging in ...").arg(address);
+        break;
+    case flintor::RouterProgress::Stage::LoggedIn:
+        text = QStringLiteral("Logged in; reading the partition values ...");
+        break;
+    case flintor::RouterProgress::Stage::Writing:
+    case flintor::RouterProgress::Stage::ReadBack:
+        text = fromStd(progress.text);
+        if (!text.isEmpty())
+            text[0] = text[0].toUpper();
+        break;
+    }
+    showRouterStatus(text, false);
+}
+
+void CompareDialog::finishRead(const flintor::RouterReadResult& result) {
+    const flintor::RouterAddress address = m_task ? m_task->address() : flintor::RouterAddress{};
+    endTask();
+    if (!result.reading) {
+        QString text = fromStd(result.message);
+        if (result.failure == flintor::FailureKind::NoAnswer)
+            text += QStringLiteral(" Its boot loader answers for a few seconds after power-on only: switch the "
+                                   "router off, press \"Read from router\", then switch it on.");
+        showRouterStatus(text, result.failure != flintor::FailureKind::Cancelled);
+        return;
+    }
+    // As a paste would, with the reading kept for a repair while the text box holds it as read.
+    m_routerReading.reset();
+    m_repairBegun.clear();
+    m_writes.clear();
+    showCapture(fromStd(flintor::CaptureText(*result.reading)));
+    m_routerReading = result.reading;
+    m_routerText = m_capture->toPlainText();
+    m_routerReadAt = address;
+    showRouterStatus(QStringLiteral("Read from the router at %1.").arg(addressText(address)), false);
+    showRouterControls();
+}
+
+void CompareDialog::finishWrite(const RouterWriteOutcome& outcome,
+                                const std::vector<flintor::PartitionBounds>& repair) {
+    const QString address = m_task ? addressText(m_task->address()) : QString();
+    endTask();
+    const QString nothing = QStringLiteral(" Nothing was written.");
+    if (!outcome.read.reading) {
+        showRouterStatus(fromStd(outcome.read.message) + nothing,
+                         outcome.read.failure != flintor::FailureKind::Cancelled);
+    } else if (outcome.changedSinceRead) {
+        m_routerReading.reset();
+        showRouterStatus(QStringLiteral("The router at %1 no longer holds the values read before; nothing was "
+                                        "written. Read it again.")
+                             .arg(address),
+                         true);
+    } else if (outcome.stoppedBeforeWriting) {
+        showRouterStatus(QStringLiteral("Stopped before the first write.") + nothing, false);
+    } else if (!outcome.applied) {
+        showRouterStatus(QStringLiteral("The record of the router's values could not be written: %1 Nothing was "
+                                        "written to the router.")
+                             .arg(fromStd(outcome.record.error)),
+                         true);
+    } else {
+        const flintor::ApplyResult& applied = *outcome.applied;
+        m_repairBegun = repair;
+        m_writes = applied.writes;
+        // The router holds other values than those read: a repair needs a new read.
+        if (!applied.writes.empty())
+            m_routerReading.reset();
+        QList<int> kept;
+        for (std::size_t i = 0; i < applied.writes.size() && i < repair.size(); ++i)
+            if (applied.writes[i].ok)
+                kept << repair[i].number;
+        const QString readBack = kept.size() == 1 ? QStringLiteral(" reads back") : QStringLiteral(" read back");
+        QString text = applied.ok ? QStringLiteral("Repaired: %1%2 as calculated.").arg(nameList(kept), readBack)
+                       : kept.isEmpty() ? fromStd(applied.message)
+                                        : QStringLiteral("%1%2 as calculated. %3")
+                                              .arg(nameList(kept), readBack, fromStd(applied.message));
+        text += QStringLiteral(" The router's values before are kept in the record %1")
+                    .arg(QDir::toNativeSeparators(fromStd(outcome.record.path)));
+        showRouterStatus(text, !applied.ok);
+        showTable();
+    }
+    showRouterControls();
+}
+
+void CompareDialog::showRouterStatus(const QString& text, bool refusal) {
+    m_routerStatus->setText(text);
+    m_routerIcon->setVisible(refusal);
+    QFont font = m_routerStatus->font();
+    font.setBold(refusal);
+    m_routerStatus->setFont(font);
+}
+
+std::vector<flintor::PartitionBounds> CompareDialog::routerRepair() const {
+    const auto& last = m_host.lastCalculation();
+    if (!m_routerReading || !last)
+        return {};
+    const flintor::RouterCaptureReading reading =
+        flintor::ReadRouterEnvironment(flintor::CaptureText(*m_routerReading));
+    if (!reading.environment)
+        return {};
+    return flintor::RepairPartitions(
+        flintor::CompareWithRouter(last->layout, *reading.environment, m_host.inputs().outputForm));
+}
+
+void CompareDialog::showRouterControls() {
+    const bool busy = m_task != nullptr;
+    m_routerAddress->setEnabled(!busy);
+    m_readRouter->setVisible(!busy);
+    m_cancelRouter->setVisible(busy);
+    m_writeRouter->setEnabled(!busy && !routerRepair().empty());
 }
 
 void CompareDialog::chooseCaptureFile() {
@@ -404,6 +711,13 @@ void CompareDialog::showCapture(const QString& text) {
 void CompareDialog::readCapture() {
     m_readTimer->stop();
     const QString text = m_capture->toPlainText();
+    if (text != m_routerText) {
+        // Another capture: no longer what the router gave, nor what was written to it.
+        m_routerReading.reset();
+        m_routerText.clear();
+        m_repairBegun.clear();
+        m_writes.clear();
+    }
     m_environment.reset();
     if (text.trimmed().isEmpty()) {
         showMessage(QString(), false);
@@ -455,6 +769,7 @@ void CompareDialog::refresh() {
     showMaps();
     showCommands();
     showNotes();
+    showRouterControls();
 }
 
 void CompareDialog::showSettings() {
@@ -580,7 +895,42 @@ void CompareDialog::showTable() {
         // Screen readers say the word, not the mark before it.
         m_table->item(number, 3)->setData(
             Qt::AccessibleTextRole, status ? QString::fromLatin1(flintor::StatusName(*status)) : texts[3]);
+        showReadBack(number);
     }
+    const bool written = !m_repairBegun.empty();
+    m_table->setColumnHidden(4, !written);
+    m_table->setMinimumWidth(m_tableWidth + (written ? m_table->horizontalHeader()->sectionSize(4) : 0));
+}
+
+void CompareDialog::showReadBack(int number) {
+    QTableWidgetItem* item = m_table->item(number, 4);
+    const auto begun = std::find_if(m_repairBegun.begin(), m_repairBegun.end(),
+                                    [number](const flintor::PartitionBounds& b) { return b.number == number; });
+    const flintor::PartitionWrite* write = nullptr;
+    QString detail;
+    if (begun != m_repairBegun.end()) {
+        // The writes went in the repair's order.
+        const auto index = static_cast<std::size_t>(begun - m_repairBegun.begin());
+        if (index < m_writes.size()) {
+            write = &m_writes[index];
+            detail = QStringLiteral("Sent: %1\nReply: %2\nRead back: %3")
+                         .arg(fromStd(write->sent),
+                              write->reply.empty() ? QStringLiteral("none") : fromStd(write->reply),
+                              write->readBack        ? rangeText(*write->readBack)
+                              : write->readBackValue ? fromStd(*write->readBackValue)
+                                                     : QStringLiteral("nothing"));
+        }
+    }
+    const QString text = begun == m_repairBegun.end() ? QString() : readBackText(write);
+    const bool failed = write && !write->ok;
+    item->setText(text);
+    item->setToolTip(detail);
+    QFont font = m_table->font();
+    font.setBold(failed);
+    item->setFont(font);
+    item->setData(Qt::BackgroundRole, failed ? QVariant(kDifferenceBack) : QVariant());
+    item->setData(Qt::ForegroundRole, failed ? QVariant(QColor(Qt::black)) : QVariant());
+    item->setData(Qt::AccessibleTextRole, text.startsWith(QChar(0x2713)) || failed ? text.mid(2) : text);
 }
 
 void CompareDialog::showMaps() {

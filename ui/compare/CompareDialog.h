@@ -3,25 +3,38 @@
 #include "CompareHost.h"
 #include "RouterComparison.h"
 #include "RouterEnvironment.h"
+#include "RouterSession.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class OrvoPartitions;
 class QLabel;
+class QLineEdit;
 class QMimeData;
 class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
 class QTimer;
+class RouterTask;
+struct RouterWriteOutcome;
 
 /// The router's current partition values beside the main window's last calculation: the owner pastes
 /// what the router printed (or opens or drops a capture file) and sees the boot loader and flash size
 /// the capture reveals, a table and two maps of the partitions, and the commands that repair them and
 /// that put the router's values back. Non-modal; it reaches the main window only through its
-/// CompareHost, changes it only when asked to and never writes a file.
+/// CompareHost and changes it only when asked to.
+///
+/// It also talks to the router's boot loader itself, on a thread of its own: "Read from router" fills
+/// the text box as a paste would, and "Write repair to router..." (after a read, when something differs)
+/// asks first, keeps a record of the router's values under the user's data folder, writes the repair and
+/// shows how each partition reads back. Closing the dialog while it waits for the router cancels; closing
+/// it during the writes finishes the partition in hand, then stops and says so.
 ///
 /// The parts have object names ("captureText", "partitionTable", "routerMap", ...) by which tests and
 /// accessibility tools find them.
@@ -44,6 +57,21 @@ public:
     /// Replaces the file dialog of the Open button, so that tests choose the file themselves.
     void setFileChooser(FileChooser chooser) { m_fileChooser = std::move(chooser); }
 
+    /// Asks the owner whether to write `commands` to the router at `address`, with the record going to
+    /// `recordPath`; true to write.
+    using WriteConfirmation = std::function<bool(QWidget* parent, const QString& address,
+                                                 const QStringList& commands, const QString& recordPath)>;
+    /// Replaces the confirmation before writing (RouterWriteConfirmation), so that tests answer it.
+    void setWriteConfirmation(WriteConfirmation confirmation) { m_confirmWrite = std::move(confirmation); }
+    /// The login and the times of the conversations begun from now on.
+    void setRouterOptions(const flintor::RouterSessionOptions& options) { m_routerOptions = options; }
+    /// The folder the records of the router's values go to; by default "records" in the user's data
+    /// folder for the program.
+    QString recordFolder() const { return m_recordFolder; }
+    void setRecordFolder(const QString& folder) { m_recordFolder = folder; }
+    /// A conversation with the router is running.
+    bool talkingToRouter() const;
+
 public slots:
     /// Reads the text box now; edits are read after a short pause.
     void readCapture();
@@ -53,8 +81,15 @@ public slots:
     void chooseCaptureFile();
     /// Sets the boot loader and flash size the capture reveals in the main window.
     void useSettings();
+    /// Reads the partition values from the router at the address in the address box.
+    void readFromRouter();
+    /// Asks, then writes the repair to the router that was read.
+    void writeToRouter();
+    /// Cancels a wait or a read; stops writes after the partition in hand.
+    void stopRouter();
 
 protected:
+    void done(int result) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -69,6 +104,17 @@ private:
     void showMaps();
     void showCommands();
     void showNotes();
+    void createRouterControls();
+    void startTask(RouterTask* task);
+    void showRouterProgress(const flintor::RouterProgress& progress);
+    void finishRead(const flintor::RouterReadResult& result);
+    void finishWrite(const RouterWriteOutcome& outcome, const std::vector<flintor::PartitionBounds>& repair);
+    void endTask();
+    void showRouterStatus(const QString& text, bool refusal);
+    void showRouterControls();
+    void showReadBack(int number);
+    // The repair for the router's own reading and the main window's last calculation.
+    std::vector<flintor::PartitionBounds> routerRepair() const;
 
     CompareHost& m_host;
     FileChooser m_fileChooser;
@@ -90,6 +136,7 @@ private:
     QPushButton* m_useSettings = nullptr;
     QLabel* m_comparedWith = nullptr;
     QTableWidget* m_table = nullptr;
+    int m_tableWidth = 0; // the table's least width without the read-back column
     OrvoPartitions* m_routerMap = nullptr;
     OrvoPartitions* m_calculatedMap = nullptr;
     QLabel* m_repairState = nullptr;
@@ -98,4 +145,24 @@ private:
     QPlainTextEdit* m_restore = nullptr;
     QPushButton* m_copyRestore = nullptr;
     QPlainTextEdit* m_notes = nullptr;
+
+    WriteConfirmation m_confirmWrite;
+    flintor::RouterSessionOptions m_routerOptions;
+    QString m_recordFolder;
+    QPointer<RouterTask> m_task;
+    // The router's reading while the text box holds it as read; none before a read, once the text is
+    // edited, and once the router was written to.
+    std::optional<flintor::RouterReading> m_routerReading;
+    QString m_routerText; // the text box's text as the last read left it
+    flintor::RouterAddress m_routerReadAt; // where that reading came from
+    // The last repair begun and how its writes went, shown in the table until the text box changes.
+    std::vector<flintor::PartitionBounds> m_repairBegun;
+    std::vector<flintor::PartitionWrite> m_writes;
+
+    QLineEdit* m_routerAddress = nullptr;
+    QPushButton* m_readRouter = nullptr;
+    QPushButton* m_cancelRouter = nullptr;
+    QLabel* m_routerIcon = nullptr;
+    QLabel* m_routerStatus = nullptr;
+    QPushButton* m_writeRouter = nullptr;
 };

@@ -10,9 +10,12 @@
 class OrvoPartitions;
 class QObject;
 
+/// The router address the comparison offers until the owner keeps another: the common one of these routers.
+inline constexpr const char* kDefaultRouterAddress = "192.168.1.1";
+
 /// What the comparison with the router needs from the window it compares for (frmMain): the window's
 /// choices and last calculation, word when either changes, and the one thing it asks of the window,
-/// to use the settings a capture reveals.
+/// to use the settings a capture reveals, and the router address it keeps with its settings.
 class CompareHost {
 public:
     virtual ~CompareHost() = default;
@@ -31,4 +34,9 @@ public:
     /// Checks the boot loader box and selects the flash size option for the values given; a value not
     /// given leaves its choice as it is ("Use these settings").
     virtual void useRouterSettings(std::optional<bool> adam2, std::optional<std::int64_t> flashSize) = 0;
+    /// The router address to offer, as the owner last gave it; kDefaultRouterAddress when none is kept or
+    /// the one kept is no address.
+    virtual QString routerAddress() const = 0;
+    /// Keeps `address` (a valid one) as the router address, stored with the window's settings.
+    virtual void setRouterAddress(const QString& address) = 0;
 };

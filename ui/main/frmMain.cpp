@@ -14,6 +14,7 @@
 #include "OrvoSimpleButton.h"
 #include "OutputFormat.h"
 #include "PropertyBag.h"
+#include "RouterAddress.h"
 #include "Settings.h"
 #include "TextConversion.h"
 #include "modDragDrop.h"
@@ -62,6 +63,8 @@ constexpr const char* kTitle = "Flintor";
 constexpr const char* kMapColours = "FF,FF4040,1A93E0,C000,C0C000,22BAB8,800080,52F0BE";
 constexpr const char* kSettingsSection = "Paths";
 constexpr const char* kSettingsKey = "Last path";
+constexpr const char* kRouterSection = "Router";
+constexpr const char* kRouterKey = "Address";
 constexpr int kClientWidth = 8280;
 constexpr int kClientHeight = 8940;
 
@@ -543,6 +546,8 @@ void frmMain::Form_QueryUnload() {
     finishStartUp();
     // A settings file that cannot be written is not reported; the next start finds the old value.
     WriteSetting(kSettingsSection, kSettingsKey, Dir1->path(), SettingsFile);
+    if (m_routerAddressGiven)
+        WriteSetting(kRouterSection, kRouterKey, *m_routerAddress, SettingsFile);
     DisableDragDrop(this);
 }
 
@@ -668,6 +673,25 @@ void frmMain::useRouterSettings(std::optional<bool> adam2, std::optional<std::in
         txtHex->setText(QString::number(*flashSize, 16).toUpper());
         optMem[3]->setChecked(true);
     }
+}
+
+QString frmMain::routerAddress() const {
+    if (!m_routerAddress) {
+        const QString kept = settings::isOrdinaryFile(SettingsFile)
+                                 ? ReadSetting(kRouterSection, kRouterKey, SettingsFile).trimmed()
+                                 : QString();
+        // A value damaged by hand or cut at the format's length would only be refused at the first read.
+        const bool valid = !kept.isEmpty() && flintor::ParseRouterAddress(kept.toStdString()).address;
+        m_routerAddress = valid ? kept : QString::fromLatin1(kDefaultRouterAddress);
+    }
+    return *m_routerAddress;
+}
+
+void frmMain::setRouterAddress(const QString& address) {
+    if (routerAddress() == address)
+        return;
+    m_routerAddress = address;
+    m_routerAddressGiven = true;
 }
 
 void frmMain::showLastResult() {

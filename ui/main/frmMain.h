@@ -91,6 +91,10 @@ public:
     /// Checks the boot loader box and selects the flash size option for the values given; a value not
     /// given leaves its choice as it is.
     void useRouterSettings(std::optional<bool> adam2, std::optional<std::int64_t> flashSize) override;
+    /// The router address kept in the settings file ([Router] Address), or the default.
+    QString routerAddress() const override;
+    /// Keeps the router address; it is written to the settings file when the window closes.
+    void setRouterAddress(const QString& address) override;
     /// The comparison with the router's values, once the command has opened it; null before.
     CompareDialog* compareDialog() const;
     /// Whether a calculation is running (events are processed during it).
@@ -201,4 +205,8 @@ private:
     MessageHandler m_messageHandler;
     InputHandler m_inputHandler;
     QPointer<CompareDialog> m_compareDialog;
+    // The router address, read from the settings file when first asked for; written when the window
+    // closes only if the owner gave one, so that a settings file gains no section nobody used.
+    mutable std::optional<QString> m_routerAddress;
+    bool m_routerAddressGiven = false;
 };

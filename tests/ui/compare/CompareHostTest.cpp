@@ -30,6 +30,8 @@ public:
     void useRouterSettings(std::optional<bool> adam2, std::optional<std::int64_t> flashSize) override {
         used.emplace_back(adam2, flashSize);
     }
+    QString routerAddress() const override { return QStringLiteral("127.0.0.1"); }
+    void setRouterAddress(const QString&) override {}
 
 private:
     std::optional<flintor::CalculationDetails> m_none;
