@@ -180,6 +180,11 @@ int main(int argc, char** argv) {
         asio::signal_set signals(io, SIGINT, SIGTERM);
         signals.async_wait([](const std::error_code&, int) {});
         io.run();
+        // What the boot loader was told, for whoever tried something on it; passwords masked.
+        for (const std::string& command : simulator.commands()) {
+            std::cout << "router-sim: received "
+                      << (command.rfind("PASS ", 0) == 0 ? std::string("PASS ****") : command) << "\n";
+        }
     } catch (const std::exception& error) {
         std::cerr << "router-sim: " << error.what() << "\n";
         return 1;

@@ -117,6 +117,16 @@ QString readBackText(const flintor::PartitionWrite* write) {
     return write->readBackValue ? QStringLiteral("\u2717 differs") : QStringLiteral("\u2717 not read back");
 }
 
+// A side that scrolls only once it cannot fit at all: its text boxes give up height before that, as
+// they would in the dialog's own layout.
+class ShrinkingSide : public QWidget {
+public:
+    using QWidget::QWidget;
+    int heightForWidth(int width) const override {
+        return layout() ? layout()->minimumHeightForWidth(width) : QWidget::heightForWidth(width);
+    }
+};
+
 QLabel* wrappedLabel(QWidget* parent, const QString& name) {
     auto* label = new QLabel(parent);
     label->setObjectName(name);
@@ -155,8 +165,8 @@ CompareDialog::CompareDialog(CompareHost& host, QWidget* parent) : QDialog(paren
     setWindowTitle(QStringLiteral("Compare with router - Flintor"));
     setSizeGripEnabled(true);
     setAcceptDrops(true);
-    m_recordFolder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
-                     QStringLiteral("/records");
+    m_recordFolder =
+        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/records");
     m_confirmWrite = [](QWidget* parent, const QString& address, const QStringList& commands,
                         const QString& recordPath) {
         return RouterWriteConfirmation(address, commands, recordPath, parent).exec() == QDialog::Accepted;
@@ -305,8 +315,8 @@ void CompareDialog::createControls() {
     const QFontMetrics fixedMetrics(fixed);
     const int addressWidth = fixedMetrics.horizontalAdvance(QStringLiteral("0x90000000 - 0x90000000")) +
                              2 * fixedMetrics.averageCharWidth();
-    m_tableWidth = header->sectionSizeHint(0) + 2 * addressWidth + header->sectionSize(3) +
-                   2 * m_table->frameWidth();
+    m_tableWidth =
+        header->sectionSizeHint(0) + 2 * addressWidth + header->sectionSize(3) + 2 * m_table->frameWidth();
     m_table->setMinimumWidth(m_tableWidth);
 
     const ::OrvoPartitions* mainMap = &m_host.partitionMap();
@@ -358,18 +368,21 @@ void CompareDialog::createControls() {
     openRow->addWidget(m_messageIcon, 0, Qt::AlignTop);
     openRow->addWidget(m_message, 1);
     left->addLayout(openRow);
-    auto* routerRow = new QHBoxLayout;
+    // The router's own way to the text box, laid out as the file's.
+    auto* addressRow = new QHBoxLayout;
     auto* addressLabel = new QLabel(QStringLiteral("Router &address:"), this);
     addressLabel->setBuddy(m_routerAddress);
-    routerRow->addWidget(addressLabel);
-    routerRow->addWidget(m_routerAddress, 1);
-    routerRow->addWidget(m_readRouter);
-    routerRow->addWidget(m_cancelRouter);
-    left->addLayout(routerRow);
-    auto* routerStatusRow = new QHBoxLayout;
-    routerStatusRow->addWidget(m_routerIcon, 0, Qt::AlignTop);
-    routerStatusRow->addWidget(m_routerStatus, 1);
-    left->addLayout(routerStatusRow);
+    addressRow->addWidget(addressLabel);
+    addressRow->addWidget(m_routerAddress, 1);
+    left->addLayout(addressRow);
+    auto* readRow = new QHBoxLayout;
+    readRow->addWidget(m_readRouter);
+    readRow->addWidget(m_cancelRouter);
+    readRow->addWidget(m_routerIcon);
+    readRow->addStretch(1);
+    left->addLayout(readRow);
+    // A line of its own: a label that wraps beside others is given less height than its text needs.
+    left->addWidget(m_routerStatus);
     left->addWidget(settingsBox);
     left->addWidget(notesLabel);
     left->addWidget(m_notes, 1);
@@ -378,7 +391,7 @@ void CompareDialog::createControls() {
     leftPane->setFrameShape(QFrame::NoFrame);
     leftPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     leftPane->setWidgetResizable(true);
-    auto* leftWidget = new QWidget(leftPane);
+    auto* leftWidget = new ShrinkingSide(leftPane);
     left->setContentsMargins(0, 0, 0, 0);
     leftWidget->setLayout(left);
     leftWidget->setMinimumWidth(fontMetrics().averageCharWidth() * 40);
@@ -439,11 +452,13 @@ void CompareDialog::createRouterControls() {
         QStringLiteral("The router's address, with :PORT when its boot loader does not answer on port 21"));
     connect(m_routerAddress, &QLineEdit::returnPressed, this, &CompareDialog::readFromRouter);
     m_readRouter = button(this, QStringLiteral("&Read from router"), QStringLiteral("readRouterButton"));
-    m_readRouter->setToolTip(QStringLiteral("Wait for the router's boot loader and read its partition values"));
+    m_readRouter->setToolTip(
+        QStringLiteral("Wait for the router's boot loader and read its partition values"));
     connect(m_readRouter, &QPushButton::clicked, this, &CompareDialog::readFromRouter);
     m_cancelRouter = button(this, QStringLiteral("Cance&l"), QStringLiteral("cancelRouterButton"));
     m_cancelRouter->setAccessibleName(QStringLiteral("Cancel"));
-    m_cancelRouter->setToolTip(QStringLiteral("Stop waiting for the router; a write in hand is finished first"));
+    m_cancelRouter->setToolTip(
+        QStringLiteral("Stop waiting for the router; a write in hand is finished first"));
     // In the Read button's place, which it takes while the router is talked to.
     m_cancelRouter->setMinimumWidth(m_readRouter->sizeHint().width());
     m_cancelRouter->hide();
@@ -454,10 +469,13 @@ void CompareDialog::createRouterControls() {
     m_routerIcon->hide();
     m_routerStatus = wrappedLabel(this, QStringLiteral("routerStatusLabel"));
     m_routerStatus->setAccessibleName(QStringLiteral("Router status"));
+    // A line kept for it, so that the first word from the router does not move what is below.
+    m_routerStatus->setMinimumHeight(m_routerStatus->fontMetrics().lineSpacing());
     m_writeRouter =
         button(this, QStringLiteral("&Write repair to router..."), QStringLiteral("writeRouterButton"));
-    m_writeRouter->setToolTip(QStringLiteral("Write the repair to the router that was read and read each value "
-                                             "back; asks first, and keeps a record of the router's values"));
+    m_writeRouter->setToolTip(
+        QStringLiteral("Write the repair to the router that was read and read each value "
+                       "back; asks first, and keeps a record of the router's values"));
     m_writeRouter->setEnabled(false);
     connect(m_writeRouter, &QPushButton::clicked, this, &CompareDialog::writeToRouter);
 }
@@ -498,13 +516,14 @@ void CompareDialog::writeToRouter() {
     // The owner agreed to these commands: if the reading or the calculation changed while asking,
     // they are not the ones to send.
     if (m_task || !m_routerReading || routerRepair() != repair) {
-        showRouterStatus(QStringLiteral("The values changed while you were asked; nothing was written."), true);
+        showRouterStatus(QStringLiteral("The values changed while you were asked; nothing was written."),
+                         true);
         return;
     }
     auto* task = new RouterTask(address, m_routerOptions, this);
     connect(task, &RouterTask::writingStarted, this, [this, address] {
-        showRouterStatus(QStringLiteral("Writing the repair to the router at %1 ...").arg(addressText(address)),
-                         false);
+        showRouterStatus(
+            QStringLiteral("Writing the repair to the router at %1 ...").arg(addressText(address)), false);
     });
     connect(task, &RouterTask::writeFinished, this,
             [this, repair](const RouterWriteOutcome& outcome) { finishWrite(outcome, repair); });
@@ -517,9 +536,10 @@ void CompareDialog::stopRouter() {
         return;
     m_task->stop();
     if (m_task->writing())
-        showRouterStatus(QStringLiteral("Stopping: the partition in hand is written and read back, then nothing "
-                                        "more is written."),
-                         false);
+        showRouterStatus(
+            QStringLiteral("Stopping: the partition in hand is written and read back, then nothing "
+                           "more is written."),
+            false);
 }
 
 void CompareDialog::done(int result) {
@@ -531,6 +551,10 @@ void CompareDialog::done(int result) {
     }
     if (m_task)
         m_task->stop();
+    // A write follows a read made while the dialog is open: the router may be another one by the time
+    // the dialog opens again.
+    m_routerReading.reset();
+    showRouterControls();
     QDialog::done(result);
 }
 
@@ -541,7 +565,8 @@ void CompareDialog::startTask(RouterTask* task) {
     showRouterControls();
     if (readHadFocus)
         m_cancelRouter->setFocus();
-    showRouterStatus(QStringLiteral("Connecting to the router at %1 ...").arg(addressText(task->address())), false);
+    showRouterStatus(QStringLiteral("Connecting to the router at %1 ...").arg(addressText(task->address())),
+                     false);
 }
 
 void CompareDialog::endTask() {
@@ -592,8 +617,9 @@ void CompareDialog::finishRead(const flintor::RouterReadResult& result) {
     if (!result.reading) {
         QString text = fromStd(result.message);
         if (result.failure == flintor::FailureKind::NoAnswer)
-            text += QStringLiteral(" Its boot loader answers for a few seconds after power-on only: switch the "
-                                   "router off, press \"Read from router\", then switch it on.");
+            text +=
+                QStringLiteral(" Its boot loader answers for a few seconds after power-on only: switch the "
+                               "router off, press \"Read from router\", then switch it on.");
         showRouterStatus(text, result.failure != flintor::FailureKind::Cancelled);
         return;
     }
@@ -619,17 +645,19 @@ void CompareDialog::finishWrite(const RouterWriteOutcome& outcome,
                          outcome.read.failure != flintor::FailureKind::Cancelled);
     } else if (outcome.changedSinceRead) {
         m_routerReading.reset();
-        showRouterStatus(QStringLiteral("The router at %1 no longer holds the values read before; nothing was "
-                                        "written. Read it again.")
-                             .arg(address),
-                         true);
+        showRouterStatus(
+            QStringLiteral("The router at %1 no longer holds the values read before; nothing was "
+                           "written. Read it again.")
+                .arg(address),
+            true);
     } else if (outcome.stoppedBeforeWriting) {
         showRouterStatus(QStringLiteral("Stopped before the first write.") + nothing, false);
     } else if (!outcome.applied) {
-        showRouterStatus(QStringLiteral("The record of the router's values could not be written: %1 Nothing was "
-                                        "written to the router.")
-                             .arg(fromStd(outcome.record.error)),
-                         true);
+        showRouterStatus(
+            QStringLiteral("The record of the router's values could not be written: %1 Nothing was "
+                           "written to the router.")
+                .arg(fromStd(outcome.record.error)),
+            true);
     } else {
         const flintor::ApplyResult& applied = *outcome.applied;
         m_repairBegun = repair;
@@ -641,8 +669,10 @@ void CompareDialog::finishWrite(const RouterWriteOutcome& outcome,
         for (std::size_t i = 0; i < applied.writes.size() && i < repair.size(); ++i)
             if (applied.writes[i].ok)
                 kept << repair[i].number;
-        const QString readBack = kept.size() == 1 ? QStringLiteral(" reads back") : QStringLiteral(" read back");
-        QString text = applied.ok ? QStringLiteral("Repaired: %1%2 as calculated.").arg(nameList(kept), readBack)
+        const QString readBack =
+            kept.size() == 1 ? QStringLiteral(" reads back") : QStringLiteral(" read back");
+        QString text = applied.ok
+                           ? QStringLiteral("Repaired: %1%2 as calculated.").arg(nameList(kept), readBack)
                        : kept.isEmpty() ? fromStd(applied.message)
                                         : QStringLiteral("%1%2 as calculated. %3")
                                               .arg(nameList(kept), readBack, fromStd(applied.message));
@@ -898,14 +928,21 @@ void CompareDialog::showTable() {
         showReadBack(number);
     }
     const bool written = !m_repairBegun.empty();
-    m_table->setColumnHidden(4, !written);
-    m_table->setMinimumWidth(m_tableWidth + (written ? m_table->horizontalHeader()->sectionSize(4) : 0));
+    if (m_table->isColumnHidden(4) == written) {
+        m_table->setColumnHidden(4, !written);
+        m_table->setMinimumWidth(m_tableWidth + (written ? m_table->horizontalHeader()->sectionSize(4) : 0));
+        // The dialog's least size is its own (see the constructor): it widens for the column itself.
+        layout()->activate();
+        if (minimumWidth() < layout()->minimumSize().width())
+            setMinimumWidth(layout()->minimumSize().width());
+    }
 }
 
 void CompareDialog::showReadBack(int number) {
     QTableWidgetItem* item = m_table->item(number, 4);
-    const auto begun = std::find_if(m_repairBegun.begin(), m_repairBegun.end(),
-                                    [number](const flintor::PartitionBounds& b) { return b.number == number; });
+    const auto begun =
+        std::find_if(m_repairBegun.begin(), m_repairBegun.end(),
+                     [number](const flintor::PartitionBounds& b) { return b.number == number; });
     const flintor::PartitionWrite* write = nullptr;
     QString detail;
     if (begun != m_repairBegun.end()) {

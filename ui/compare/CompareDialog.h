@@ -153,7 +153,7 @@ private:
     // The router's reading while the text box holds it as read; none before a read, once the text is
     // edited, and once the router was written to.
     std::optional<flintor::RouterReading> m_routerReading;
-    QString m_routerText; // the text box's text as the last read left it
+    QString m_routerText;                  // the text box's text as the last read left it
     flintor::RouterAddress m_routerReadAt; // where that reading came from
     // The last repair begun and how its writes went, shown in the table until the text box changes.
     std::vector<flintor::PartitionBounds> m_repairBegun;

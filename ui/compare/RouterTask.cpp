@@ -56,7 +56,8 @@ void RouterTask::write(flintor::RouterReading expected, std::vector<flintor::Par
             QDir().mkpath(recordFolder);
             const std::string text = flintor::RecordText(*outcome.read.reading, m_session.address(),
                                                          std::chrono::system_clock::now());
-            outcome.record = flintor::WriteNewRecordFile(QFile::encodeName(recordFolder).toStdString(), text, when);
+            outcome.record =
+                flintor::WriteNewRecordFile(QFile::encodeName(recordFolder).toStdString(), text, when);
             if (outcome.record.error.empty()) {
                 m_writing = true;
                 post([this] { emit writingStarted(); });

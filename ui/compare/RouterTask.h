@@ -15,10 +15,10 @@ class QThread;
 
 /// What a repair of the router came to, step by step: the read just before it, the record and the writes.
 struct RouterWriteOutcome {
-    flintor::RouterReadResult read; ///< the router read again before anything is written
-    bool changedSinceRead = false;  ///< it no longer held the values the owner saw: nothing was written
-    bool stoppedBeforeWriting = false;           ///< stopped on request after that read: nothing was written
-    flintor::RecordWriting record;               ///< the record of that read (its path, or why it failed)
+    flintor::RouterReadResult read;    ///< the router read again before anything is written
+    bool changedSinceRead = false;     ///< it no longer held the values the owner saw: nothing was written
+    bool stoppedBeforeWriting = false; ///< stopped on request after that read: nothing was written
+    flintor::RecordWriting record;     ///< the record of that read (its path, or why it failed)
     std::optional<flintor::ApplyResult> applied; ///< the writes; none when none were begun
 };
 

@@ -38,8 +38,9 @@ RouterWriteConfirmation::RouterWriteConfirmation(const QString& address, const Q
     intro->setBuddy(list);
 
     auto* recordIntro = new QLabel(
-        QStringLiteral("Before the first write, the router's current values are saved as a record, from which "
-                       "the restore commands put them back:"),
+        QStringLiteral(
+            "Before the first write, the router's current values are saved as a record, from which "
+            "the restore commands put them back:"),
         this);
     recordIntro->setWordWrap(true);
     auto* path = new QLabel(QDir::toNativeSeparators(recordPath), this);
@@ -67,6 +68,7 @@ RouterWriteConfirmation::RouterWriteConfirmation(const QString& address, const Q
     write->setAutoDefault(false);
     QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
     cancel->setObjectName(QStringLiteral("cancelButton"));
+    cancel->setText(QStringLiteral("&Cancel"));
     // Enter does not write: the owner asks for it by name.
     cancel->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -3,7 +3,6 @@
 // written after confirming and read back, writes that fail or are cut short, and where the router's
 // address and records are kept.
 #include "CompareDialog.h"
-
 #include "FileList.h"
 #include "OrvoSimpleButton.h"
 #include "QtPrinters.h"
@@ -69,11 +68,11 @@ protected:
         quick.connection.loopbackOnly = true;
         dialog()->setRouterOptions(quick);
         dialog()->setRecordFolder(m_tmp.filePath("records"));
-        dialog()->setWriteConfirmation([this](QWidget*, const QString& address, const QStringList& commands,
-                                              const QString& recordPath) {
-            m_asked.push_back({address, commands.join('\n'), recordPath});
-            return m_confirm;
-        });
+        dialog()->setWriteConfirmation(
+            [this](QWidget*, const QString& address, const QStringList& commands, const QString& recordPath) {
+                m_asked.push_back({address, commands.join('\n'), recordPath});
+                return m_confirm;
+            });
     }
 
     // A simulated PSP boot loader holding the PSP sample's values, whose address the dialog is given.
@@ -95,7 +94,9 @@ protected:
         return found;
     }
     QString status() { return part<QLabel>("routerStatusLabel")->text(); }
-    QString cell(int row, int column) { return part<QTableWidget>("partitionTable")->item(row, column)->text(); }
+    QString cell(int row, int column) {
+        return part<QTableWidget>("partitionTable")->item(row, column)->text();
+    }
     bool writable() { return part<QPushButton>("writeRouterButton")->isEnabled(); }
     int setenvs() const {
         int count = 0;
@@ -126,12 +127,18 @@ TEST_F(RouterDialog, ReadFillsTheCaptureAndTheComparisonAndAllowsARepairWhileItS
     EXPECT_FALSE(writable()) << "nothing read from the router yet";
     talk("readRouterButton");
     EXPECT_EQ(status(), "Read from the router at " + address() + ".");
-    const auto capture = flintor::ReadRouterEnvironment(
-        part<QPlainTextEdit>("captureText")->toPlainText().toStdString());
+    const auto capture =
+        flintor::ReadRouterEnvironment(part<QPlainTextEdit>("captureText")->toPlainText().toStdString());
     ASSERT_TRUE(capture.environment);
     EXPECT_EQ(capture.environment->markedAdam2, false) << "the greeting counts";
     EXPECT_EQ(cell(0, 1), "0x900A0000 - 0x90400000");
     EXPECT_EQ(cell(0, 3), "\u2260 differs");
+    EXPECT_TRUE(writable());
+    // A read counts while the dialog stays open.
+    dialog()->close();
+    QTest::mouseClick(m_window->cmdCompare, Qt::LeftButton);
+    EXPECT_FALSE(writable());
+    talk("readRouterButton");
     EXPECT_TRUE(writable());
 
     // Text typed into the box is not what the router holds: no repair from it.
@@ -178,7 +185,8 @@ TEST_F(RouterDialog, RefusedReadsSayWhyAndEnableNothing) {
     }
     simulate(refuseLogin);
     talk("readRouterButton");
-    EXPECT_TRUE(status().startsWith("The router at " + address() + " refused the login as adam2")) << status().toStdString();
+    EXPECT_TRUE(status().startsWith("The router at " + address() + " refused the login as adam2"))
+        << status().toStdString();
     EXPECT_EQ(part<QPlainTextEdit>("captureText")->toPlainText(), "");
 }
 
@@ -245,8 +253,8 @@ TEST_F(RouterDialog, ConfirmedRepairIsRecordedWrittenAndReadBack) {
     const QStringList records = QDir(m_tmp.filePath("records")).entryList(QDir::Files);
     ASSERT_EQ(records.size(), 1);
     const QString record = m_tmp.filePath("records/" + records[0]);
-    EXPECT_EQ(status(), "Repaired: mtd0 reads back as calculated. The router's values before are kept in the "
-                        "record " + record);
+    const QString repaired = "Repaired: mtd0 reads back as calculated. ";
+    EXPECT_EQ(status(), repaired + "The router's values before are kept in the record " + record);
     // The record reads as what the router held.
     const auto held = flintor::ReadRouterEnvironmentFile(record.toStdString());
     ASSERT_TRUE(held.environment);
@@ -256,24 +264,27 @@ TEST_F(RouterDialog, ConfirmedRepairIsRecordedWrittenAndReadBack) {
 }
 
 TEST_F(RouterDialog, FailedWritesNameThePartitionAndWriteNothingMore) {
+    const QString differs = "\u2717 differs", unread = "\u2717 not read back", unwritten = "not written";
     const struct {
         const char* name;
         flintor::SimulatorFaults faults;
         bool changeAfterRead;
+        bool recordBlocked; // the records folder cannot be made
         QString status;
         QString mtd0, mtd1;
         int setenvs;
     } cases[] = {
-        {"refused", {.refuseWrites = true}, false, " refused SETENV mtd0,0x90022000,0x90400000 with \"501",
-         "\u2717 differs", "not written", 1},
-        {"not kept", {.forgetWrites = true}, false, "mtd0 reads back as 0x900A0000, 0x90400000 instead of",
-         "\u2717 differs", "not written", 1},
-        {"line dropped", {.dropAfterWrite = true}, false, "closed the connection", "\u2717 not read back",
-         "not written", 1},
-        {"changed since read", {}, true, "no longer holds the values read before; nothing was written.", "", "", 0},
+        {"refused", {.refuseWrites = true}, false, false, "refused SETENV mtd0,", differs, unwritten, 1},
+        {"not kept", {.forgetWrites = true}, false, false, "reads back as 0x900A0000", differs, unwritten, 1},
+        {"dropped", {.dropAfterWrite = true}, false, false, "closed the connection", unread, unwritten, 1},
+        {"changed since read", {}, true, false, "no longer holds the values read before", "", "", 0},
+        {"no record", {}, false, true, "record of the router's values could not be written", "", "", 0},
     };
+    QFile blocked(m_tmp.filePath("blocked"));
+    ASSERT_TRUE(blocked.open(QIODevice::WriteOnly));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        dialog()->setRecordFolder(m_tmp.filePath(c.recordBlocked ? "blocked/records" : "records"));
         flintor::RouterSimulator& router = simulate(c.faults);
         router.setValue("mtd1", "0x90020000,0x900A0000"); // a second partition to repair
         talk("readRouterButton");
@@ -286,7 +297,8 @@ TEST_F(RouterDialog, FailedWritesNameThePartitionAndWriteNothingMore) {
         EXPECT_EQ(cell(1, 4), c.mtd1);
         EXPECT_EQ(setenvs(), c.setenvs);
         EXPECT_EQ(router.value("mtd1"), "0x90020000,0x900A0000");
-        EXPECT_FALSE(writable());
+        // Only a router that is as read may be written again without a new read.
+        EXPECT_EQ(writable(), c.recordBlocked);
     }
 }
 
@@ -297,13 +309,15 @@ TEST_F(RouterDialog, ClosingDuringTheWritesFinishesThePartitionInHandAndSaysSo) 
     router.setValue("mtd1", "0x90020000,0x900A0000");
     talk("readRouterButton");
     QTest::mouseClick(part<QPushButton>("writeRouterButton"), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return status().startsWith("Writing the repair"); }, 5000)) << status().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return status().startsWith("Writing the repair"); }, 5000))
+        << status().toStdString();
     dialog()->close();
     EXPECT_TRUE(dialog()->isVisible());
     EXPECT_TRUE(QTest::qWaitFor([this] { return !dialog()->talkingToRouter(); }, 5000));
     EXPECT_EQ(setenvs(), 1);
     EXPECT_EQ(router.value("mtd0"), kNewMtd0);
-    EXPECT_TRUE(status().startsWith("mtd0 reads back as calculated. Stopped on request before mtd1 was written."))
+    EXPECT_TRUE(
+        status().startsWith("mtd0 reads back as calculated. Stopped on request before mtd1 was written."))
         << status().toStdString();
     EXPECT_EQ(cell(1, 4), "not written");
     dialog()->close();
@@ -354,6 +368,7 @@ TEST(RouterWriteConfirmation, ListsTheCommandsAndTheRecordAndWritesOnlyWhenAsked
     EXPECT_EQ(asking.findChild<QLabel*>("recordPathLabel")->text(), record);
     EXPECT_TRUE(asking.findChild<QPushButton*>("cancelButton")->isDefault());
     EXPECT_EQ(asking.findChild<QPushButton*>("writeButton")->text(), "&Write");
+    EXPECT_EQ(asking.findChild<QPushButton*>("cancelButton")->text(), "&Cancel");
 
     FolderOpener opener;
     QDesktopServices::setUrlHandler("file", &opener, "open");
