@@ -166,9 +166,10 @@ struct FirstFramePictures {
 // Reading the font configuration is the largest piece of work the first frame needs, and neither it nor
 // decoding the pictures touches a widget: a worker does them while the window makes its controls (the
 // first of which waits for the session bus). The font database serialises its users, so the first text
-// laid out waits for the worker rather than reading the configuration a second time.
+// laid out waits for the worker rather than reading the configuration a second time. Without a thread
+// to be had, the same work runs when the pictures are asked for.
 std::future<FirstFramePictures> prepareFirstFrame(bool highResolution) {
-    return std::async(std::launch::async, [highResolution] {
+    return std::async(std::launch::async | std::launch::deferred, [highResolution] {
         QFontDatabase::families();
         // A screen scaled by 2 or more shows the logo drawn at twice its size (its name says so to Qt).
         return FirstFramePictures{QImage(highResolution ? QStringLiteral(":/flintor/logo@2x.png")
