@@ -1,5 +1,6 @@
 #include "Arguments.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <string_view>
@@ -11,6 +12,9 @@ namespace {
 constexpr std::array<std::string_view, 9> kMtd5Choices = {"none", "64K",  "128K", "192K", "256K",
                                                           "320K", "384K", "448K", "max"};
 constexpr std::array<std::string_view, 4> kOutputForms = {"standard", "pctool", "ftp", "telnet"};
+
+// An hour: a router that has not answered by then is not being switched on.
+constexpr int kLongestWait = 3600;
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -115,6 +119,7 @@ ParseResult Error(std::string text) {
 ParseResult ParseArguments(const std::vector<std::string>& args) {
     CliOptions options;
     bool mtd5Given = false;
+    std::string routerOnly; // an option that only --router uses
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -136,7 +141,9 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             value = arg.substr(eq + 1);
         }
         const bool takesValue = name == "--flash" || name == "--bootloader" || name == "--mtd5" ||
-                                name == "--output" || name == "--compare";
+                                name == "--output" || name == "--compare" || name == "--router" ||
+                                name == "--user" || name == "--password" || name == "--wait" ||
+                                name == "--record";
         if (!takesValue) {
             if (value) {
                 return Error("option " + name + " takes no value");
@@ -145,6 +152,9 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
                 options.includeFileName = true;
             } else if (name == "--json") {
                 options.json = true;
+            } else if (name == "--apply") {
+                options.apply = true;
+                routerOnly = name;
             } else if (name == "--help" || name == "-h") {
                 options.help = true;
             } else if (name == "--version") {
@@ -176,6 +186,29 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
                 return Error("--compare takes the router capture's file, or - for standard input");
             }
             options.compare = *value;
+        } else if (name == "--router") {
+            if (value->empty()) {
+                return Error("--router takes the boot loader's address, HOST or HOST:PORT");
+            }
+            options.router = *value;
+        } else if (name == "--user" || name == "--password") {
+            (name == "--user" ? options.user : options.password) = *value;
+            routerOnly = name;
+        } else if (name == "--wait") {
+            const bool digits =
+                !value->empty() && value->size() <= 5 && std::all_of(value->begin(), value->end(), IsDigit);
+            if (!digits || std::stoi(*value) > kLongestWait) {
+                return Error("--wait takes a whole number of seconds from 0 to " +
+                             std::to_string(kLongestWait) + ", not \"" + *value + "\"");
+            }
+            options.waitSeconds = std::stoi(*value);
+            routerOnly = name;
+        } else if (name == "--record") {
+            if (value->empty()) {
+                return Error("--record takes the name of a file to create");
+            }
+            options.record = *value;
+            routerOnly = name;
         } else if (name == "--mtd5") {
             const auto choice = IndexOf(kMtd5Choices, *value);
             if (!choice) {
@@ -195,9 +228,17 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
     if (options.help || options.version) {
         return ParseResult{options, {}};
     }
+    if (options.router && options.compare) {
+        return Error(
+            "--router and --compare cannot be given together: the router's values come from one of them");
+    }
+    if (!routerOnly.empty() && !options.router) {
+        return Error(routerOnly + " needs --router");
+    }
     // As in the window, an mtd5 size can be requested only for the PSP boot loader; a comparison may
     // learn the boot loader from the router capture, and checks it then.
-    if (mtd5Given && !options.psp && !(options.compare && !options.adam2)) {
+    const bool comparing = options.compare || options.router;
+    if (mtd5Given && !options.psp && !(comparing && !options.adam2)) {
         return Error("--mtd5 needs --bootloader psp");
     }
     return ParseResult{options, {}};
@@ -208,6 +249,9 @@ std::string UsageText() {
            "                    [--include-filename] [--json] IMAGE\n"
            "       flintor-calc --compare CAPTURE [--flash SIZE] [--bootloader adam2|psp] [--mtd5 CHOICE]\n"
            "                    [--output FORM] [--json] IMAGE\n"
+           "       flintor-calc --router HOST[:PORT] [--user NAME] [--password WORD] [--wait SECONDS]\n"
+           "                    [--apply] [--record FILE] [--flash SIZE] [--bootloader adam2|psp]\n"
+           "                    [--mtd5 CHOICE] [--output FORM] [--json] IMAGE\n"
            "       flintor-calc --help | --version\n";
 }
 
@@ -232,12 +276,26 @@ std::string HelpText() {
            "                        given as unknown, to take them from the capture. Prints the\n"
            "                        partitions side by side, the commands that repair what differs and\n"
            "                        the commands that restore the router's values\n"
+           "  --router HOST[:PORT]  compare as --compare does, with the values read from the router's\n"
+           "                        boot loader over FTP (port 21 unless given; most routers answer at\n"
+           "                        192.168.1.1 for a few seconds after power-on); nothing is written\n"
+           "                        to the router without --apply\n"
+           "  --user NAME           the boot loader's login name (default adam2)\n"
+           "  --password WORD       its password (default adam2); never printed or recorded\n"
+           "  --wait SECONDS        how long to keep trying to reach the router (default 60)\n"
+           "  --apply               repair the router: its values are first saved in a record, then each\n"
+           "                        partition that differs or is missing is set and read back; writing\n"
+           "                        stops at the first failure\n"
+           "  --record FILE         save the router's values as read in FILE, a new file that --compare\n"
+           "                        reads later; --apply saves them in\n"
+           "                        flintor-router-YYYYMMDD-HHMMSS.txt when FILE is not given\n"
            "  --help                show this text\n"
            "  --version             show the version\n"
            "\n"
            "Messages go to standard error. Exit status: 0 success, 1 the image, the choices or the\n"
-           "capture were rejected, 2 usage error, 3 (--compare) the router's values differ from the\n"
-           "calculated ones.\n";
+           "capture were rejected, 2 usage error, 3 (--compare, --router) the router's values differ\n"
+           "from the calculated ones, 4 (--router) the router could not be read and nothing was\n"
+           "written, 5 (--apply) a write was refused or broken off, or a value read back differs.\n";
 }
 
 } // namespace flintor::cli

@@ -22,6 +22,12 @@ struct CliOptions {
     bool help = false;
     bool version = false;
     std::optional<std::string> compare; ///< --compare: the router capture's path, "-" for standard input
+    std::optional<std::string> router;  ///< --router: HOST[:PORT] of the boot loader's FTP server, as typed
+    std::string user = "adam2";         ///< --user
+    std::string password = "adam2";     ///< --password; never printed
+    int waitSeconds = 60;               ///< --wait: how long the router may take to answer at power-on
+    bool apply = false;                 ///< --apply: write the repair to the router
+    std::optional<std::string> record;  ///< --record: the file that keeps the router's values as read
     std::optional<std::string> image;   ///< the IMAGE operand; none when missing
 };
 

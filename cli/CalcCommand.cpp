@@ -1,7 +1,8 @@
 #include "CalcCommand.h"
 
+#include "Calculation.h"
 #include "CompareCommand.h"
-#include "Workflow.h"
+#include "RouterCommand.h"
 
 #ifndef FLINTOR_VERSION
 #define FLINTOR_VERSION "1.0.1"
@@ -9,175 +10,30 @@
 
 namespace flintor::cli {
 
-namespace {
-
-// Writes each message to standard error as it arises, in the order the window would show its boxes.
-class CommandLineHost : public WorkflowHost {
-public:
-    explicit CommandLineHost(std::ostream& err) : m_err(err) {}
-
-    void setStatus(const std::string&) override {}
-    bool processEvents() override { return true; }
-    void showMessage(const std::string& text, MessageKind kind) override {
-        m_err << kPrefix << text << '\n';
-        m_messages.emplace_back(text, kind);
-    }
-
-    // Warnings change no value: they follow the messages on standard error, marked as warnings.
-    void setWarnings(const std::vector<std::string>& warnings) override {
-        for (const auto& warning : warnings) {
-            m_err << kPrefix << "warning: " << warning << '\n';
-        }
-    }
-
-    const std::vector<std::pair<std::string, MessageKind>>& messages() const { return m_messages; }
-
-private:
-    std::ostream& m_err;
-    std::vector<std::pair<std::string, MessageKind>> m_messages;
-};
-
-// The IMAGE operand as the file list would show it: its folder and the selected name. A path that ends
-// in a separator names a folder; its "." is taken as the name so that it is rejected as not being a
-// firmware file. On Windows the backslash and "/" both separate (the one found joins folder and name
-// again, so the path stays as given), and a drive is kept with its folder: the root of drive C stays the
-// root, and "C:fw.bin" names fw.bin in the drive's current folder, "C:.".
-void SplitImagePath(const std::string& image, std::string& folder, std::string& name, char& separator) {
-#ifdef _WIN32
-    const std::size_t drive = image.size() >= 2 && image[1] == ':' ? 2 : 0;
-    const auto slash = image.find_last_of("\\/");
-    if (slash == std::string::npos && drive > 0) {
-        folder = image.substr(0, drive) + ".";
-        name = image.substr(drive);
-        return;
-    }
-    const std::size_t root = drive + 1;
-#else
-    const auto slash = image.rfind('/');
-    const std::size_t root = 1;
-#endif
-    if (slash == std::string::npos) {
-        folder = ".";
-        name = image;
-        return;
-    }
-    separator = image[slash];
-    if (slash + 1 == image.size()) {
-        folder = image;
-        name.assign(1, '.');
-    } else {
-        folder.assign(image, 0, slash + 1 == root ? root : slash);
-        name.assign(image, slash + 1);
-    }
-}
-
-WorkflowInputs InputsOf(const CliOptions& options) {
-    WorkflowInputs inputs;
-    if (options.image && !options.image->empty()) {
-        SplitImagePath(*options.image, inputs.folder, inputs.fileName, inputs.separator);
-    }
-    inputs.memoryOption = options.memoryOption;
-    inputs.sizeInMb = options.sizeInMb;
-    inputs.sizeInHex = options.sizeInHex;
-    inputs.psp = options.psp;
-    inputs.adam2 = options.adam2;
-    inputs.mtd5Visible = options.psp;
-    const auto items = Mtd5Items();
-    const auto& item = items.at(static_cast<std::size_t>(options.mtd5Choice));
-    inputs.mtd5Text = item.text;
-    inputs.mtd5ItemData = item.itemData;
-    inputs.outputForm = options.outputForm;
-    inputs.includeFileName = options.includeFileName;
-    return inputs;
-}
-
-// The calculation as the --json document's first members; the comparison and the router add theirs.
-Json CalculationJson(const CliOptions& options, const CalculationDetails& details,
-                     const std::vector<std::pair<std::string, MessageKind>>& messages,
-                     const std::string& output) {
-    Json messagesJson = Json::array();
-    for (const auto& [text, kind] : messages) {
-        messagesJson.push_back(
-            Json{{"kind", kind == MessageKind::Warning ? "warning" : "information"}, {"text", text}});
-    }
-    Json layouts = Json::array();
-    for (const auto& block : details.layout.blocks) {
-        std::string name = block.heading;
-        if (!name.empty() && name.back() == ':') {
-            name.pop_back();
-        }
-        Json partitions = Json::array();
-        for (const auto& part : block.partitions) {
-            partitions.push_back(Json{
-                {"name", "mtd" + std::to_string(part.number)}, {"start", part.start}, {"end", part.end}});
-        }
-        layouts.push_back(Json{{"name", name.empty() ? Json() : Json(name)}, {"partitions", partitions}});
-    }
-    const SquashFsSuperblock& squashFs = details.squashFs;
-    const std::string version = squashFs.versionText();
-    Json document;
-    document["image"] = Json{{"path", *options.image},
-                             {"file_name", details.fileName},
-                             {"type", "combined image"},
-                             {"length", details.imageLength},
-                             {"squashfs_offset", details.filesystemOffset}};
-    document["flash_size"] = details.effectiveFlashSize;
-    document["flash_size_given"] = details.flashSize == 0 ? Json() : Json(details.flashSize);
-    document["bootloader"] = details.adam2 ? "adam2" : "psp";
-    document["mtd5_size"] = details.layout.mtd5Size;
-    document["messages"] = messagesJson;
-    document["layouts"] = layouts;
-    document["warnings"] = details.warnings;
-    document["squashfs"] = Json{{"offset", squashFs.offset},
-                                {"version", version.empty() ? Json() : Json(version)},
-                                {"bytes_used", squashFs.bytesUsed ? Json(*squashFs.bytesUsed) : Json()},
-                                {"plausible", squashFs.plausible}};
-    // Nothing is claimed either way about an image without a trailer.
-    const ChecksumTrailer& checksum = details.checksum;
-    const auto ifPresent = [&checksum](const Json& value) { return checksum.present ? value : Json(); };
-    document["checksum"] = Json{{"present", checksum.present},
-                                {"stored", ifPresent(checksum.stored)},
-                                {"computed", ifPresent(checksum.computed)},
-                                {"valid", ifPresent(checksum.valid())}};
-    document["kernel"] = Json{{"offset", kKernelHeader},
-                              {"magic", details.kernel.magic ? Json(*details.kernel.magic) : Json()},
-                              {"plausible", details.kernel.plausible}};
-    document["output"] = output;
-    return document;
-}
-
-} // namespace
-
 int RunCalculation(CliOptions options, std::ostream& out, std::ostream& err, std::istream& in) {
+    if (options.router) {
+        return RunRouterCommand(std::move(options), out, err);
+    }
     std::optional<RouterCapture> capture;
     if (options.compare) {
         int status = kExitRejected;
-        capture = PrepareComparison(options, in, err, status);
+        capture = PrepareComparison(options, ReadCompareCapture(*options.compare, in), err, status);
         if (!capture) {
             return status;
         }
     }
-    CommandLineHost host(err);
-    Workflow workflow;
-    const WorkflowOutcome outcome = workflow.calculate(InputsOf(options), host);
-    if (outcome != WorkflowOutcome::Completed || !workflow.lastCalculation()) {
+    const CalculationRun run = Calculate(options, err);
+    if (!run.details) {
         return kExitRejected;
     }
-    const CalculationDetails& details = *workflow.lastCalculation();
-    if (const std::string note = ChecksumNote(details.checksum); !note.empty()) {
-        err << kPrefix << "note: " << note << '\n';
-    }
-    const std::string text = WithUnixLineEnds(details.resultsText) + '\n';
     if (!capture) {
-        out << (options.json ? JsonText(CalculationJson(options, details, host.messages(), text)) : text);
+        out << (options.json ? JsonText(CalculationJson(options, run)) : run.text);
         out.flush();
         return kExitSuccess;
     }
-    const RouterComparison comparison =
-        CompareWithRouter(details.layout, capture->environment, options.outputForm);
-    WriteComparisonNotes(comparison, err);
+    const RouterComparison comparison = CompareCalculation(*run.details, *capture, options, err);
     if (options.json) {
-        Json document = CalculationJson(options, details, host.messages(), text);
+        Json document = CalculationJson(options, run);
         AddComparisonJson(document, *capture, comparison);
         out << JsonText(document);
     } else {

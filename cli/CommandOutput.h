@@ -13,7 +13,15 @@
 namespace flintor::cli {
 
 /// Exit statuses of flintor-calc.
-enum ExitStatus { kExitSuccess = 0, kExitRejected = 1, kExitUsage = 2, kExitDiffers = 3 };
+enum ExitStatus {
+    kExitSuccess = 0,
+    kExitRejected = 1,
+    kExitUsage = 2,
+    kExitDiffers = 3,
+    kExitRouterUnreadable =
+        4, ///< --router: nothing answered, the login was refused, the line broke; nothing written
+    kExitWriteFailed = 5, ///< --apply: a write was refused or broken off, or a value read back differs
+};
 
 /// The prefix of every message on standard error.
 inline constexpr const char* kPrefix = "flintor-calc: ";

@@ -44,10 +44,12 @@ std::string Padded(std::string text, std::size_t width) {
 
 } // namespace
 
-std::optional<RouterCapture> PrepareComparison(CliOptions& options, std::istream& in, std::ostream& err,
-                                               int& exitStatus) {
-    const RouterCaptureReading reading =
-        *options.compare == "-" ? ReadStandardInput(in) : ReadRouterEnvironmentFile(*options.compare);
+RouterCaptureReading ReadCompareCapture(const std::string& name, std::istream& in) {
+    return name == "-" ? ReadStandardInput(in) : ReadRouterEnvironmentFile(name);
+}
+
+std::optional<RouterCapture> PrepareComparison(CliOptions& options, const RouterCaptureReading& reading,
+                                               std::ostream& err, int& exitStatus) {
     if (!reading.environment) {
         err << kPrefix << reading.error << '\n';
         exitStatus = kExitRejected;
@@ -105,6 +107,13 @@ std::optional<RouterCapture> PrepareComparison(CliOptions& options, std::istream
         err << kNote << note << '\n';
     }
     return capture;
+}
+
+RouterComparison CompareCalculation(const CalculationDetails& details, const RouterCapture& capture,
+                                    const CliOptions& options, std::ostream& err) {
+    RouterComparison comparison = CompareWithRouter(details.layout, capture.environment, options.outputForm);
+    WriteComparisonNotes(comparison, err);
+    return comparison;
 }
 
 void WriteComparisonNotes(const RouterComparison& comparison, std::ostream& err) {

@@ -7,6 +7,7 @@
 #include "CommandOutput.h"
 #include "RouterComparison.h"
 #include "RouterEnvironment.h"
+#include "Workflow.h"
 
 #include <istream>
 #include <optional>
@@ -21,12 +22,18 @@ struct RouterCapture {
     RouterSettings settings;
 };
 
-/// Reads the capture that --compare names ("-": standard input) and fills in the boot loader and the flash
-/// size it reveals where the command line leaves them out or gives the flash as unknown. Notes go to err
-/// as "flintor-calc: note: " lines. After a refusal, reported on err, it returns nullopt and exitStatus
-/// holds the status to end with.
-std::optional<RouterCapture> PrepareComparison(CliOptions& options, std::istream& in, std::ostream& err,
-                                               int& exitStatus);
+/// Reads the capture that --compare names: a file, or standard input for "-".
+RouterCaptureReading ReadCompareCapture(const std::string& name, std::istream& in);
+
+/// Takes a capture for a comparison and fills in the boot loader and the flash size it reveals where the
+/// command line leaves them out or gives the flash as unknown. Notes go to err as "flintor-calc: note: "
+/// lines. After a refusal, reported on err, it returns nullopt and exitStatus holds the status to end with.
+std::optional<RouterCapture> PrepareComparison(CliOptions& options, const RouterCaptureReading& reading,
+                                               std::ostream& err, int& exitStatus);
+
+/// The calculation beside the router's values, with the notes of WriteComparisonNotes on err.
+RouterComparison CompareCalculation(const CalculationDetails& details, const RouterCapture& capture,
+                                    const CliOptions& options, std::ostream& err);
 
 /// The notes that follow a comparison: the layout compared with, partitions left alone or with nothing to
 /// restore, or that nothing needs repairing.

@@ -201,33 +201,34 @@ int DrawText(QImage& surface, const QFont& font, ColourValue colour, const QStri
         }
         return 0;
     }
-    const QFontMetrics metrics(font);
     const int qtFlags = qtTextFlags(flags);
-    // Measuring takes the width of the area for wrapping; an area with no width wraps at every word.
     const QRect area(rect.left, rect.top, std::max(rect.width(), 0), std::max(rect.height(), 0));
-    const QRect measured = metrics.boundingRect(QRect(area.left(), area.top(), area.width(), 1 << 20),
-                                                qtFlags & ~Qt::TextDontClip, text);
-    const int height = measured.height();
-    if (flags & DT_CALCRECT) {
-        rect.right = rect.left + measured.width();
-        rect.bottom = rect.top + height;
-        return height;
+    if ((flags & DT_CALCRECT) || surface.isNull()) {
+        // Measuring takes the width of the area for wrapping; an area with no width wraps at every word.
+        const QRect measured = QFontMetrics(font).boundingRect(
+            QRect(area.left(), area.top(), area.width(), 1 << 20), qtFlags & ~Qt::TextDontClip, text);
+        if (flags & DT_CALCRECT) {
+            rect.right = rect.left + measured.width();
+            rect.bottom = rect.top + measured.height();
+        }
+        return measured.height();
     }
-    if (surface.isNull())
-        return height;
+    // Drawing lays the text out once and reports the height of what it drew.
     QPainter painter(&surface);
     painter.setFont(font);
     painter.setPen(toQColor(colour));
     painter.setRenderHint(QPainter::TextAntialiasing, font.styleStrategy() != QFont::NoAntialias);
+    QRect drawn;
     if (escapement != 0) {
         painter.translate(rect.left, rect.top);
         painter.rotate(-escapement / 10.0);
         // Turned by a quarter, the area's height is the room along the line.
-        painter.drawText(QRect(0, 0, std::max(rect.height(), 0), std::max(rect.width(), 0)), qtFlags, text);
+        painter.drawText(QRect(0, 0, std::max(rect.height(), 0), std::max(rect.width(), 0)), qtFlags, text,
+                         &drawn);
     } else {
-        painter.drawText(area, qtFlags, text);
+        painter.drawText(area, qtFlags, text, &drawn);
     }
-    return height;
+    return drawn.height();
 }
 
 } // namespace gdi

@@ -78,7 +78,8 @@ QFont LogicalFont(const QFont& description, int twipsPerPixelY);
 /// left + text width and top + text height (wrapped to the width of `rect` with DT_WORDBREAK).
 /// `escapement` (tenths of a degree, counter-clockwise) turns the text about the top-left corner of
 /// `rect`; the measurement is always that of the unturned text. Returns the height of the text in
-/// pixels, 0 for an empty text.
+/// pixels as measured, or as laid out when drawn (for turned text, along the turn), 0 for an empty
+/// text.
 int DrawText(QImage& surface, const QFont& font, ColourValue colour, const QString& text, WinRect& rect,
              unsigned flags, int escapement = 0);
 

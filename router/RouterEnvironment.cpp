@@ -467,7 +467,7 @@ const PartitionBounds* RouterEnvironment::partition(int number) const {
     return it == partitions.end() ? nullptr : &*it;
 }
 
-RouterCaptureReading ReadRouterEnvironment(std::string_view text) {
+RouterCaptureReading ReadRouterEnvironment(std::string_view text, bool valuesRequired) {
     if (text.size() > kLargestRouterCapture) {
         return Refused(texts::kCaptureTooLarge);
     }
@@ -490,7 +490,7 @@ RouterCaptureReading ReadRouterEnvironment(std::string_view text) {
         pos = stop + (text[stop] == '\r' && stop + 1 < text.size() && text[stop + 1] == '\n' ? 2 : 1);
     }
     RouterEnvironment environment = reader.finish();
-    if (environment.partitions.empty()) {
+    if (environment.partitions.empty() && valuesRequired) {
         return Refused(texts::kCaptureNoValues);
     }
     RouterCaptureReading reading;

@@ -40,9 +40,10 @@ struct RouterCaptureReading {
     std::string text;  ///< ReadRouterEnvironmentFile: the file's text, once it was read whole
 };
 
-/// Reads a capture's text: refused when it is larger than kLargestRouterCapture, holds a NUL or has no
-/// readable mtd0 to mtd5 value.
-RouterCaptureReading ReadRouterEnvironment(std::string_view text);
+/// Reads a capture's text: refused when it is larger than kLargestRouterCapture, holds a NUL or, unless
+/// valuesRequired is false, has no readable mtd0 to mtd5 value. A text that the boot loader itself gave
+/// (see RouterSession) is read without that rule: a router may have lost every value.
+RouterCaptureReading ReadRouterEnvironment(std::string_view text, bool valuesRequired = true);
 
 /// Reads a capture file (a regular file of at most kLargestRouterCapture bytes) and then the text.
 RouterCaptureReading ReadRouterEnvironmentFile(const std::string& path);

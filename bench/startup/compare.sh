@@ -2,12 +2,16 @@
 # Times start-up to the first shown frame of the real window and of a bare Qt Widgets window, side by
 # side under Xvfb, then the real window's start-up to its finished state (the lists filled just after
 # the first frame), and the peak memory of a whole run (start, a Calculate on a 16 MiB image, close).
+# The load averages at the start and the end tell an idle machine from a busy one.
 #   bench/startup/compare.sh BUILD_DIR [RUNS]
 set -euo pipefail
 build="$1"
 runs="${2:-20}"
 flintor="$build/bench/bench_startup_flintor"
 bare="$build/bench/bench_startup_bare"
+
+load() { echo "load averages (1, 5, 15 min) at the $1 of the timed runs: $(cut -d' ' -f1-3 /proc/loadavg)"; }
+load start
 
 work="$(mktemp -d)"
 trap 'kill "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
@@ -38,6 +42,7 @@ b=$(median <"$work/bare"); f=$(median <"$work/flintor"); s=$(median <"$work/fini
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a/b}'; }
 echo "first shown frame, median of $runs runs under Xvfb: bare Qt window $b ms, Flintor $f ms, ratio $(ratio "$f" "$b")"
 echo "Flintor's start-up finished (lists filled), median: $s ms, ratio $(ratio "$s" "$b")"
+load end
 
 image="$work/router-16mb.bin"
 printf '\x34\x44\x54\x4d\x01\x02\x03\x04\x40\x30\x20\x10\x00\x00\x00\x00' >"$image"

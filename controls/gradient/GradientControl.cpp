@@ -114,16 +114,16 @@ void GradientControl::Resize() {
     m_clientRect = {0, 0, width(), height()};
     gradient::ResizeImage(m_image, size(), devicePixelRatioF(), palette().color(QPalette::Window));
     SizeSurface();
-    if (m_stopsBuilt) {
-        m_dirty = true;
+    // Without its stop lists the control draws the new size when it is shown.
+    m_dirty = true;
+    if (m_stopsBuilt)
         Redraw();
-    }
 }
 
 void GradientControl::Show() {
     if (!m_stopsBuilt)
         BuildStops();
-    m_dirty = true;
+    // A picture drawn while the control was hidden, and not out of date since, is shown as it is.
     Redraw();
 }
 
@@ -161,6 +161,10 @@ void GradientControl::drawFrame() {
 }
 
 bool GradientControl::event(QEvent* event) {
+    // The caption is placed by the widget's font and sized for its screen: a picture drawn before either
+    // changed is out of date, and the next show draws it again.
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::ScreenChangeInternal)
+        m_dirty = true;
     // Moved to a screen of another resolution: the image follows it.
     if (event->type() == QEvent::ScreenChangeInternal && !m_image.isNull() &&
         !gdi::SurfaceFits(m_image, size(), devicePixelRatioF()))

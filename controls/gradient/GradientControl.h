@@ -106,7 +106,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-    bool m_dirty = false;
+    bool m_dirty = true; // nothing drawn yet
     bool m_stopsBuilt = false;
     /// The screen's horizontal twips per pixel, read again at every resize.
     int m_twipsPerPixel = 15;

@@ -44,6 +44,8 @@ std::vector<std::uint32_t> CoreutilsCksums(const std::vector<std::vector<std::ui
         sums.push_back(static_cast<std::uint32_t>(std::stoul(line)));
     }
     EXPECT_EQ(sums.size(), payloads.size()) << r.err;
+#else
+    (void)payloads;
 #endif
     return sums;
 }

@@ -46,15 +46,29 @@ TEST(ParseArguments, FlashSizesMapToTheWindowsChoices) {
 
 TEST(ParseArguments, EverythingElseIsAUsageError) {
     const std::vector<std::vector<std::string>> cases = {
-        {"--flash", "4", "fw.bin"},        {"--flash", "MB", "fw.bin"},
-        {"--flash", "0x", "fw.bin"},       {"--flash", "0x40G000", "fw.bin"},
-        {"--flash", "4 MB", "fw.bin"},     {"--flash", "1.5.1MB", "fw.bin"},
-        {"--flash", "Unknown", "fw.bin"},  {"--flash"},
-        {"--bootloader", "PSP", "fw.bin"}, {"--bootloader", "redboot", "fw.bin"},
-        {"--output", "xml", "fw.bin"},     {"--mtd5", "512K", "fw.bin"},
-        {"--mtd5", "64K", "fw.bin"},       {"--bootloader", "adam2", "--mtd5", "max", "fw.bin"},
-        {"--frobnicate", "fw.bin"},        {"a.bin", "b.bin"},
-        {"--json=yes", "fw.bin"},          {"-x", "fw.bin"},
+        {"--flash", "4", "fw.bin"},
+        {"--flash", "MB", "fw.bin"},
+        {"--flash", "0x", "fw.bin"},
+        {"--flash", "0x40G000", "fw.bin"},
+        {"--flash", "4 MB", "fw.bin"},
+        {"--flash", "1.5.1MB", "fw.bin"},
+        {"--flash", "Unknown", "fw.bin"},
+        {"--flash"},
+        {"--bootloader", "PSP", "fw.bin"},
+        {"--bootloader", "redboot", "fw.bin"},
+        {"--output", "xml", "fw.bin"},
+        {"--mtd5", "512K", "fw.bin"},
+        {"--mtd5", "64K", "fw.bin"},
+        {"--bootloader", "adam2", "--mtd5", "max", "fw.bin"},
+        {"--frobnicate", "fw.bin"},
+        {"a.bin", "b.bin"},
+        {"--json=yes", "fw.bin"},
+        {"-x", "fw.bin"},
+        {"--router", "r", "--compare", "c", "fw.bin"},
+        {"--apply", "fw.bin"},
+        {"--compare", "c", "--record", "r.txt", "fw.bin"},
+        {"--router", "r", "--wait", "-1", "fw.bin"},
+        {"--router", "r", "--wait", "3601", "fw.bin"},
     };
     for (const auto& args : cases) {
         const ParseResult result = ParseArguments(args);

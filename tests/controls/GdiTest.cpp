@@ -203,6 +203,22 @@ TEST(GdiDrawText, MeasureKeepsTheCornerAndWrapsWithWordBreak) {
     EXPECT_EQ(empty, (WinRect{3, 4, 3, 4}));
 }
 
+TEST(GdiDrawText, DrawingReportsTheHeightItMeasures) {
+    const QFont font = gdi::LogicalFont(QFont("Arial", 9), 15);
+    const std::pair<const char*, unsigned> cases[] = {
+        {"mtd0", gdi::DT_LEFT},
+        {"&Calculate MTD values", gdi::DT_CENTER | gdi::DT_NOCLIP},
+        {"Select you router's bootloader type", gdi::DT_WORDBREAK | gdi::DT_RIGHT},
+    };
+    for (const auto& [text, flags] : cases) {
+        QImage image = whiteSurface(60, 80);
+        WinRect measured{0, 0, 60, 80}, drawn = measured;
+        EXPECT_EQ(gdi::DrawText(image, font, 0, text, drawn, flags),
+                  gdi::DrawText(image, font, 0, text, measured, flags | gdi::DT_CALCRECT))
+            << text;
+    }
+}
+
 TEST(GdiDrawText, ClipsOnlyWithoutNoClip) {
     const QFont font = gdi::LogicalFont(QFont("Arial", 12), 15);
     QImage clipped = whiteSurface(200, 40);

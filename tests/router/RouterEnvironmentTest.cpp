@@ -206,6 +206,13 @@ TEST(RouterEnvironment, RefusesWhatIsNoCapture) {
             EXPECT_EQ(reading.error, c.error ? c.error : "");
         }
     }
+    // What the boot loader itself gave may hold no value at all: a router that lost every one.
+    const auto lost = ReadRouterEnvironment("220 ADAM2 FTP Server ready.\nflashsize 0x00400000\n", false);
+    ASSERT_TRUE(lost.environment);
+    EXPECT_TRUE(lost.environment->partitions.empty());
+    EXPECT_EQ(lost.environment->markedAdam2, true);
+    EXPECT_EQ(lost.environment->flashSize, 0x400000u);
+
     const std::string fifo = dir.file("fifo");
     ASSERT_TRUE(test::MakeBlockingNonFile(fifo));
     std::vector<std::string> paths = test::DevicePaths();

@@ -72,14 +72,17 @@ void DirList::fill() {
         const qsizetype slash = p.lastIndexOf(QLatin1Char('/'));
         p = slash <= 0 ? QStringLiteral("/") : p.left(slash);
     }
-    const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    // The icon theme is searched once for the list's life, not at every folder change.
+    if (m_openIcon.isNull()) {
+        m_openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
+        m_closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    }
     QTreeWidgetItem* parentItem = nullptr;
     for (const QString& p : chain) {
         const QString name = parentItem ? p.mid(p.lastIndexOf(QLatin1Char('/')) + 1) : p;
         auto* item = parentItem ? new QTreeWidgetItem(parentItem) : new QTreeWidgetItem(this);
         item->setText(0, name);
-        item->setIcon(0, openIcon);
+        item->setIcon(0, m_openIcon);
         item->setData(0, PathRole, p);
         item->setToolTip(0, p);
         parentItem = item;
@@ -93,7 +96,7 @@ void DirList::fill() {
     for (const QString& name : subfolders) {
         auto* item = new QTreeWidgetItem(parentItem);
         item->setText(0, name);
-        item->setIcon(0, closedIcon);
+        item->setIcon(0, m_closedIcon);
         item->setData(0, PathRole, joinPath(m_path, name));
     }
     expandAll();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QPoint>
 #include <QString>
 #include <QTreeWidget>
@@ -47,4 +48,6 @@ private:
     void fill();
     void openItem(QTreeWidgetItem* item);
     QString m_path;
+    QIcon m_openIcon; // looked up at the first fill
+    QIcon m_closedIcon;
 };

@@ -31,6 +31,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QInputDialog>
@@ -48,6 +49,7 @@
 #include <cerrno>
 #include <cmath>
 #include <exception>
+#include <future>
 #include <new>
 #include <system_error>
 
@@ -158,6 +160,27 @@ bool isMenuRequest(const QEvent* event) {
     return false;
 }
 
+// The pictures of the first frame, decoded away from the widgets.
+struct FirstFramePictures {
+    QImage logo;
+    QImage linkCursor;
+};
+
+// Reading the font configuration is the largest piece of work the first frame needs, and neither it nor
+// decoding the pictures touches a widget: a worker does them while the window makes its controls (the
+// first of which waits for the session bus). The font database serialises its users, so the first text
+// laid out waits for the worker rather than reading the configuration a second time. Without a thread
+// to be had, the same work runs when the pictures are asked for.
+std::future<FirstFramePictures> prepareFirstFrame(bool highResolution) {
+    return std::async(std::launch::async | std::launch::deferred, [highResolution] {
+        QFontDatabase::families();
+        // A screen scaled by 2 or more shows the logo drawn at twice its size (its name says so to Qt).
+        return FirstFramePictures{QImage(highResolution ? QStringLiteral(":/flintor/logo@2x.png")
+                                                        : QStringLiteral(":/flintor/logo.png")),
+                                  QImage(QStringLiteral(":/flintor/link-cursor.png"))};
+    });
+}
+
 } // namespace
 
 QString CaptionFor(int major, int minor, int revision) {
@@ -200,6 +223,7 @@ private:
 
 frmMain::frmMain(QWidget* parent, const QString& settingsFile) : QWidget(parent), SettingsFile(settingsFile) {
     Q_INIT_RESOURCE(resources);
+    std::future<FirstFramePictures> pictures = prepareFirstFrame(devicePixelRatioF() > 1);
     m_twipsPerPixel = TwipsPerPixelX(this);
     // The designed places suit a small sans-serif face with the box close to its caption; the
     // platform's default face would not fit "Size in Hex" or the note into their places.
@@ -212,6 +236,9 @@ frmMain::frmMain(QWidget* parent, const QString& settingsFile) : QWidget(parent)
     };
     resize(px(kClientWidth), px(kClientHeight));
     createControls();
+    const FirstFramePictures shown = pictures.get();
+    imgLogo->setPixmap(QPixmap::fromImage(shown.logo));
+    imgLogo->setCursor(QCursor(QPixmap::fromImage(shown.linkCursor), 6, 0));
     nameControls();
     createMenus();
     Form_Load();
@@ -253,8 +280,12 @@ void frmMain::createControls() {
         if (checked)
             optMem_Click(id);
     });
-    txtMB = new QLineEdit(QStringLiteral("4"), fraFooter);
-    txtHex = new QLineEdit(QStringLiteral("400000"), fraFooter);
+    // The boxes are given their texts once they have the window's font: a text given to the
+    // constructor is shaped in the application's font first, a face the boxes never show it in.
+    txtMB = new QLineEdit(fraFooter);
+    txtHex = new QLineEdit(fraFooter);
+    txtMB->setText(QStringLiteral("4"));
+    txtHex->setText(QStringLiteral("400000"));
 
     chkPSP = new QCheckBox(QStringLiteral("PSP"), fraFooter);
     chkAdam2 = new QCheckBox(QStringLiteral("Adam2"), fraFooter);
@@ -332,11 +363,7 @@ void frmMain::createControls() {
     lblInfo->setWordWrap(true);
     lblInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     imgLogo = new QLabel(fraOutputs);
-    // A screen scaled by 2 or more shows the logo drawn at twice its size (its name says so to Qt).
-    imgLogo->setPixmap(QPixmap(devicePixelRatioF() > 1 ? QStringLiteral(":/flintor/logo@2x.png")
-                                                       : QStringLiteral(":/flintor/logo.png")));
     imgLogo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    imgLogo->setCursor(QCursor(QPixmap(QStringLiteral(":/flintor/link-cursor.png")), 6, 0));
     imgLogo->setToolTip(QStringLiteral("Visit the Flintor community web site"));
     imgLogo->installEventFilter(this);
 

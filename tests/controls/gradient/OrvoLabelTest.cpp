@@ -116,17 +116,22 @@ TEST_F(OrvoLabelTest, ResizeBeforeTheFirstShowDrawsNothing) {
     EXPECT_EQ(at(label.image(), 500, 0), 0xFFFFFF);
 }
 
-TEST_F(OrvoLabelTest, ALabelLoadedWhileHiddenDrawsOnlyForItsShowAndRealResizes) {
-    PropertyBag bag;
-    OrvoLabel label;
-    label.resize(537, 17);
-    label.ReadProperties(bag); // the stop lists are built, so the size is drawn
-    EXPECT_EQ(label.drawCount(), 1);
-    label.show(); // the size arrives again with the show: only the show draws
-    EXPECT_EQ(label.drawCount(), 2);
-    label.resize(300, 17);
-    EXPECT_EQ(label.drawCount(), 3);
-    EXPECT_EQ(label.image().width(), 300);
+TEST_F(OrvoLabelTest, ALabelLoadedWhileHiddenIsShownAsDrawnUnlessItsFontChanged) {
+    for (const bool fontChanged : {false, true}) {
+        SCOPED_TRACE(fontChanged ? "font changed while hidden" : "nothing changed while hidden");
+        PropertyBag bag;
+        OrvoLabel label;
+        label.resize(537, 17);
+        label.ReadProperties(bag); // the stop lists are built, so the size is drawn
+        EXPECT_EQ(label.drawCount(), 1);
+        if (fontChanged)
+            label.setFont(QFont("Arial", 12));
+        label.show(); // the size arrives again with the show, and is no resize
+        EXPECT_EQ(label.drawCount(), fontChanged ? 2 : 1);
+        label.resize(300, 17);
+        EXPECT_EQ(label.drawCount(), fontChanged ? 3 : 2);
+        EXPECT_EQ(label.image().width(), 300);
+    }
 }
 
 TEST_F(OrvoLabelTest, EverySetterReportsItsPropertyAndRedraws) {

@@ -415,6 +415,12 @@ TEST_F(Window, ListsAreFilledJustAfterTheFirstFrame) {
     EXPECT_LE(next.Dir1->visualItemRect(next.Dir1->currentItem()).bottom(), room);
 }
 
+TEST_F(Window, EachGradientControlIsDrawnOnceForTheFirstFrame) {
+    const GradientControl* const controls[] = {w().lblOrvo[0], w().lblOrvo[1], w().lblOrvo[2], w().cmdRead};
+    for (const GradientControl* control : controls)
+        EXPECT_EQ(control->drawCount(), 1) << control->objectName().toStdString();
+}
+
 // Whatever reads or moves the lists before start-up has finished finishes it first: a close stores the
 // folder the window would have opened, and a dropped file is not left for the remembered folder.
 TEST_F(Window, WhatComesBeforeStartUpFinishedComesAfterIt) {

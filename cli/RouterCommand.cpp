@@ -1,0 +1,159 @@
+#include "RouterCommand.h"
+
+#include "Calculation.h"
+#include "CompareCommand.h"
+#include "RouterSession.h"
+
+#include <chrono>
+#include <sstream>
+
+namespace flintor::cli {
+
+namespace {
+
+// Each step once: the wait is told when it begins, not again at every second that passes.
+RouterProgressSink ProgressNotes(std::ostream& err) {
+    return [&err, waiting = false](const RouterProgress& progress) mutable {
+        const bool wait = progress.stage == RouterProgress::Stage::Waiting;
+        if (!wait || !waiting) {
+            err << kNote << progress.text << '\n';
+            err.flush();
+        }
+        waiting = wait;
+    };
+}
+
+std::string ReadBackText(const PartitionWrite& write) {
+    if (write.readBack) {
+        return RangeText(*write.readBack) + (write.ok ? " (as calculated)" : " (not as calculated)");
+    }
+    return write.readBackValue ? "\"" + *write.readBackValue + "\", no address range" : "could not be read";
+}
+
+// What was sent for each partition, the reply and what the router holds now, then the way back.
+std::string AppliedText(const RouterComparison& comparison, const ApplyResult& applied,
+                        const std::string& recordPath) {
+    std::ostringstream text;
+    const std::string table = ComparisonText(comparison);
+    text << table.substr(0, table.find("\nRepair:\n"));
+    text << "\nWritten:\n";
+    for (const PartitionWrite& write : applied.writes) {
+        text << write.name << "  sent:      " << write.sent << '\n'
+             << std::string(write.name.size(), ' ')
+             << "  reply:     " << (write.reply.empty() ? "none" : write.reply) << '\n'
+             << std::string(write.name.size(), ' ') << "  read back: " << ReadBackText(write) << '\n';
+    }
+    text << "\nRestore:\n";
+    if (!comparison.restoreText.empty()) {
+        text << WithUnixLineEnds(comparison.restoreText) << '\n';
+    }
+    text << "\nRecord: " << recordPath << '\n';
+    return text.str();
+}
+
+Json SessionJson(const RouterSession& session, const RouterReading& reading) {
+    return Json{{"host", session.address().host},
+                {"port", session.address().port},
+                {"banner", reading.banner},
+                {"user", session.user()}};
+}
+
+Json AppliedJson(const ApplyResult& applied) {
+    Json writes = Json::array();
+    for (const PartitionWrite& write : applied.writes) {
+        writes.push_back(Json{{"name", write.name},
+                              {"sent", write.sent},
+                              {"reply", write.reply},
+                              {"read_back", BoundsJson(write.readBack)},
+                              {"ok", write.ok}});
+    }
+    return writes;
+}
+
+} // namespace
+
+int RunRouterCommand(CliOptions options, std::ostream& out, std::ostream& err) {
+    const RouterAddressParsing address = ParseRouterAddress(*options.router);
+    if (!address.address) {
+        err << kPrefix << "--router: " << address.error << '\n' << UsageText();
+        return kExitUsage;
+    }
+    // What can be refused without the router is refused before the owner switches it on.
+    if (options.record) {
+        if (const std::string problem = RecordPathProblem(*options.record); !problem.empty()) {
+            err << kPrefix << problem << '\n';
+            return kExitRejected;
+        }
+    }
+    if (!ImageAccepted(options, err)) {
+        return kExitRejected;
+    }
+
+    RouterSessionOptions sessionOptions;
+    sessionOptions.user = options.user;
+    sessionOptions.password = options.password;
+    sessionOptions.connection.wait = std::chrono::seconds(options.waitSeconds);
+    RouterSession session(*address.address, sessionOptions);
+    const RouterReadResult read = session.read(ProgressNotes(err));
+    if (!read.reading) {
+        err << kPrefix << read.message << '\n';
+        return kExitRouterUnreadable;
+    }
+    const RouterReading& reading = *read.reading;
+
+    int status = kExitRejected;
+    std::optional<RouterCapture> capture =
+        PrepareComparison(options, ReadRouterEnvironment(CaptureText(reading), false), err, status);
+    if (!capture) {
+        return status;
+    }
+    const CalculationRun run = Calculate(options, err);
+    if (!run.details) {
+        return kExitRejected;
+    }
+    const RouterComparison comparison = CompareCalculation(*run.details, *capture, options, err);
+    const std::vector<PartitionBounds> repair = RepairPartitions(comparison);
+
+    // The record comes before the first write: the way back to what the router held.
+    std::optional<std::string> recordPath;
+    if (options.record || (options.apply && !repair.empty())) {
+        const auto now = std::chrono::system_clock::now();
+        const std::string text = RecordText(reading, *address.address, now);
+        const RecordWriting record =
+            options.record ? WriteRecordFile(*options.record, text) : WriteNewRecordFile({}, text, now);
+        if (!record.error.empty()) {
+            err << kPrefix << record.error << " Nothing was written to the router.\n";
+            return kExitRejected;
+        }
+        recordPath = record.path;
+        err << kNote << "the router's values as read are saved in " << record.path << '\n';
+    }
+
+    std::optional<ApplyResult> applied;
+    if (options.apply && !repair.empty()) {
+        applied = session.apply(repair, nullptr, ProgressNotes(err));
+        if (applied->ok) {
+            err << kNote << "every repaired partition reads back as calculated.\n";
+        } else {
+            err << kPrefix << applied->message << '\n';
+        }
+    }
+
+    if (options.json) {
+        Json document = CalculationJson(options, run);
+        AddComparisonJson(document, *capture, comparison);
+        document["session"] = SessionJson(session, reading);
+        document["record"] = recordPath ? Json(*recordPath) : Json();
+        document["applied"] = applied ? AppliedJson(*applied) : Json::array();
+        out << JsonText(document);
+    } else {
+        out << (applied ? AppliedText(comparison, *applied, *recordPath) : ComparisonText(comparison));
+    }
+    out.flush();
+    if (applied) {
+        return applied->ok ? kExitSuccess : kExitWriteFailed;
+    }
+    return comparison.allSame() || (options.apply && repair.empty()) ? kExitSuccess : kExitDiffers;
+}
+
+} // namespace flintor::cli

@@ -1,0 +1,209 @@
+// flintor-calc --router against the simulated boot loader on 127.0.0.1: the exit statuses, what is
+// printed and what is written to the router and to the record. The conversation's own faults are tested
+// with the router layer; here each ending of the command once.
+#include "CalcCommand.h"
+#include "RouterSimulator.h"
+#include "RunProcess.h"
+#include "TestFiles.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace flintor::cli {
+namespace {
+
+// Whatever a test does, only loopback addresses can be reached from here.
+const bool kLoopbackOnly = [] {
+#ifdef _WIN32
+    return _putenv_s(kLoopbackOnlyVariable, "1") == 0;
+#else
+    return setenv(kLoopbackOnlyVariable, "1", 1) == 0;
+#endif
+}();
+
+const std::string kPassword = "s3cret-Word";
+const std::string kPspImage = FLINTOR_SAMPLES_DIR "/psp-4mb.bin";
+const std::string kAdam2Image = FLINTOR_SAMPLES_DIR "/adam2-4mb.bin";
+
+SimulatorSettings Simulated(bool adam2, SimulatorFaults faults = {}) {
+    SimulatorSettings settings;
+    settings.adam2 = adam2;
+    settings.environment = SampleEnvironment(adam2);
+    settings.password = kPassword;
+    settings.faults = faults;
+    return settings;
+}
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(test::PathOf(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(RouterCommand, EachEndingHasItsStatusItsOutputAndWritesOnlyWhatItSays) {
+    const struct {
+        const char* name;
+        bool adam2;
+        SimulatorFaults faults;
+        std::vector<std::string> args;
+        bool recordExists; // --record names a file that is there already
+        int status;
+        const char* out; // a part of standard output
+        const char* err; // a part of standard error
+        const char* mtd0After;
+        bool recorded;
+    } cases[] = {
+        {"read only",
+         false,
+         {},
+         {},
+         false,
+         3,
+         "mtd0       0x900A0000, 0x90400000  0x90022000",
+         "logged in",
+         "0x900a0000,0x90400000",
+         false},
+        {"read and record",
+         false,
+         {},
+         {"--record"},
+         false,
+         3,
+         "Restore:\nmtd0: 0x900A0000, 0x90400000",
+         "saved in",
+         "0x900a0000,0x90400000",
+         true},
+        {"repaired",
+         false,
+         {},
+         {"--apply", "--record"},
+         false,
+         0,
+         "Written:\nmtd0  sent:      SETENV mtd0,0x90022000,0x90400000\n      reply:     200 SETENV command "
+         "successful\n      read back: 0x90022000, 0x90400000 (as calculated)\n\nRestore:\nmtd0: 0x900A0000, "
+         "0x90400000\n\nRecord: ",
+         "read back mtd0: 0x90022000, 0x90400000 (as calculated)",
+         "0x90022000,0x90400000",
+         true},
+        {"write not kept",
+         false,
+         {.forgetWrites = true},
+         {"--apply", "--record"},
+         false,
+         5,
+         "read back: 0x900A0000, 0x90400000 (not as calculated)\n\nRestore:\nmtd0: 0x900A0000, 0x90400000",
+         "instead of the calculated",
+         "0x900a0000,0x90400000",
+         true},
+        {"line dropped after the write",
+         false,
+         {.dropAfterWrite = true},
+         {"--apply", "--record"},
+         false,
+         5,
+         "reply:     none\n      read back: could not be read",
+         "closed the connection",
+         "0x90022000,0x90400000",
+         true},
+        {"nothing to repair",
+         true,
+         {},
+         {"--apply"},
+         false,
+         0,
+         "Repair:\n\nRestore:\n",
+         "nothing to repair",
+         "0x90020000,0x903f0000",
+         false},
+        {"login refused",
+         false,
+         {.refuseLogin = true},
+         {"--apply", "--record"},
+         false,
+         4,
+         "",
+         "127.0.0.1:",
+         "0x900a0000,0x90400000",
+         false},
+        {"record there already",
+         false,
+         {},
+         {"--apply", "--record"},
+         true,
+         1,
+         "",
+         "exists",
+         "0x900a0000,0x90400000",
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        const std::string record = dir.file("before.txt");
+        if (c.recordExists) {
+            std::ofstream(test::PathOf(record), std::ios::binary) << "mine\n";
+        }
+        RouterSimulator simulator(Simulated(c.adam2, c.faults));
+        std::vector<std::string> args = {"--router", simulator.address().text(), "--password", kPassword};
+        for (const auto& arg : c.args) {
+            args.push_back(arg);
+            if (arg == "--record") {
+                args.push_back(record);
+            }
+        }
+        args.push_back(c.adam2 ? kAdam2Image : kPspImage);
+        std::ostringstream out, err;
+        std::istringstream in;
+        EXPECT_EQ(RunFlintorCalc(args, out, err, in), c.status) << err.str();
+        EXPECT_TRUE(Has(out.str(), c.out)) << out.str();
+        EXPECT_TRUE(Has(err.str(), c.err)) << err.str();
+        EXPECT_EQ(simulator.value("mtd0"), c.mtd0After);
+        EXPECT_EQ(c.recordExists ? FileText(record) == "mine\n"
+                                 : std::filesystem::exists(test::PathOf(record)),
+                  c.recordExists || c.recorded);
+        if (c.recordExists) {
+            EXPECT_TRUE(simulator.commands().empty()) << "the router was contacted";
+        }
+        for (const auto& command : simulator.commands()) {
+            EXPECT_TRUE(command.starts_with("USER") || command.starts_with("PASS") ||
+                        command.starts_with("GETENV") || command.starts_with("SETENV mtd0,"))
+                << command;
+        }
+        EXPECT_FALSE(Has(out.str() + err.str() + FileText(record), kPassword));
+    }
+}
+
+// The program itself, as a script runs it: the record under its own name in the current folder, and the
+// --json document with the session, the record and what was written.
+TEST(RouterCommand, ProgramRepairsAndDescribesItInJson) {
+    test::TempDir dir;
+    RouterSimulator simulator(Simulated(false));
+    const test::ProcessResult r = test::RunProcess(FLINTOR_CALC_BINARY,
+                                                   {"--router", simulator.address().text(), "--password",
+                                                    kPassword, "--wait", "5", "--apply", "--json", kPspImage},
+                                                   dir.folder());
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    const Json json = Json::parse(r.out);
+    EXPECT_EQ(json["session"], (Json{{"host", "127.0.0.1"},
+                                     {"port", simulator.port()},
+                                     {"banner", "220 PSPBoot FTP Server ready."},
+                                     {"user", "adam2"}}));
+    const std::string record = json["record"];
+    EXPECT_TRUE(record.starts_with("flintor-router-") && record.ends_with(".txt")) << record;
+    EXPECT_TRUE(Has(FileText(dir.file(record)), "mtd0              0x900a0000,0x90400000"));
+    EXPECT_EQ(json["applied"], Json::array({{{"name", "mtd0"},
+                                             {"sent", "SETENV mtd0,0x90022000,0x90400000"},
+                                             {"reply", "200 SETENV command successful"},
+                                             {"read_back", {{"start", 0x90022000u}, {"end", 0x90400000u}}},
+                                             {"ok", true}}}));
+    EXPECT_EQ(json["comparison"][0]["partitions"][0]["status"], "differs");
+    EXPECT_FALSE(Has(r.out + r.err, kPassword));
+}
+
+} // namespace
+} // namespace flintor::cli
