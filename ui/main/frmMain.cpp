@@ -30,6 +30,9 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#ifdef FLINTOR_SESSION_BUS
+#include <QDBusConnection>
+#endif
 #include <QDesktopServices>
 #include <QFontDatabase>
 #include <QFrame>
@@ -181,6 +184,18 @@ std::future<FirstFramePictures> prepareFirstFrame(bool highResolution) {
     });
 }
 
+// The accessibility bridge connects to the session bus the first time a control asks whether anyone
+// listens (the first drop-down list does), and waits for it: where a helper process has to find (or
+// start) the bus, that takes several milliseconds. A worker connects as soon as the window starts; the
+// bridge then finds the connection made, or waits only for the rest of it.
+std::future<void> connectSessionBus() {
+#ifdef FLINTOR_SESSION_BUS
+    return std::async(std::launch::async | std::launch::deferred, [] { QDBusConnection::sessionBus(); });
+#else
+    return {};
+#endif
+}
+
 } // namespace
 
 QString CaptionFor(int major, int minor, int revision) {
@@ -222,6 +237,7 @@ private:
 };
 
 frmMain::frmMain(QWidget* parent, const QString& settingsFile) : QWidget(parent), SettingsFile(settingsFile) {
+    m_sessionBus = connectSessionBus();
     Q_INIT_RESOURCE(resources);
     std::future<FirstFramePictures> pictures = prepareFirstFrame(devicePixelRatioF() > 1);
     m_twipsPerPixel = TwipsPerPixelX(this);
@@ -257,10 +273,40 @@ frmMain::~frmMain() {
 }
 
 void frmMain::createControls() {
+    // The self-drawn controls draw their pictures first, at the sizes they are shown at and in the
+    // window's font: nothing in that asks the accessibility bridge, so it runs while the session bus is
+    // still being connected. Each control then moves into its container at the point where it used to
+    // be made, so that the order of the controls (for drawing and for assistive technology) stays as it
+    // was; the font is the same there, and the pictures stay.
+    ::Form_Resize(m_layout, width() * m_twipsPerPixel, height() * m_twipsPerPixel);
     for (int i = 0; i < 3; ++i) {
-        lblOrvo[i] = new OrvoLabel(i == 0 ? static_cast<QWidget*>(this) : nullptr);
+        lblOrvo[i] = new OrvoLabel(this);
         lblOrvo[i]->setObjectName(QStringLiteral("lblOrvo%1").arg(i));
+        lblOrvo[i]->resize(pixelsOf(m_layout.lblOrvo[i]).size());
+        // The design values of the self-drawn controls, as the window's saved layout holds them.
+        PropertyBag bag;
+        bag.write("Caption", QString::fromUtf8(kStepCaptions[i]), QString());
+        bag.write("NormalColour", 0x00C0E0FF, 0);
+        bag.write("LabelFont", pointFont("Arial", 8.25, true), QFont());
+        bag.write("TriColour", true, false);
+        bag.write("DrawOuter", true, false);
+        lblOrvo[i]->ReadProperties(bag);
     }
+    OrvoPartitions = new ::OrvoPartitions(this);
+    OrvoPartitions->resize(pixelsOf(m_layout.OrvoPartitions).size());
+    PropertyBag mapBag;
+    mapBag.write("Colours", QStringLiteral("6E6E6E"), QString());
+    mapBag.write("Partitions", QStringLiteral("mtd partitions:0,1"), QString());
+    mapBag.write("LabelFont", pointFont("Arial Narrow", 8.25), QFont());
+    mapBag.write("FillParts", true, false);
+    OrvoPartitions->ReadProperties(mapBag);
+    cmdRead = new OrvoSimpleButton(this);
+    cmdRead->resize(pixelsOf(kCmdRead).size());
+    PropertyBag buttonBag;
+    buttonBag.write("Caption", QStringLiteral("&Calculate MTD values"), QString());
+    buttonBag.write("FocusColour", 0x00FFFFC0, 0);
+    cmdRead->ReadProperties(buttonBag);
+
     Drive1 = new DriveList(this);
     Dir1 = new DirList(this);
     File1 = new FileList(this);
@@ -300,7 +346,7 @@ void frmMain::createControls() {
     lnSep = new LineControl(fraFooter);
     lnSep->setColour(toQColor(0x808080));
 
-    OrvoPartitions = new ::OrvoPartitions(fraFooter);
+    OrvoPartitions->setParent(fraFooter);
     OrvoPartitions->setToolTip(QStringLiteral("MTD Partitions"));
 
     lblResults = new QLabel(QStringLiteral("Results:"), fraFooter);
@@ -326,7 +372,7 @@ void frmMain::createControls() {
 
     fraOutputs = new QFrame(fraFooter);
     fraOutputs->setFrameShape(QFrame::NoFrame);
-    cmdRead = new OrvoSimpleButton(fraOutputs);
+    cmdRead->setParent(fraOutputs);
     connect(cmdRead, &OrvoSimpleButton::Click, this, &frmMain::cmdRead_Click);
 
     static const char* const outCaptions[4] = {"Standard output", "PC Tool output", "FTP", "Telnet script"};
@@ -367,29 +413,8 @@ void frmMain::createControls() {
     imgLogo->setToolTip(QStringLiteral("Visit the Flintor community web site"));
     imgLogo->installEventFilter(this);
 
-    // The controls take their places first: the self-drawn ones draw their first picture at the size
-    // they are shown at, not at a default size that is thrown away.
+    // The controls take their places; the self-drawn ones already have pictures of these sizes.
     Form_Resize();
-    // The design values of the self-drawn controls, as the window's saved layout holds them.
-    for (int i = 0; i < 3; ++i) {
-        PropertyBag bag;
-        bag.write("Caption", QString::fromUtf8(kStepCaptions[i]), QString());
-        bag.write("NormalColour", 0x00C0E0FF, 0);
-        bag.write("LabelFont", pointFont("Arial", 8.25, true), QFont());
-        bag.write("TriColour", true, false);
-        bag.write("DrawOuter", true, false);
-        lblOrvo[i]->ReadProperties(bag);
-    }
-    PropertyBag mapBag;
-    mapBag.write("Colours", QStringLiteral("6E6E6E"), QString());
-    mapBag.write("Partitions", QStringLiteral("mtd partitions:0,1"), QString());
-    mapBag.write("LabelFont", pointFont("Arial Narrow", 8.25), QFont());
-    mapBag.write("FillParts", true, false);
-    OrvoPartitions->ReadProperties(mapBag);
-    PropertyBag buttonBag;
-    buttonBag.write("Caption", QStringLiteral("&Calculate MTD values"), QString());
-    buttonBag.write("FocusColour", 0x00FFFFC0, 0);
-    cmdRead->ReadProperties(buttonBag);
 
     auto* choiceStyle = new CompactChoiceStyle;
     choiceStyle->setParent(this);

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <optional>
 
 class CompareDialog;
@@ -209,4 +210,5 @@ private:
     // closes only if the owner gave one, so that a settings file gains no section nobody used.
     mutable std::optional<QString> m_routerAddress;
     bool m_routerAddressGiven = false;
+    std::future<void> m_sessionBus; // connected by a worker while the controls are made
 };

@@ -421,6 +421,19 @@ TEST_F(Window, EachGradientControlIsDrawnOnceForTheFirstFrame) {
         EXPECT_EQ(control->drawCount(), 1) << control->objectName().toStdString();
 }
 
+// A screen reader goes through a container's controls in the order they were made in: the self-drawn
+// ones, drawn before the others are made, still come where they always came.
+TEST_F(Window, SelfDrawnControlsKeepTheirPlaceAmongTheirContainersControls) {
+    const auto controls = [](const QWidget* container) {
+        return container->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    };
+    EXPECT_EQ(controls(&w()).mid(0, 2), (QList<QWidget*>{w().lblOrvo[0], w().Drive1}));
+    const QList<QWidget*> footer = controls(w().fraFooter);
+    EXPECT_EQ(footer.mid(0, 2), (QList<QWidget*>{w().lblOrvo[1], w().lblOrvo[2]}));
+    EXPECT_EQ(footer.indexOf(w().OrvoPartitions), footer.indexOf(w().lnSep) + 1);
+    EXPECT_EQ(controls(w().fraOutputs).value(0), w().cmdRead);
+}
+
 // Whatever reads or moves the lists before start-up has finished finishes it first: a close stores the
 // folder the window would have opened, and a dropped file is not left for the remembered folder.
 TEST_F(Window, WhatComesBeforeStartUpFinishedComesAfterIt) {
