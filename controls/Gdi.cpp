@@ -180,8 +180,8 @@ void StretchBlt(QImage& destination, int dx, int dy, int dw, int dh, const QImag
 
 QFont LogicalFont(const QFont& description, int twipsPerPixelY) {
     QFont font(description.family().left(31));
-    const double points = description.pointSizeF() > 0 ? description.pointSizeF()
-                                                       : description.pixelSize() * 72.0 / 96.0;
+    const double points =
+        description.pointSizeF() > 0 ? description.pointSizeF() : description.pixelSize() * 72.0 / 96.0;
     const int perPixel = twipsPerPixelY > 0 ? twipsPerPixelY : 15;
     font.setPixelSize(std::max(1, static_cast<int>(std::lrint(points * 20.0 / perPixel))));
     font.setWeight(description.bold() ? QFont::Bold : QFont::Normal);

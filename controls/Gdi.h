@@ -5,7 +5,6 @@
 #include <QFont>
 #include <QImage>
 #include <QString>
-
 #include <optional>
 
 /// A rectangle as the drawing calls take it: (left, top) is its first pixel, right and bottom are

@@ -2,6 +2,7 @@
 // printed and what is written to the router and to the record. The conversation's own faults are tested
 // with the router layer; here each ending of the command once.
 #include "CalcCommand.h"
+#include "LoopbackOnly.h"
 #include "RouterSimulator.h"
 #include "RunProcess.h"
 #include "TestFiles.h"
@@ -13,15 +14,6 @@
 
 namespace flintor::cli {
 namespace {
-
-// Whatever a test does, only loopback addresses can be reached from here.
-const bool kLoopbackOnly = [] {
-#ifdef _WIN32
-    return _putenv_s(kLoopbackOnlyVariable, "1") == 0;
-#else
-    return setenv(kLoopbackOnlyVariable, "1", 1) == 0;
-#endif
-}();
 
 const std::string kPassword = "s3cret-Word";
 const std::string kPspImage = FLINTOR_SAMPLES_DIR "/psp-4mb.bin";
@@ -46,6 +38,7 @@ bool Has(const std::string& text, const std::string& part) {
 }
 
 TEST(RouterCommand, EachEndingHasItsStatusItsOutputAndWritesOnlyWhatItSays) {
+    ASSERT_TRUE(test::kLoopbackOnly);
     const struct {
         const char* name;
         bool adam2;
