@@ -59,7 +59,7 @@ wait_for_window() { # NAME -> window id
 }
 
 window="$(wait_for_window 'Flintor for Class II routers')"
-[ -n "$window" ] || { echo "no Flintor window appeared"; cat "$work/flintor.log"; exit 1; }
+[ -n "$window" ] || { echo "no Flintor window appeared"; cat "$work/flintor.log"; report_missing_window "$app"; exit 1; }
 eval "$(xdotool getwindowgeometry --shell "$window")" # X, Y, WIDTH, HEIGHT
 wx=$X; wy=$Y
 echo "flintor window $window at $wx,$wy size ${WIDTH}x$HEIGHT"

@@ -28,7 +28,7 @@ mkdir "$work/program" && cp "$1" "$work/program/flintor"
 printf '[Router]\nAddress=%s\n' "$(sed -n 's/.* listening on //p' "$work/sim.out")" >"$work/program/settings.ini"
 "$work/program/flintor" "$3/psp-4mb.bin" >"$work/flintor.log" 2>&1 &
 app=$!
-main="$(window 'Flintor for')" || { echo "no window"; cat "$work/flintor.log"; exit 1; }
+main="$(window 'Flintor for')" || { echo "no window"; cat "$work/flintor.log"; report_missing_window "$app"; exit 1; }
 sleep 0.5
 for at in "78 247" "14 287" "476 367"; do # 4MB, PSP, Calculate MTD values
   xdotool mousemove --window "$main" $at click 1; sleep 0.3

@@ -42,7 +42,7 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 if [ -z "$window" ]; then
-  echo "no Flintor window appeared within 10 s"; cat "$work/flintor.log"; exit 1
+  echo "no Flintor window appeared within 10 s"; cat "$work/flintor.log"; report_missing_window "$app"; exit 1
 fi
 sleep 0.5
 import -window "$window" "$shot"
