@@ -284,6 +284,10 @@ frmMain::frmMain(QWidget* parent, const QString& settingsFile) : QWidget(parent)
     resize(px(kClientWidth), px(kClientHeight));
     createControls();
     const FirstFramePictures shown = pictures.get();
+    // A heading changed since its job was made draws itself when it is shown.
+    std::vector<GradientControl::Picture> headings = m_headingPictures.get();
+    for (std::size_t i = 0; i < headings.size(); ++i)
+        lblOrvo[i]->adoptPicture(std::move(headings[i]));
     imgLogo->setPixmap(QPixmap::fromImage(shown.logo));
     imgLogo->setCursor(QCursor(QPixmap::fromImage(shown.linkCursor), 6, 0));
     nameControls();
@@ -310,8 +314,10 @@ void frmMain::createControls() {
     // be made, so that the order of the controls (for drawing and for assistive technology) stays as it
     // was; the font is the same there, and the pictures stay.
     ::Form_Resize(m_layout, width() * m_twipsPerPixel, height() * m_twipsPerPixel);
+    std::vector<std::function<GradientControl::Picture()>> headingJobs;
     for (int i = 0; i < 3; ++i) {
         lblOrvo[i] = new OrvoLabel(this);
+        lblOrvo[i]->holdDrawing(true);
         lblOrvo[i]->setObjectName(QStringLiteral("lblOrvo%1").arg(i));
         lblOrvo[i]->resize(pixelsOf(m_layout.lblOrvo[i]).size());
         // The design values of the self-drawn controls, as the window's saved layout holds them.
@@ -322,7 +328,17 @@ void frmMain::createControls() {
         bag.write("TriColour", true, false);
         bag.write("DrawOuter", true, false);
         lblOrvo[i]->ReadProperties(bag);
+        headingJobs.push_back(lblOrvo[i]->pictureJob());
+        lblOrvo[i]->holdDrawing(false);
     }
+    // The step headings, the largest pictures, are drawn by a worker while the other controls are made.
+    m_headingPictures =
+        std::async(std::launch::async | std::launch::deferred, [jobs = std::move(headingJobs)] {
+            std::vector<GradientControl::Picture> pictures;
+            for (const auto& job : jobs)
+                pictures.push_back(job ? job() : GradientControl::Picture{});
+            return pictures;
+        });
     OrvoPartitions = new ::OrvoPartitions(this);
     OrvoPartitions->resize(pixelsOf(m_layout.OrvoPartitions).size());
     PropertyBag mapBag;
