@@ -5,7 +5,7 @@ set -euo pipefail
 
 FLINTOR_PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-qpa-plugins libgl-dev libfontconfig-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libisal-dev
   fonts-liberation

@@ -89,6 +89,9 @@ private:
 
 int main(int argc, char** argv) {
     const Steps steps;
+#ifdef FLINTOR_WINDOW
+    frmMain::beginStartUp(); // as the program does
+#endif
     QApplication app(argc, argv);
     steps.note("application made");
 #ifdef FLINTOR_WINDOW

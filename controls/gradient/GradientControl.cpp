@@ -33,7 +33,7 @@ GradientControl::~GradientControl() = default;
 void GradientControl::setCaption(const QString& caption) {
     m_caption = caption;
     captionChanged();
-    m_dirty = true;
+    markDirty();
     Redraw();
     if (QAccessible::isActive()) {
         QAccessibleEvent event(this, QAccessible::NameChanged);
@@ -45,7 +45,7 @@ void GradientControl::setCaption(const QString& caption) {
 void GradientControl::storeStopColour(ColourValue& field, ColourValue colour, const char* name) {
     field = ResolveColour(colour);
     BuildStops();
-    m_dirty = true;
+    markDirty();
     Redraw();
     changed(name);
 }
@@ -73,7 +73,7 @@ void GradientControl::setGradientDirection(int direction) {
 void GradientControl::setResolution(std::int16_t resolution) {
     m_resolution = resolution;
     SizeSurface();
-    m_dirty = true;
+    markDirty();
     Redraw();
     changed("Resolution");
 }
@@ -115,7 +115,7 @@ void GradientControl::Resize() {
     gradient::ResizeImage(m_image, size(), devicePixelRatioF(), palette().color(QPalette::Window));
     SizeSurface();
     // Without its stop lists the control draws the new size when it is shown.
-    m_dirty = true;
+    markDirty();
     if (m_stopsBuilt)
         Redraw();
 }
@@ -137,7 +137,7 @@ void GradientControl::SizeSurface() {
 }
 
 void GradientControl::Redraw() {
-    if (!m_dirty && !lookChanged())
+    if (m_held || (!m_dirty && !lookChanged()))
         return;
     // The caption is centred on its height in the widget's own font, whatever font it is drawn in.
     m_captionHeight = gradient::MeasureCaption(font(), m_caption, m_clientRect);
@@ -160,11 +160,67 @@ void GradientControl::drawFrame() {
     gradient::DrawFrame(m_image, controlPixels(), m_borderColour);
 }
 
+void GradientControl::Canvas::paintGradient(const QString& stops) {
+    gradient::PaintGradient(savePic, image, stops, gradientDirection,
+                            {clientRect.width(), clientRect.height()});
+}
+
+void GradientControl::Canvas::drawCaption(const QFont& font, unsigned flags,
+                                          std::optional<ColourValue> outer) {
+    gradient::DrawCaption(image, font, caption, gradient::PlaceCaption(clientRect, captionHeight), flags,
+                          outer);
+}
+
+void GradientControl::Canvas::drawFrame() {
+    gradient::DrawFrame(image, {clientRect.width(), clientRect.height()}, borderColour);
+}
+
+GradientControl::Canvas GradientControl::canvasOn(QImage image, QImage savePic) const {
+    return {std::move(image), std::move(savePic),  m_clientRect,  m_captionHeight,
+            m_caption,        m_gradientDirection, m_borderColour};
+}
+
+void GradientControl::paintWith(const PictureSteps& steps) {
+    Canvas canvas = canvasOn(std::move(m_image), std::move(m_savePic));
+    steps(canvas);
+    m_image = std::move(canvas.image);
+    m_savePic = std::move(canvas.savePic);
+}
+
+std::function<GradientControl::Picture()> GradientControl::pictureJob() {
+    if (!m_stopsBuilt)
+        BuildStops();
+    PictureSteps steps = pictureSteps();
+    if (!steps)
+        return {};
+    // The caption is measured in the widget's font: the job measures in a font of its own, as a font
+    // shared with the widgets would have its text engines set up by two threads at once.
+    QFont measuring;
+    measuring.fromString(font().toString());
+    Canvas canvas = canvasOn(m_image, m_savePic);
+    return [canvas = std::move(canvas), steps = std::move(steps), measuring, state = m_state]() mutable {
+        canvas.captionHeight = gradient::MeasureCaption(measuring, canvas.caption, canvas.clientRect);
+        steps(canvas);
+        return Picture{std::move(canvas.image), canvas.captionHeight, state};
+    };
+}
+
+bool GradientControl::adoptPicture(Picture picture) {
+    if (!m_dirty || picture.state != m_state || picture.image.isNull())
+        return false;
+    m_image = std::move(picture.image);
+    m_captionHeight = picture.captionHeight;
+    m_dirty = false;
+    ++m_drawCount;
+    update();
+    return true;
+}
+
 bool GradientControl::event(QEvent* event) {
     // The caption is placed by the widget's font and sized for its screen: a picture drawn before either
     // changed is out of date, and the next show draws it again.
     if (event->type() == QEvent::FontChange || event->type() == QEvent::ScreenChangeInternal)
-        m_dirty = true;
+        markDirty();
     // Moved to a screen of another resolution: the image follows it.
     if (event->type() == QEvent::ScreenChangeInternal && !m_image.isNull() &&
         !gdi::SurfaceFits(m_image, size(), devicePixelRatioF()))

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <utility>
 
 class PropertyBag;
@@ -57,6 +59,23 @@ public:
     /// How many times the control has been drawn, for diagnostics and tests.
     int drawCount() const { return m_drawCount; }
 
+    /// A picture of the control drawn away from it, and the state of the control it shows.
+    struct Picture {
+        QImage image;
+        int captionHeight = 0;
+        quint64 state = 0;
+    };
+    /// What draws the picture the control would draw now, on any thread: it holds copies of all the
+    /// picture depends on (fonts of their own included), so the control may change meanwhile. Empty
+    /// for a control that cannot be drawn away from itself.
+    std::function<Picture()> pictureJob();
+    /// Takes a picture drawn by a job in as if the control had drawn it, unless the control has been
+    /// drawn or changed since the job was made; returns whether it did.
+    bool adoptPicture(Picture picture);
+    /// While held, a change marks the picture out of date without drawing it; the next show draws it
+    /// (unless a picture was adopted meanwhile).
+    void holdDrawing(bool hold) { m_held = hold; }
+
 protected:
     GradientControl(QWidget* parent, const QString& defaultCaption);
 
@@ -71,9 +90,35 @@ protected:
     virtual void buildStopLists() = 0;
     /// Whether a redraw is due although nothing is dirty (the button's look changed).
     virtual bool lookChanged() const { return false; }
+    /// What a picture is drawn on and from: the image, the reduced-resolution surface and the shared
+    /// values the drawing steps read. A copy can be drawn on any thread.
+    struct Canvas {
+        QImage image;
+        QImage savePic;
+        WinRect clientRect;
+        int captionHeight = 0;
+        QString caption;
+        int gradientDirection = 0;
+        ColourValue borderColour = 0;
+
+        /// Renders `stops` in the gradient direction and stretches them over the whole image.
+        void paintGradient(const QString& stops);
+        /// Draws the caption in `font` with `flags`, vertically centred on its measured height, with a
+        /// halo of `outer` if given.
+        void drawCaption(const QFont& font, unsigned flags, std::optional<ColourValue> outer = std::nullopt);
+        /// The 2-pixel frame in the border colour round the whole control.
+        void drawFrame();
+    };
+    using PictureSteps = std::function<void(Canvas&)>;
+
     /// Paints the picture into image(): a gradient, then the caption and the frame as the control
     /// shows them. Runs from Redraw() with the caption measured.
     virtual void paintPicture() = 0;
+    /// The picture's steps as a function of copies of the control's own values, for a control that
+    /// can be drawn away from itself; paintPicture() then runs them on the control's canvas.
+    virtual PictureSteps pictureSteps() const { return {}; }
+    /// Runs `steps` on the control's own image and surface.
+    void paintWith(const PictureSteps& steps);
     /// Runs when the caption has been stored, before it is drawn.
     virtual void captionChanged() {}
 
@@ -86,25 +131,28 @@ protected:
     /// The common setter: store, mark the picture dirty, redraw, report the change.
     template <typename T, typename V> void storeAndRedraw(T& field, V&& value, const char* name) {
         field = std::forward<V>(value);
-        m_dirty = true;
+        markDirty();
         Redraw();
         changed(name);
     }
     /// A colour that the stop lists are built from: resolved, stored, the lists built again, redrawn.
     void storeStopColour(ColourValue& field, ColourValue colour, const char* name);
 
-    /// Renders `stops` in GradientDirection and stretches them over the whole image.
+    /// The control's own canvas steps, for a control drawn where it is.
     void paintGradient(const QString& stops);
-    /// Draws the caption in `font` with `flags`, vertically centred on its measured height, with a
-    /// halo of `outer` if given.
     void drawCaption(const QFont& font, unsigned flags, std::optional<ColourValue> outer = std::nullopt);
-    /// The 2-pixel frame in BorderColour round the whole control.
     void drawFrame();
 
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+
+    /// The picture is out of date: a change since it was drawn.
+    void markDirty() {
+        m_dirty = true;
+        ++m_state;
+    }
 
     bool m_dirty = true; // nothing drawn yet
     bool m_stopsBuilt = false;
@@ -113,6 +161,7 @@ protected:
 
 private:
     QSize controlPixels() const { return {m_clientRect.width(), m_clientRect.height()}; }
+    Canvas canvasOn(QImage image, QImage savePic) const;
 
     const QString m_defaultCaption;
     QString m_caption;
@@ -128,4 +177,6 @@ private:
     QImage m_image;
     QImage m_savePic;
     int m_drawCount = 0;
+    quint64 m_state = 0; // counts the changes, so that a picture drawn away knows whether it is current
+    bool m_held = false;
 };

@@ -107,11 +107,22 @@ void OrvoLabel::buildStopLists() {
 }
 
 void OrvoLabel::paintPicture() {
-    paintGradient(m_triColour ? m_threeColourStops : m_twoColourStops);
+    paintWith(pictureSteps());
+}
+
+GradientControl::PictureSteps OrvoLabel::pictureSteps() const {
     const std::optional<unsigned> flags = gradient::LabelAlignmentFlags(m_alignment);
+    std::optional<QFont> captionFont;
     if (flags && !Caption().isEmpty() && m_hasLabelFont)
-        drawCaption(gdi::LogicalFont(m_labelFont, TwipsPerPixelY(this)), *flags,
-                    m_drawOuter ? std::optional<ColourValue>(m_outerColour) : std::nullopt);
-    if (m_drawBorder)
-        drawFrame();
+        captionFont = gdi::LogicalFont(m_labelFont, TwipsPerPixelY(this)); // a font of its own
+    const std::optional<ColourValue> outer =
+        m_drawOuter ? std::optional<ColourValue>(m_outerColour) : std::nullopt;
+    return [stops = m_triColour ? m_threeColourStops : m_twoColourStops, flags, captionFont, outer,
+            border = m_drawBorder](Canvas& canvas) {
+        canvas.paintGradient(stops);
+        if (captionFont)
+            canvas.drawCaption(*captionFont, *flags, outer);
+        if (border)
+            canvas.drawFrame();
+    };
 }

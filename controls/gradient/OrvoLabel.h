@@ -67,6 +67,7 @@ private:
     void changed(const char* name) override { emit propertyChanged(QString::fromLatin1(name)); }
     void buildStopLists() override;
     void paintPicture() override;
+    PictureSteps pictureSteps() const override;
 
     QFont m_labelFont;
     bool m_hasLabelFont = true;

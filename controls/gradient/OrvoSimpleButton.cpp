@@ -103,7 +103,7 @@ void OrvoSimpleButton::setFocusColour(ColourValue colour) {
 
 void OrvoSimpleButton::setPressedColour(ColourValue colour) {
     m_pressedColour = ResolveColour(colour);
-    m_dirty = true;
+    markDirty();
     Redraw();
     BuildStops();
     changed("PressedColour");

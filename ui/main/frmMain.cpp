@@ -48,7 +48,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QThread>
 #include <QUrl>
+#ifdef FLINTOR_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
 #include <cerrno>
 #include <cmath>
 #include <exception>
@@ -163,6 +167,17 @@ bool isMenuRequest(const QEvent* event) {
     return false;
 }
 
+// What beginStartUp() has set going.
+struct EarlyWork {
+    std::shared_future<void> fonts;
+    std::shared_future<void> bus;
+};
+
+EarlyWork& earlyWork() {
+    static EarlyWork work;
+    return work;
+}
+
 // The pictures of the first frame, decoded away from the widgets.
 struct FirstFramePictures {
     QImage logo;
@@ -176,6 +191,9 @@ struct FirstFramePictures {
 // to be had, the same work runs when the pictures are asked for.
 std::future<FirstFramePictures> prepareFirstFrame(bool highResolution) {
     return std::async(std::launch::async | std::launch::deferred, [highResolution] {
+        // Reading the configuration twice at once would only double the work.
+        if (const std::shared_future<void>& early = earlyWork().fonts; early.valid())
+            early.wait();
         QFontDatabase::families();
         // A screen scaled by 2 or more shows the logo drawn at twice its size (its name says so to Qt).
         return FirstFramePictures{QImage(highResolution ? QStringLiteral(":/flintor/logo@2x.png")
@@ -184,19 +202,32 @@ std::future<FirstFramePictures> prepareFirstFrame(bool highResolution) {
     });
 }
 
-// The accessibility bridge connects to the session bus the first time a control asks whether anyone
-// listens (the first drop-down list does), and waits for it: where a helper process has to find (or
-// start) the bus, that takes several milliseconds. A worker connects as soon as the window starts; the
-// bridge then finds the connection made, or waits only for the rest of it.
-std::future<void> connectSessionBus() {
-#ifdef FLINTOR_SESSION_BUS
-    return std::async(std::launch::async | std::launch::deferred, [] { QDBusConnection::sessionBus(); });
-#else
-    return {};
-#endif
-}
-
 } // namespace
+
+void frmMain::beginStartUp() {
+    EarlyWork& work = earlyWork();
+    constexpr auto policy = std::launch::async | std::launch::deferred;
+#ifdef FLINTOR_FONTCONFIG
+    // Plain fontconfig, which needs no application object: Qt's font database takes the configuration it
+    // has read and only adds its own list of the faces.
+    if (!work.fonts.valid())
+        work.fonts = std::async(policy, [] { FcInit(); }).share();
+#endif
+#ifdef FLINTOR_SESSION_BUS
+    // The accessibility bridge connects to the session bus the first time a control asks whether anyone
+    // listens (the first drop-down list does), and waits for it: where a helper process has to find (or
+    // start) the bus, that takes several milliseconds. Qt's bus connections live on a thread of their own
+    // that needs no application object, so the connection can be under way while the application starts;
+    // the bridge then finds it made. Qt takes the first thread that asks for its own as the main thread:
+    // the caller asks before the worker does.
+    if (!work.bus.valid()) {
+        QThread::currentThread();
+        work.bus = std::async(policy, [] { QDBusConnection::sessionBus(); }).share();
+    }
+#endif
+    Q_UNUSED(work);
+    Q_UNUSED(policy);
+}
 
 QString CaptionFor(int major, int minor, int revision) {
     return QStringLiteral("Flintor for Class II routers v%1.%2.%3").arg(major).arg(minor).arg(revision);
@@ -237,7 +268,7 @@ private:
 };
 
 frmMain::frmMain(QWidget* parent, const QString& settingsFile) : QWidget(parent), SettingsFile(settingsFile) {
-    m_sessionBus = connectSessionBus();
+    beginStartUp();
     Q_INIT_RESOURCE(resources);
     std::future<FirstFramePictures> pictures = prepareFirstFrame(devicePixelRatioF() > 1);
     m_twipsPerPixel = TwipsPerPixelX(this);
@@ -253,6 +284,10 @@ frmMain::frmMain(QWidget* parent, const QString& settingsFile) : QWidget(parent)
     resize(px(kClientWidth), px(kClientHeight));
     createControls();
     const FirstFramePictures shown = pictures.get();
+    // A heading changed since its job was made draws itself when it is shown.
+    std::vector<GradientControl::Picture> headings = m_headingPictures.get();
+    for (std::size_t i = 0; i < headings.size(); ++i)
+        lblOrvo[i]->adoptPicture(std::move(headings[i]));
     imgLogo->setPixmap(QPixmap::fromImage(shown.logo));
     imgLogo->setCursor(QCursor(QPixmap::fromImage(shown.linkCursor), 6, 0));
     nameControls();
@@ -279,8 +314,10 @@ void frmMain::createControls() {
     // be made, so that the order of the controls (for drawing and for assistive technology) stays as it
     // was; the font is the same there, and the pictures stay.
     ::Form_Resize(m_layout, width() * m_twipsPerPixel, height() * m_twipsPerPixel);
+    std::vector<std::function<GradientControl::Picture()>> headingJobs;
     for (int i = 0; i < 3; ++i) {
         lblOrvo[i] = new OrvoLabel(this);
+        lblOrvo[i]->holdDrawing(true);
         lblOrvo[i]->setObjectName(QStringLiteral("lblOrvo%1").arg(i));
         lblOrvo[i]->resize(pixelsOf(m_layout.lblOrvo[i]).size());
         // The design values of the self-drawn controls, as the window's saved layout holds them.
@@ -291,7 +328,17 @@ void frmMain::createControls() {
         bag.write("TriColour", true, false);
         bag.write("DrawOuter", true, false);
         lblOrvo[i]->ReadProperties(bag);
+        headingJobs.push_back(lblOrvo[i]->pictureJob());
+        lblOrvo[i]->holdDrawing(false);
     }
+    // The step headings, the largest pictures, are drawn by a worker while the other controls are made.
+    m_headingPictures =
+        std::async(std::launch::async | std::launch::deferred, [jobs = std::move(headingJobs)] {
+            std::vector<GradientControl::Picture> pictures;
+            for (const auto& job : jobs)
+                pictures.push_back(job ? job() : GradientControl::Picture{});
+            return pictures;
+        });
     OrvoPartitions = new ::OrvoPartitions(this);
     OrvoPartitions->resize(pixelsOf(m_layout.OrvoPartitions).size());
     PropertyBag mapBag;

@@ -2,6 +2,7 @@
 
 #include "CompareHost.h"
 #include "FormLayout.h"
+#include "GradientControl.h"
 #include "Workflow.h"
 
 #include <QMessageBox>
@@ -14,6 +15,7 @@
 #include <functional>
 #include <future>
 #include <optional>
+#include <vector>
 
 class CompareDialog;
 class DirList;
@@ -58,6 +60,12 @@ public:
     /// Asks for a line of text (prompt, title, proposed answer); nullopt when cancelled.
     using InputHandler =
         std::function<std::optional<QString>(const QString& prompt, const QString& title, const QString& answer)>;
+
+    /// Starts on workers what the window's first frame needs and no application object does: reading the
+    /// font configuration and connecting to the session bus. The program calls it first thing, on its
+    /// main thread, before it makes its application object, which takes about as long; a window starts
+    /// whatever has not been started.
+    static void beginStartUp();
 
     /// `settingsFile` names the settings file to use; empty for the program's own.
     explicit frmMain(QWidget* parent = nullptr, const QString& settingsFile = QString());
@@ -210,5 +218,5 @@ private:
     // closes only if the owner gave one, so that a settings file gains no section nobody used.
     mutable std::optional<QString> m_routerAddress;
     bool m_routerAddressGiven = false;
-    std::future<void> m_sessionBus; // connected by a worker while the controls are made
+    std::future<std::vector<GradientControl::Picture>> m_headingPictures; // drawn while the controls are made
 };

@@ -26,6 +26,8 @@ int main(int argc, char* argv[]) {
                              "flintor: flintor-calc computes the same values on the command line.\n");
         return 1;
     }
+    // The fonts are read and the session bus connected while the application connects to the display.
+    frmMain::beginStartUp();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Flintor"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.1"));

@@ -10,6 +10,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -131,6 +132,30 @@ TEST_F(OrvoLabelTest, ALabelLoadedWhileHiddenIsShownAsDrawnUnlessItsFontChanged)
         label.resize(300, 17);
         EXPECT_EQ(label.drawCount(), fontChanged ? 3 : 2);
         EXPECT_EQ(label.image().width(), 300);
+    }
+}
+
+TEST_F(OrvoLabelTest, APictureDrawnOnAnotherThreadIsTheOneTheLabelDrawsUnlessTheLabelChangedMeanwhile) {
+    PropertyBag bag;
+    bag.write("Caption", QStringLiteral("2) Select the &size:"), QString());
+    bag.write("TriColour", true, false);
+    bag.write("DrawOuter", true, false);
+    for (const bool changed : {false, true}) {
+        SCOPED_TRACE(changed ? "caption changed after the job" : "nothing changed");
+        OrvoLabel drawn, adopting;
+        for (OrvoLabel* label : {&drawn, &adopting}) {
+            label->resize(537, 17);
+            label->holdDrawing(label == &adopting);
+            label->ReadProperties(bag);
+        }
+        auto job = adopting.pictureJob();
+        adopting.holdDrawing(false);
+        if (changed)
+            adopting.setCaption(QStringLiteral("other"));
+        std::thread([&job] { job = [picture = job()] { return picture; }; }).join();
+        EXPECT_EQ(adopting.adoptPicture(job()), !changed);
+        EXPECT_EQ(adopting.drawCount(), 1);
+        EXPECT_EQ(adopting.image() == drawn.image(), !changed);
     }
 }
 
