@@ -147,19 +147,6 @@ void GradientControl::Redraw() {
     update();
 }
 
-void GradientControl::paintGradient(const QString& stops) {
-    gradient::PaintGradient(m_savePic, m_image, stops, m_gradientDirection, controlPixels());
-}
-
-void GradientControl::drawCaption(const QFont& font, unsigned flags, std::optional<ColourValue> outer) {
-    gradient::DrawCaption(m_image, font, m_caption, gradient::PlaceCaption(m_clientRect, m_captionHeight),
-                          flags, outer);
-}
-
-void GradientControl::drawFrame() {
-    gradient::DrawFrame(m_image, controlPixels(), m_borderColour);
-}
-
 void GradientControl::Canvas::paintGradient(const QString& stops) {
     gradient::PaintGradient(savePic, image, stops, gradientDirection,
                             {clientRect.width(), clientRect.height()});

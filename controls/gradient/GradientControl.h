@@ -22,7 +22,7 @@ class PropertyBag;
 /// The host calls InitProperties() for a new instance or ReadProperties() for one loaded from a
 /// saved layout; Resize() and Show() run from the widget's resize and show events. A control draws
 /// only when something changed: Redraw() measures the caption, has the subclass paint its picture
-/// with paintGradient(), drawCaption() and drawFrame(), and presents the result.
+/// with the steps of its Canvas (paintGradient(), drawCaption(), drawFrame()), and presents the result.
 ///
 /// Each control declares its properties itself, in its own stored order, with the change signal
 /// they notify: the shared ones read and write through the accessors here.
@@ -138,11 +138,6 @@ protected:
     /// A colour that the stop lists are built from: resolved, stored, the lists built again, redrawn.
     void storeStopColour(ColourValue& field, ColourValue colour, const char* name);
 
-    /// The control's own canvas steps, for a control drawn where it is.
-    void paintGradient(const QString& stops);
-    void drawCaption(const QFont& font, unsigned flags, std::optional<ColourValue> outer = std::nullopt);
-    void drawFrame();
-
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -160,7 +155,6 @@ protected:
     int m_twipsPerPixel = 15;
 
 private:
-    QSize controlPixels() const { return {m_clientRect.width(), m_clientRect.height()}; }
     Canvas canvasOn(QImage image, QImage savePic) const;
 
     const QString m_defaultCaption;

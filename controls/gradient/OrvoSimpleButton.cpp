@@ -304,13 +304,13 @@ void OrvoSimpleButton::paintPicture() {
             m_lookBeforeHover = hasFocus() ? Look::Focus : Look::Normal;
         else if (m_drawnLook != Look::Hover)
             m_lookBeforeHover = m_drawnLook;
-        paintGradient(stopsOf(Look::Hover));
         if (!m_tmrRelease->isActive())
             m_tmrRelease->start();
-    } else {
-        paintGradient(stopsOf(m_look));
     }
     m_drawnLook = m_look;
-    drawCaption(font(), gradient::kButtonCaptionFlags);
-    drawFrame();
+    paintWith([&stops = stopsOf(m_look), &font = font()](Canvas& canvas) {
+        canvas.paintGradient(stops);
+        canvas.drawCaption(font, gradient::kButtonCaptionFlags);
+        canvas.drawFrame();
+    });
 }

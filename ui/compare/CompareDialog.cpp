@@ -136,6 +136,34 @@ QLabel* wrappedLabel(QWidget* parent, const QString& name) {
     return label;
 }
 
+// The warning sign beside a line of text that says why something was refused; hidden otherwise.
+QLabel* refusalIcon(QWidget* parent) {
+    auto* icon = new QLabel(parent);
+    const int size = parent->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, parent);
+    icon->setPixmap(parent->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(size, size));
+    icon->setAccessibleName(QStringLiteral("Refused"));
+    icon->hide();
+    return icon;
+}
+
+// A refusal is said in bold, beside the warning sign.
+void showNotice(QLabel* icon, QLabel* label, const QString& text, bool refusal) {
+    label->setText(text);
+    icon->setVisible(refusal);
+    QFont font = label->font();
+    font.setBold(refusal);
+    label->setFont(font);
+}
+
+// A table cell that needs the owner's eye: bold on a light red ground.
+void markCell(QTableWidgetItem* item, const QFont& tableFont, bool marked) {
+    QFont font = tableFont;
+    font.setBold(marked);
+    item->setFont(font);
+    item->setData(Qt::BackgroundRole, marked ? QVariant(kDifferenceBack) : QVariant());
+    item->setData(Qt::ForegroundRole, marked ? QVariant(QColor(Qt::black)) : QVariant());
+}
+
 QPlainTextEdit* commandBox(QWidget* parent, const QString& name, const QString& accessibleName) {
     auto* box = new QPlainTextEdit(parent);
     box->setObjectName(name);
@@ -226,11 +254,7 @@ void CompareDialog::createControls() {
     m_open = button(this, QStringLiteral("&Open..."), QStringLiteral("openButton"));
     m_open->setToolTip(QStringLiteral("Open a capture file; its text goes into the box above"));
     connect(m_open, &QPushButton::clicked, this, &CompareDialog::chooseCaptureFile);
-    m_messageIcon = new QLabel(this);
-    const int iconSize = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
-    m_messageIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(iconSize, iconSize));
-    m_messageIcon->setAccessibleName(QStringLiteral("Refused"));
-    m_messageIcon->hide();
+    m_messageIcon = refusalIcon(this);
     m_message = wrappedLabel(this, QStringLiteral("messageLabel"));
     createRouterControls();
 
@@ -463,10 +487,7 @@ void CompareDialog::createRouterControls() {
     m_cancelRouter->setMinimumWidth(m_readRouter->sizeHint().width());
     m_cancelRouter->hide();
     connect(m_cancelRouter, &QPushButton::clicked, this, &CompareDialog::stopRouter);
-    m_routerIcon = new QLabel(this);
-    m_routerIcon->setPixmap(m_messageIcon->pixmap());
-    m_routerIcon->setAccessibleName(QStringLiteral("Refused"));
-    m_routerIcon->hide();
+    m_routerIcon = refusalIcon(this);
     m_routerStatus = wrappedLabel(this, QStringLiteral("routerStatusLabel"));
     m_routerStatus->setAccessibleName(QStringLiteral("Router status"));
     // A line kept for it, so that the first word from the router does not move what is below.
@@ -685,23 +706,14 @@ void CompareDialog::finishWrite(const RouterWriteOutcome& outcome,
 }
 
 void CompareDialog::showRouterStatus(const QString& text, bool refusal) {
-    m_routerStatus->setText(text);
-    m_routerIcon->setVisible(refusal);
-    QFont font = m_routerStatus->font();
-    font.setBold(refusal);
-    m_routerStatus->setFont(font);
+    showNotice(m_routerIcon, m_routerStatus, text, refusal);
 }
 
 std::vector<flintor::PartitionBounds> CompareDialog::routerRepair() const {
-    const auto& last = m_host.lastCalculation();
-    if (!m_routerReading || !last)
+    // While the router's reading is kept, the text box holds it as read, and the comparison is of it.
+    if (!m_routerReading || !m_comparison)
         return {};
-    const flintor::RouterCaptureReading reading =
-        flintor::ReadRouterEnvironment(flintor::CaptureText(*m_routerReading));
-    if (!reading.environment)
-        return {};
-    return flintor::RepairPartitions(
-        flintor::CompareWithRouter(last->layout, *reading.environment, m_host.inputs().outputForm));
+    return flintor::RepairPartitions(*m_comparison);
 }
 
 void CompareDialog::showRouterControls() {
@@ -771,11 +783,7 @@ void CompareDialog::readCapture() {
 }
 
 void CompareDialog::showMessage(const QString& text, bool refusal) {
-    m_message->setText(text);
-    m_messageIcon->setVisible(refusal);
-    QFont font = m_message->font();
-    font.setBold(refusal);
-    m_message->setFont(font);
+    showNotice(m_messageIcon, m_message, text, refusal);
 }
 
 void CompareDialog::refresh() {
@@ -916,11 +924,7 @@ void CompareDialog::showTable() {
         for (int column = 0; column < 4; ++column) {
             QTableWidgetItem* item = m_table->item(number, column);
             item->setText(texts[column]);
-            QFont font = m_table->font();
-            font.setBold(differs);
-            item->setFont(font);
-            item->setData(Qt::BackgroundRole, differs ? QVariant(kDifferenceBack) : QVariant());
-            item->setData(Qt::ForegroundRole, differs ? QVariant(QColor(Qt::black)) : QVariant());
+            markCell(item, m_table->font(), differs);
         }
         // Screen readers say the word, not the mark before it.
         m_table->item(number, 3)->setData(
@@ -962,11 +966,7 @@ void CompareDialog::showReadBack(int number) {
     const bool failed = write && !write->ok;
     item->setText(text);
     item->setToolTip(detail);
-    QFont font = m_table->font();
-    font.setBold(failed);
-    item->setFont(font);
-    item->setData(Qt::BackgroundRole, failed ? QVariant(kDifferenceBack) : QVariant());
-    item->setData(Qt::ForegroundRole, failed ? QVariant(QColor(Qt::black)) : QVariant());
+    markCell(item, m_table->font(), failed);
     item->setData(Qt::AccessibleTextRole, text.startsWith(QChar(0x2713)) || failed ? text.mid(2) : text);
 }
 

@@ -284,10 +284,6 @@ frmMain::frmMain(QWidget* parent, const QString& settingsFile) : QWidget(parent)
     resize(px(kClientWidth), px(kClientHeight));
     createControls();
     const FirstFramePictures shown = pictures.get();
-    // A heading changed since its job was made draws itself when it is shown.
-    std::vector<GradientControl::Picture> headings = m_headingPictures.get();
-    for (std::size_t i = 0; i < headings.size(); ++i)
-        lblOrvo[i]->adoptPicture(std::move(headings[i]));
     imgLogo->setPixmap(QPixmap::fromImage(shown.logo));
     imgLogo->setCursor(QCursor(QPixmap::fromImage(shown.linkCursor), 6, 0));
     nameControls();
@@ -332,7 +328,7 @@ void frmMain::createControls() {
         lblOrvo[i]->holdDrawing(false);
     }
     // The step headings, the largest pictures, are drawn by a worker while the other controls are made.
-    m_headingPictures =
+    std::future<std::vector<GradientControl::Picture>> headingPictures =
         std::async(std::launch::async | std::launch::deferred, [jobs = std::move(headingJobs)] {
             std::vector<GradientControl::Picture> pictures;
             for (const auto& job : jobs)
@@ -471,6 +467,11 @@ void frmMain::createControls() {
 
     connect(Dir1, &DirList::mouseUp, this, &frmMain::Dir1_MouseUp);
     connect(File1, &FileList::mouseUp, this, &frmMain::File1_MouseUp);
+
+    // A heading changed since its job was made draws itself when it is shown.
+    std::vector<GradientControl::Picture> headings = headingPictures.get();
+    for (std::size_t i = 0; i < headings.size(); ++i)
+        lblOrvo[i]->adoptPicture(std::move(headings[i]));
 }
 
 // Names for assistive technology where a control has no caption of its own, as Qt's widgets take

@@ -2,7 +2,6 @@
 
 #include "CompareHost.h"
 #include "FormLayout.h"
-#include "GradientControl.h"
 #include "Workflow.h"
 
 #include <QMessageBox>
@@ -13,7 +12,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <future>
 #include <optional>
 #include <vector>
 
@@ -218,5 +216,4 @@ private:
     // closes only if the owner gave one, so that a settings file gains no section nobody used.
     mutable std::optional<QString> m_routerAddress;
     bool m_routerAddressGiven = false;
-    std::future<std::vector<GradientControl::Picture>> m_headingPictures; // drawn while the controls are made
 };
