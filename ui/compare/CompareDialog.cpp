@@ -645,13 +645,13 @@ void CompareDialog::finishRead(const flintor::RouterReadResult& result) {
         return;
     }
     // As a paste would, with the reading kept for a repair while the text box holds it as read.
-    m_routerReading.reset();
     m_repairBegun.clear();
     m_writes.clear();
-    showCapture(fromStd(flintor::CaptureText(*result.reading)));
+    m_capture->setPlainText(fromStd(flintor::CaptureText(*result.reading)));
     m_routerReading = result.reading;
     m_routerText = m_capture->toPlainText();
     m_routerReadAt = address;
+    readCapture();
     showRouterStatus(QStringLiteral("Read from the router at %1.").arg(addressText(address)), false);
     showRouterControls();
 }
@@ -767,13 +767,18 @@ void CompareDialog::readCapture() {
         // One byte for each character: a capture within the reader's limit as a file stays within it as
         // text, and the reader looks at ASCII only.
         const QByteArray bytes = text.toLatin1();
+        // A router that lost every value is compared all the same: each partition is missing.
+        const bool fromRouter = m_routerReading.has_value();
         flintor::RouterCaptureReading reading = flintor::ReadRouterEnvironment(
-            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), !fromRouter);
         if (reading.environment) {
             QList<int> numbers;
             for (const flintor::PartitionBounds& bounds : reading.environment->partitions)
                 numbers << bounds.number;
-            showMessage(QStringLiteral("Read %1 from the capture.").arg(nameList(numbers)), false);
+            showMessage(numbers.isEmpty()
+                            ? QStringLiteral("The router holds no mtd values.")
+                            : QStringLiteral("Read %1 from the capture.").arg(nameList(numbers)),
+                        false);
             m_environment = std::move(reading.environment);
         } else {
             showMessage(fromStd(reading.error), true);

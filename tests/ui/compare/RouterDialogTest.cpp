@@ -139,6 +139,21 @@ TEST_F(RouterDialog, ReadFillsTheCaptureAsAPasteWouldAndAllowsARepairWhileItStan
     EXPECT_TRUE(settings.readAll().contains("[Router]\nAddress=" + address().toLatin1() + "\n"));
 }
 
+TEST_F(RouterDialog, RouterThatLostEveryValueIsComparedAndRepaired) {
+    flintor::SimulatedEnvironment lost = flintor::SampleEnvironment(false);
+    std::erase_if(lost, [](const auto& variable) { return variable.first.rfind("mtd", 0) == 0; });
+    m_simulator = std::make_unique<flintor::RouterSimulator>(
+        flintor::SimulatorSettings{.adam2 = false, .environment = lost, .faults = {}});
+    part<QLineEdit>("routerAddress")->setText(address());
+    press("readRouterButton");
+    EXPECT_EQ(part<QLabel>("messageLabel")->text(), "The router holds no mtd values.");
+    EXPECT_EQ(cell(0, 1), "not set");
+    EXPECT_TRUE(writable());
+    press("writeRouterButton");
+    EXPECT_EQ(setenvs(), 5);
+    EXPECT_FALSE(refused()) << status().toStdString();
+}
+
 TEST_F(RouterDialog, RefusedReadsSayWhyAndFillNothing) {
     simulate({.refuseLogin = true});
     const struct {
