@@ -2,8 +2,6 @@
 
 #include "ImageChecks.h"
 
-#include <sstream>
-
 namespace flintor::cli {
 
 namespace {
@@ -54,7 +52,7 @@ void SplitImagePath(const std::string& image, std::string& folder, std::string& 
     const std::size_t root = 1;
 #endif
     if (slash == std::string::npos) {
-        folder = ".";
+        folder.assign(1, '.');
         name = image;
         return;
     }
@@ -146,16 +144,8 @@ Json CalculationJson(const CliOptions& options, const CalculationRun& run) {
 }
 
 bool ImageAccepted(const CliOptions& options, std::ostream& err) {
-    std::ostringstream messages;
-    CommandLineHost host(messages);
-    Workflow workflow;
-    // The checks of the file come first and set the file system's offset when they pass; a later check
-    // (the flash size, the boot loader) may fail for want of what the router will tell.
-    if (!workflow.validateInputs(InputsOf(options), host) && workflow.state().FilesystemOffset == 0) {
-        err << messages.str();
-        return false;
-    }
-    return true;
+    CommandLineHost host(err);
+    return Workflow().validateImage(InputsOf(options), host);
 }
 
 CalculationRun Calculate(const CliOptions& options, std::ostream& err) {
