@@ -53,18 +53,6 @@ std::uint32_t Word(const std::uint8_t* bytes) {
            static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
-// Throws ImageReadError unless path still opens for reading as a regular file of expectedLength bytes.
-void ExpectUnchanged(const std::string& path, std::int64_t expectedLength) {
-    const ReadOnlyFile file(path);
-    if (!file.isOpen()) {
-        ThrowReadFailed(file.error());
-    }
-    std::int64_t length = 0;
-    if (!StatRegular(file, length) || length != expectedLength) {
-        ThrowChanged();
-    }
-}
-
 } // namespace
 
 bool ImageTypeOf(const std::string& path, std::string& typeText, std::int64_t& imageLength,
@@ -193,7 +181,7 @@ ImageScan InspectImage(const std::string& path, const EventPump& afterChunk, con
         }
     } while (scanner.position() < *length);
     file.reset();
-    ExpectUnchanged(path, *length);
+    open();
     return scanner.result();
 }
 
