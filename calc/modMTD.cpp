@@ -359,6 +359,14 @@ MtdLayout BuildLayout(bool adam2, std::int64_t filesystemOffset, std::int64_t fl
     return layout;
 }
 
+std::string LayoutName(const LayoutBlock& block) {
+    std::string name = block.heading;
+    if (!name.empty() && name.back() == ':') {
+        name.pop_back();
+    }
+    return name;
+}
+
 std::string ResultTextOf(const MtdLayout& layout) {
     std::string text;
     const auto line = [&text](const std::string& content) {

@@ -158,15 +158,14 @@ void AddComparisonJson(Json& document, const RouterCapture& capture, const Route
     const RouterSettings& settings = capture.settings;
     Json partitions = Json::array();
     for (const PartitionBounds& p : environment.partitions) {
-        partitions.push_back(
-            Json{{"name", "mtd" + std::to_string(p.number)}, {"start", p.start}, {"end", p.end}});
+        partitions.push_back(PartitionJson(p));
     }
     std::vector<std::string> notes = environment.notes;
     notes.insert(notes.end(), settings.notes.begin(), settings.notes.end());
     document["router"] =
         Json{{"bootloader", settings.adam2 ? Json(*settings.adam2 ? "adam2" : "psp") : Json()},
              {"bootloader_reason", settings.bootloaderReason},
-             {"flash_size", settings.flashSize ? Json(*settings.flashSize) : Json()},
+             {"flash_size", OrNull(settings.flashSize)},
              {"flash_size_reason", settings.flashSizeReason},
              {"partitions", partitions},
              {"notes", notes}};

@@ -137,7 +137,7 @@ int RunRouterCommand(CliOptions options, std::ostream& out, std::ostream& err) {
         Json document = CalculationJson(options, run);
         AddComparisonJson(document, *capture, comparison);
         document["session"] = SessionJson(session, reading);
-        document["record"] = recordPath ? Json(*recordPath) : Json();
+        document["record"] = OrNull(recordPath);
         document["applied"] = applied ? AppliedJson(*applied) : Json::array();
         out << JsonText(document);
     } else {
