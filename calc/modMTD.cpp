@@ -1,6 +1,7 @@
 #include "modMTD.h"
 
 #include "FileAccess.h"
+#include "LittleEndian.h"
 #include "Texts.h"
 #include "modMisc.h"
 
@@ -48,11 +49,6 @@ std::optional<std::int64_t> RegularFileLength(const std::string& path) {
     return status->length;
 }
 
-std::uint32_t Word(const std::uint8_t* bytes) {
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
 } // namespace
 
 bool ImageTypeOf(const std::string& path, std::string& typeText, std::int64_t& imageLength,
@@ -86,8 +82,8 @@ bool ImageTypeOf(const std::string& path, std::string& typeText, std::int64_t& i
     if (header != nullptr) {
         *header = bytes;
     }
-    const std::uint32_t w0 = Word(bytes.data()), w1 = Word(bytes.data() + 4), w2 = Word(bytes.data() + 8),
-                        w3 = Word(bytes.data() + 12);
+    const std::uint32_t w0 = LittleEndianWord(bytes.data()), w1 = LittleEndianWord(bytes.data() + 4),
+                        w2 = LittleEndianWord(bytes.data() + 8), w3 = LittleEndianWord(bytes.data() + 12);
     const bool combined = w0 == 0x4D544434u && w1 == 0x04030201u && w2 == 0x10203040u && w3 == 0;
     if (combined) {
         typeText = "combined image";
