@@ -1,13 +1,13 @@
 #include "modMTD.h"
 
 #include "FileAccess.h"
+#include "ImageChecks.h"
 #include "LittleEndian.h"
 #include "Texts.h"
 #include "modMisc.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -186,13 +186,10 @@ std::int32_t FindSquashFs(const std::string& path, const EventPump& afterChunk) 
 }
 
 std::string HexAddress(std::uint32_t address) {
-    char digits[8];
-    const auto end = std::to_chars(digits, digits + sizeof digits, address, 16).ptr;
-    std::string text = "0x";
-    for (const char* p = digits; p != end; ++p) {
-        text += static_cast<char>(*p >= 'a' ? *p - 'a' + 'A' : *p);
-    }
-    return text;
+    // HexWord's eight digits without their leading zeros; zero keeps its last.
+    std::string text = HexWord(address);
+    const std::size_t first = std::min(text.find_first_not_of('0', 2), text.size() - 1);
+    return text.erase(2, first - 2);
 }
 
 std::int64_t Align64K(std::int64_t value, bool roundUp) {
