@@ -15,7 +15,6 @@ public:
     void update(const std::uint8_t* bytes, std::size_t count);
     /// The cksum of every byte given so far.
     std::uint32_t value() const;
-    std::uint64_t length() const { return m_length; }
 
 private:
     std::uint32_t m_register = 0;

@@ -1,17 +1,9 @@
 #include "ImageChecks.h"
 
+#include "LittleEndian.h"
 #include "Texts.h"
 
 namespace flintor {
-
-namespace {
-
-std::uint32_t LittleEndianWord(const std::uint8_t* bytes) {
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-} // namespace
 
 std::string HexWord(std::uint32_t value) {
     static constexpr char kDigits[] = "0123456789ABCDEF";

@@ -183,7 +183,6 @@ void ImageScanner::search(const std::uint8_t* bytes, std::size_t count) {
 
 ImageScan ImageScanner::result() const {
     ImageScan scan;
-    scan.length = m_length;
     scan.filesystemOffset = m_filesystemOffset;
     if (m_filesystemOffset >= 0) {
         scan.squashFs = JudgeSquashFsSuperblock(m_superblock.bytes.data(), m_superblock.filled,

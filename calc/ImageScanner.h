@@ -16,7 +16,6 @@ namespace flintor {
 
 /// What one pass over an image found.
 struct ImageScan {
-    std::int64_t length = 0;
     /// 0-based offset of the first "hsqs" wholly inside one of the search's chunks (kChunkSize bytes each,
     /// those that start before kSearchLimit); -1 when there is none.
     std::int64_t filesystemOffset = -1;

@@ -1,20 +1,12 @@
 #include "SquashFs.h"
 
+#include "LittleEndian.h"
 #include "Texts.h"
 #include "modMTD.h"
 
 namespace flintor {
 
 namespace {
-
-// The magic "hsqs" is the little-endian word 0x73717368, so every field is little-endian too.
-std::uint64_t LittleEndian(const std::uint8_t* bytes, int size) {
-    std::uint64_t value = 0;
-    for (int i = size - 1; i >= 0; --i) {
-        value = value << 8 | bytes[i];
-    }
-    return value;
-}
 
 constexpr std::uint32_t kSmallestBlock = 4096;
 constexpr std::uint32_t kLargestBlock = 1024 * 1024;
@@ -43,6 +35,7 @@ SquashFsSuperblock JudgeSquashFsSuperblock(const std::uint8_t* bytes, std::size_
     if (count < kSquashFsVersionEnd) {
         return fail("the image ends inside its superblock");
     }
+    // The magic "hsqs" is the little-endian word 0x73717368, so every field is little-endian too.
     result.versionMajor = static_cast<int>(LittleEndian(bytes + 28, 2));
     result.versionMinor = static_cast<int>(LittleEndian(bytes + 30, 2));
     if (*result.versionMajor < 1 || *result.versionMajor > 4) {

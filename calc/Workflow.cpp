@@ -118,6 +118,17 @@ FlashSizeReading Checked(double bytes, bool overflow) {
     return reading;
 }
 
+// A validation step failed: its message, the focus where the owner mends it (none when nullptr), and
+// the end of the validation.
+bool Failed(Run& run, const std::string& message, void (WorkflowHost::*focus)()) {
+    run.warn(message);
+    if (focus != nullptr) {
+        (run.host().*focus)();
+    }
+    run.status(texts::kValidationComplete);
+    return false;
+}
+
 // Whether every partition of the layout ends at or after its start.
 bool PartitionsInOrder(const MtdLayout& layout) {
     for (const auto& block : layout.blocks) {
@@ -236,15 +247,18 @@ bool Workflow::validateInputs(const WorkflowInputs& inputs, WorkflowHost& host) 
     }
 }
 
-bool Workflow::validate(const WorkflowInputs& inputs, WorkflowHost& host) {
-    Run run(host);
-    const auto fail = [&](const std::string& message, void (WorkflowHost::*focus)()) {
-        run.warn(message);
-        if (focus != nullptr) {
-            (host.*focus)();
-        }
-        run.status(texts::kValidationComplete);
+bool Workflow::validateImage(const WorkflowInputs& inputs, WorkflowHost& host) {
+    try {
+        return checkImage(inputs, host);
+    } catch (const Stop&) {
         return false;
+    }
+}
+
+bool Workflow::checkImage(const WorkflowInputs& inputs, WorkflowHost& host) {
+    Run run(host);
+    const auto fail = [&run](const std::string& message, void (WorkflowHost::*focus)()) {
+        return Failed(run, message, focus);
     };
 
     run.status(texts::kValidatingFilename);
@@ -295,6 +309,17 @@ bool Workflow::validate(const WorkflowInputs& inputs, WorkflowHost& host) {
         }
         return fail(texts::kFileChanged, &WorkflowHost::focusFileList);
     }
+    return true;
+}
+
+bool Workflow::validate(const WorkflowInputs& inputs, WorkflowHost& host) {
+    if (!checkImage(inputs, host)) {
+        return false;
+    }
+    Run run(host);
+    const auto fail = [&run](const std::string& message, void (WorkflowHost::*focus)()) {
+        return Failed(run, message, focus);
+    };
 
     run.status(texts::kValidatingMemory);
     const FlashSizeReading flash = ReadFlashSize(inputs.memoryOption, inputs.sizeInMb, inputs.sizeInHex);

@@ -106,6 +106,9 @@ public:
     WorkflowOutcome calculate(const WorkflowInputs& inputs, WorkflowHost& host);
     /// ValidateInputs: true when every step passed; sets the state as far as it gets.
     bool validateInputs(const WorkflowInputs& inputs, WorkflowHost& host);
+    /// The steps of validateInputs that check the file alone (its name, type and file system), so that
+    /// an image is refused before anything else is asked; true when they passed.
+    bool validateImage(const WorkflowInputs& inputs, WorkflowHost& host);
     /// optOut_Click: the last result text in the output form the inputs choose; nullopt before the first
     /// result, when the results box must stay as it is.
     std::optional<std::string> reformat(const WorkflowInputs& inputs) const;
@@ -116,7 +119,9 @@ public:
     bool running() const { return m_running; }
 
 private:
+    // The validation steps; a host that stops the run throws out of them.
     bool validate(const WorkflowInputs& inputs, WorkflowHost& host);
+    bool checkImage(const WorkflowInputs& inputs, WorkflowHost& host);
 
     WorkflowState m_state;
     ImageScan m_scan; ///< the pass over the image that validation made

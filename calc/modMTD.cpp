@@ -1,12 +1,13 @@
 #include "modMTD.h"
 
 #include "FileAccess.h"
+#include "ImageChecks.h"
+#include "LittleEndian.h"
 #include "Texts.h"
 #include "modMisc.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -48,23 +49,6 @@ std::optional<std::int64_t> RegularFileLength(const std::string& path) {
     return status->length;
 }
 
-std::uint32_t Word(const std::uint8_t* bytes) {
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-// Throws ImageReadError unless path still opens for reading as a regular file of expectedLength bytes.
-void ExpectUnchanged(const std::string& path, std::int64_t expectedLength) {
-    const ReadOnlyFile file(path);
-    if (!file.isOpen()) {
-        ThrowReadFailed(file.error());
-    }
-    std::int64_t length = 0;
-    if (!StatRegular(file, length) || length != expectedLength) {
-        ThrowChanged();
-    }
-}
-
 } // namespace
 
 bool ImageTypeOf(const std::string& path, std::string& typeText, std::int64_t& imageLength,
@@ -98,8 +82,8 @@ bool ImageTypeOf(const std::string& path, std::string& typeText, std::int64_t& i
     if (header != nullptr) {
         *header = bytes;
     }
-    const std::uint32_t w0 = Word(bytes.data()), w1 = Word(bytes.data() + 4), w2 = Word(bytes.data() + 8),
-                        w3 = Word(bytes.data() + 12);
+    const std::uint32_t w0 = LittleEndianWord(bytes.data()), w1 = LittleEndianWord(bytes.data() + 4),
+                        w2 = LittleEndianWord(bytes.data() + 8), w3 = LittleEndianWord(bytes.data() + 12);
     const bool combined = w0 == 0x4D544434u && w1 == 0x04030201u && w2 == 0x10203040u && w3 == 0;
     if (combined) {
         typeText = "combined image";
@@ -193,7 +177,7 @@ ImageScan InspectImage(const std::string& path, const EventPump& afterChunk, con
         }
     } while (scanner.position() < *length);
     file.reset();
-    ExpectUnchanged(path, *length);
+    open();
     return scanner.result();
 }
 
@@ -202,13 +186,10 @@ std::int32_t FindSquashFs(const std::string& path, const EventPump& afterChunk) 
 }
 
 std::string HexAddress(std::uint32_t address) {
-    char digits[8];
-    const auto end = std::to_chars(digits, digits + sizeof digits, address, 16).ptr;
-    std::string text = "0x";
-    for (const char* p = digits; p != end; ++p) {
-        text += static_cast<char>(*p >= 'a' ? *p - 'a' + 'A' : *p);
-    }
-    return text;
+    // HexWord's eight digits without their leading zeros; zero keeps its last.
+    std::string text = HexWord(address);
+    const std::size_t first = std::min(text.find_first_not_of('0', 2), text.size() - 1);
+    return text.erase(2, first - 2);
 }
 
 std::int64_t Align64K(std::int64_t value, bool roundUp) {
@@ -369,6 +350,14 @@ MtdLayout BuildLayout(bool adam2, std::int64_t filesystemOffset, std::int64_t fl
         layout.blocks.push_back(std::move(maxKernel));
     }
     return layout;
+}
+
+std::string LayoutName(const LayoutBlock& block) {
+    std::string name = block.heading;
+    if (!name.empty() && name.back() == ':') {
+        name.pop_back();
+    }
+    return name;
 }
 
 std::string ResultTextOf(const MtdLayout& layout) {

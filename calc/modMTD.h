@@ -121,6 +121,9 @@ struct LayoutBlock {
     bool operator==(const LayoutBlock&) const = default;
 };
 
+/// The name of a layout: its block's heading without the final ':', "Single images"; empty for PSP.
+std::string LayoutName(const LayoutBlock& block);
+
 /// The calculated flash layout behind a result text.
 struct MtdLayout {
     bool adam2 = false;

@@ -2,8 +2,6 @@
 
 #include "ImageChecks.h"
 
-#include <sstream>
-
 namespace flintor::cli {
 
 namespace {
@@ -54,7 +52,7 @@ void SplitImagePath(const std::string& image, std::string& folder, std::string& 
     const std::size_t root = 1;
 #endif
     if (slash == std::string::npos) {
-        folder = ".";
+        folder.assign(1, '.');
         name = image;
         return;
     }
@@ -101,14 +99,10 @@ Json CalculationJson(const CliOptions& options, const CalculationRun& run) {
     }
     Json layouts = Json::array();
     for (const auto& block : details.layout.blocks) {
-        std::string name = block.heading;
-        if (!name.empty() && name.back() == ':') {
-            name.pop_back();
-        }
+        const std::string name = LayoutName(block);
         Json partitions = Json::array();
         for (const auto& part : block.partitions) {
-            partitions.push_back(Json{
-                {"name", "mtd" + std::to_string(part.number)}, {"start", part.start}, {"end", part.end}});
+            partitions.push_back(PartitionJson(part));
         }
         layouts.push_back(Json{{"name", name.empty() ? Json() : Json(name)}, {"partitions", partitions}});
     }
@@ -129,7 +123,7 @@ Json CalculationJson(const CliOptions& options, const CalculationRun& run) {
     document["warnings"] = details.warnings;
     document["squashfs"] = Json{{"offset", squashFs.offset},
                                 {"version", version.empty() ? Json() : Json(version)},
-                                {"bytes_used", squashFs.bytesUsed ? Json(*squashFs.bytesUsed) : Json()},
+                                {"bytes_used", OrNull(squashFs.bytesUsed)},
                                 {"plausible", squashFs.plausible}};
     // Nothing is claimed either way about an image without a trailer.
     const ChecksumTrailer& checksum = details.checksum;
@@ -139,23 +133,15 @@ Json CalculationJson(const CliOptions& options, const CalculationRun& run) {
                                 {"computed", ifPresent(checksum.computed)},
                                 {"valid", ifPresent(checksum.valid())}};
     document["kernel"] = Json{{"offset", kKernelHeader},
-                              {"magic", details.kernel.magic ? Json(*details.kernel.magic) : Json()},
+                              {"magic", OrNull(details.kernel.magic)},
                               {"plausible", details.kernel.plausible}};
     document["output"] = output;
     return document;
 }
 
 bool ImageAccepted(const CliOptions& options, std::ostream& err) {
-    std::ostringstream messages;
-    CommandLineHost host(messages);
-    Workflow workflow;
-    // The checks of the file come first and set the file system's offset when they pass; a later check
-    // (the flash size, the boot loader) may fail for want of what the router will tell.
-    if (!workflow.validateInputs(InputsOf(options), host) && workflow.state().FilesystemOffset == 0) {
-        err << messages.str();
-        return false;
-    }
-    return true;
+    CommandLineHost host(err);
+    return Workflow().validateImage(InputsOf(options), host);
 }
 
 CalculationRun Calculate(const CliOptions& options, std::ostream& err) {

@@ -76,6 +76,11 @@ Json BoundsJson(const std::optional<PartitionBounds>& bounds) {
     return Json{{"start", bounds->start}, {"end", bounds->end}};
 }
 
+Json PartitionJson(const PartitionBounds& bounds) {
+    return Json{
+        {"name", "mtd" + std::to_string(bounds.number)}, {"start", bounds.start}, {"end", bounds.end}};
+}
+
 std::string JsonText(const Json& document) {
     Json valid = document;
     MakeStringsValid(valid);

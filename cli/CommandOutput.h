@@ -40,6 +40,14 @@ std::string ValidUtf8(std::string_view text);
 /// {"start", "end"} of a partition, or null.
 Json BoundsJson(const std::optional<PartitionBounds>& bounds);
 
+/// {"name", "start", "end"} of a partition, named "mtd0" to "mtd5".
+Json PartitionJson(const PartitionBounds& bounds);
+
+/// The value, or null when there is none.
+template <typename T> Json OrNull(const std::optional<T>& value) {
+    return value ? Json(*value) : Json();
+}
+
 /// The document as printed: two spaces an indent, every string valid UTF-8, a final line end.
 std::string JsonText(const Json& document);
 

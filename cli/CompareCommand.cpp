@@ -129,7 +129,7 @@ void WriteComparisonNotes(const RouterComparison& comparison, std::ostream& err)
     }
 }
 
-std::string ComparisonText(const RouterComparison& comparison) {
+std::string ComparisonTable(const RouterComparison& comparison) {
     std::ostringstream text;
     const std::size_t name = std::strlen("partition") + 2;
     const std::size_t range = std::strlen("0x90000000, 0x90000000") + 2;
@@ -141,15 +141,16 @@ std::string ComparisonText(const RouterComparison& comparison) {
                  << Padded(RangeOrDash(partition.calculated), range) << StatusName(partition.status) << '\n';
         }
     }
-    const auto section = [&text](const char* heading, const std::string& commands) {
-        text << '\n' << heading << '\n';
-        if (!commands.empty()) {
-            text << WithUnixLineEnds(commands) << '\n';
-        }
-    };
-    section("Repair:", comparison.repairText);
-    section("Restore:", comparison.restoreText);
     return text.str();
+}
+
+std::string CommandLines(const std::string& commands) {
+    return commands.empty() ? commands : WithUnixLineEnds(commands) + '\n';
+}
+
+std::string ComparisonText(const RouterComparison& comparison) {
+    return ComparisonTable(comparison) + "\nRepair:\n" + CommandLines(comparison.repairText) +
+           "\nRestore:\n" + CommandLines(comparison.restoreText);
 }
 
 void AddComparisonJson(Json& document, const RouterCapture& capture, const RouterComparison& comparison) {
@@ -157,15 +158,14 @@ void AddComparisonJson(Json& document, const RouterCapture& capture, const Route
     const RouterSettings& settings = capture.settings;
     Json partitions = Json::array();
     for (const PartitionBounds& p : environment.partitions) {
-        partitions.push_back(
-            Json{{"name", "mtd" + std::to_string(p.number)}, {"start", p.start}, {"end", p.end}});
+        partitions.push_back(PartitionJson(p));
     }
     std::vector<std::string> notes = environment.notes;
     notes.insert(notes.end(), settings.notes.begin(), settings.notes.end());
     document["router"] =
         Json{{"bootloader", settings.adam2 ? Json(*settings.adam2 ? "adam2" : "psp") : Json()},
              {"bootloader_reason", settings.bootloaderReason},
-             {"flash_size", settings.flashSize ? Json(*settings.flashSize) : Json()},
+             {"flash_size", OrNull(settings.flashSize)},
              {"flash_size_reason", settings.flashSizeReason},
              {"partitions", partitions},
              {"notes", notes}};
@@ -184,11 +184,8 @@ void AddComparisonJson(Json& document, const RouterCapture& capture, const Route
     }
     document["comparison"] = blocks;
     document["matched_layout"] = comparison.matched;
-    const auto commands = [](const std::string& text) {
-        return text.empty() ? text : WithUnixLineEnds(text) + "\n";
-    };
-    document["repair"] = commands(comparison.repairText);
-    document["restore"] = commands(comparison.restoreText);
+    document["repair"] = CommandLines(comparison.repairText);
+    document["restore"] = CommandLines(comparison.restoreText);
 }
 
 } // namespace flintor::cli

@@ -40,7 +40,13 @@ RouterComparison CompareCalculation(const CalculationDetails& details, const Rou
 void WriteComparisonNotes(const RouterComparison& comparison, std::ostream& err);
 
 /// The partitions of the matched block side by side under the heading "partition  router  calculated
-/// status", then "Repair:" and "Restore:" with their commands; LF line ends.
+/// status", one line each; LF line ends.
+std::string ComparisonTable(const RouterComparison& comparison);
+
+/// Commands of a repair or restore text as lines with LF line ends and a final one; empty for none.
+std::string CommandLines(const std::string& commands);
+
+/// ComparisonTable, then "Repair:" and "Restore:" with their commands, each after an empty line.
 std::string ComparisonText(const RouterComparison& comparison);
 
 /// Adds the members of a comparison to the --json document: "router", "comparison", "matched_layout",

@@ -34,20 +34,14 @@ std::string ReadBackText(const PartitionWrite& write) {
 std::string AppliedText(const RouterComparison& comparison, const ApplyResult& applied,
                         const std::string& recordPath) {
     std::ostringstream text;
-    const std::string table = ComparisonText(comparison);
-    text << table.substr(0, table.find("\nRepair:\n"));
-    text << "\nWritten:\n";
+    text << ComparisonTable(comparison) << "\nWritten:\n";
     for (const PartitionWrite& write : applied.writes) {
         text << write.name << "  sent:      " << write.sent << '\n'
              << std::string(write.name.size(), ' ')
              << "  reply:     " << (write.reply.empty() ? "none" : write.reply) << '\n'
              << std::string(write.name.size(), ' ') << "  read back: " << ReadBackText(write) << '\n';
     }
-    text << "\nRestore:\n";
-    if (!comparison.restoreText.empty()) {
-        text << WithUnixLineEnds(comparison.restoreText) << '\n';
-    }
-    text << "\nRecord: " << recordPath << '\n';
+    text << "\nRestore:\n" << CommandLines(comparison.restoreText) << "\nRecord: " << recordPath << '\n';
     return text.str();
 }
 
@@ -143,7 +137,7 @@ int RunRouterCommand(CliOptions options, std::ostream& out, std::ostream& err) {
         Json document = CalculationJson(options, run);
         AddComparisonJson(document, *capture, comparison);
         document["session"] = SessionJson(session, reading);
-        document["record"] = recordPath ? Json(*recordPath) : Json();
+        document["record"] = OrNull(recordPath);
         document["applied"] = applied ? AppliedJson(*applied) : Json::array();
         out << JsonText(document);
     } else {

@@ -17,10 +17,7 @@ void AddLine(std::string& text, const std::string& line) {
 
 BlockComparison Compare(const LayoutBlock& block, const RouterEnvironment& environment) {
     BlockComparison comparison;
-    comparison.layout = block.heading;
-    if (!comparison.layout.empty() && comparison.layout.back() == ':') {
-        comparison.layout.pop_back();
-    }
+    comparison.layout = LayoutName(block);
     for (int number = 0; number <= 5; ++number) {
         PartitionComparison partition;
         partition.number = number;

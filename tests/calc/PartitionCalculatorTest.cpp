@@ -198,6 +198,8 @@ TEST(CalculatorParts, Align64K) {
 TEST(CalculatorParts, HexAddressAndPartitionRange) {
     EXPECT_EQ(HexAddress(0x900A0000), "0x900A0000");
     EXPECT_EQ(HexAddress(0xABC), "0xABC");
+    EXPECT_EQ(HexAddress(0), "0x0");
+    EXPECT_EQ(HexAddress(0x1000), "0x1000");
     EXPECT_EQ(PartitionRange(false, false, 0x80000, 0x400000, 0, false, 0), "0x900A0000, 0x90400000");
     EXPECT_EQ(PartitionRange(true, true, 0x71000, 0x400000, 1, true, 0), "0x90010000, 0x900D0000");
     EXPECT_EQ(PartitionRange(true, false, 0x71000, 0x400000, 6, false, 0), "");

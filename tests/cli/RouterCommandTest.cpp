@@ -6,6 +6,7 @@
 #include "RouterSimulator.h"
 #include "RunProcess.h"
 #include "TestFiles.h"
+#include "Texts.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -50,6 +51,8 @@ TEST(RouterCommand, EachEndingHasItsStatusItsOutputAndWritesOnlyWhatItSays) {
         const char* err; // a part of standard error
         const char* mtd0After;
         bool recorded;
+        const char* image = nullptr; // instead of the sample: a combined image of 1 MiB, "hsqs" at magicAt
+        std::vector<std::size_t> magicAt = {};
     } cases[] = {
         {"read only",
          false,
@@ -133,6 +136,29 @@ TEST(RouterCommand, EachEndingHasItsStatusItsOutputAndWritesOnlyWhatItSays) {
          "exists",
          "0x900a0000,0x90400000",
          false},
+        {"no file system in the image",
+         false,
+         {},
+         {"--apply", "--record"},
+         false,
+         1,
+         "",
+         texts::kNotSquashFs,
+         "0x900a0000,0x90400000",
+         false,
+         "plain.bin"},
+        {"file system inside the header",
+         false,
+         {},
+         {"--apply", "--record"},
+         false,
+         1,
+         "",
+         texts::kFilesystemInHeader,
+         "0x900a0000,0x90400000",
+         false,
+         "header.bin",
+         {0x20}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -149,7 +175,7 @@ TEST(RouterCommand, EachEndingHasItsStatusItsOutputAndWritesOnlyWhatItSays) {
                 args.push_back(record);
             }
         }
-        args.push_back(c.adam2 ? kAdam2Image : kPspImage);
+        args.push_back(c.image ? dir.image(c.image, 0x100000, c.magicAt) : c.adam2 ? kAdam2Image : kPspImage);
         std::ostringstream out, err;
         std::istringstream in;
         EXPECT_EQ(RunFlintorCalc(args, out, err, in), c.status) << err.str();
@@ -161,6 +187,9 @@ TEST(RouterCommand, EachEndingHasItsStatusItsOutputAndWritesOnlyWhatItSays) {
                   c.recordExists || c.recorded);
         if (c.recordExists) {
             EXPECT_TRUE(simulator.commands().empty()) << "the router was contacted";
+        }
+        if (c.image) {
+            EXPECT_TRUE(simulator.commands().empty()) << "the router was contacted for a refused image";
         }
         for (const auto& command : simulator.commands()) {
             EXPECT_TRUE(command.starts_with("USER") || command.starts_with("PASS") ||
