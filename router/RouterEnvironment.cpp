@@ -209,6 +209,15 @@ public:
     void readLine(std::string_view line, int number) {
         std::vector<int> unreadable;
         bool flashSizeUnreadable = false;
+        // Worked out once, at the first mention without a value: it reads the whole line, and a line may
+        // hold a mention every few bytes.
+        std::optional<std::size_t> requestedNamesStart;
+        const auto requested = [&](std::size_t pos) {
+            if (!requestedNamesStart) {
+                requestedNamesStart = RequestedNamesStart(line);
+            }
+            return pos >= *requestedNamesStart;
+        };
         for (std::size_t i = 0; i < line.size(); ++i) {
             if (!MayStartWord(line[i])) {
                 continue;
@@ -221,7 +230,7 @@ public:
                 const int partition = line[i + 3] - '0';
                 if (const auto bounds = ReadRange(line, i + 4, partition)) {
                     setPartition(*bounds, number);
-                } else if (i < RequestedNamesStart(line) &&
+                } else if (!requested(i) &&
                            std::find(unreadable.begin(), unreadable.end(), partition) == unreadable.end()) {
                     unreadable.push_back(partition);
                 }
@@ -232,7 +241,7 @@ public:
                 SkipSeparators(line, pos);
                 if (const auto size = ReadHex(line, pos)) {
                     setFlashSize(*size, number);
-                } else if (i < RequestedNamesStart(line)) {
+                } else if (!requested(i)) {
                     flashSizeUnreadable = true;
                 }
                 i += 8;
