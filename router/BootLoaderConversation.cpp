@@ -1,5 +1,6 @@
 #include "BootLoaderConversation.h"
 
+#include "AsciiText.h"
 #include "OutputFormat.h"
 
 #include <stdexcept>
@@ -13,10 +14,6 @@ constexpr std::size_t kMostBannerLines = 32;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // The router's text as the owner may see it: control characters could end a line of a capture early,
@@ -252,7 +249,7 @@ void BootLoaderConversation::queue(Line line) {
     // Only a router that talks past the requests gets here; its text would otherwise grow without end.
     if (m_queuedBytes + line.text.size() + 1 > kMostUnaskedText) {
         end(ConversationEventKind::Failure, FailureKind::TooMuchText,
-            capitalisedPeer() + " sent more than " + std::to_string(kMostUnaskedText) +
+            Capitalised(m_peer) + " sent more than " + std::to_string(kMostUnaskedText) +
                 " bytes that nothing asked for; the conversation was ended.");
         return;
     }
@@ -273,12 +270,12 @@ void BootLoaderConversation::process() {
             break;
         case Line::Kind::Overflow:
             end(ConversationEventKind::Failure, FailureKind::LineTooLong,
-                capitalisedPeer() + " sent a line longer than " + std::to_string(kLongestReplyLine) +
+                Capitalised(m_peer) + " sent a line longer than " + std::to_string(kLongestReplyLine) +
                     " bytes; the conversation was ended.");
             break;
         case Line::Kind::Closed:
             end(ConversationEventKind::Failure, FailureKind::Closed,
-                capitalisedPeer() + " closed the connection" +
+                Capitalised(m_peer) + " closed the connection" +
                     (m_state == State::AwaitingBanner ? std::string(" before greeting")
                      : awaitingReply()                ? " before answering " + m_request
                                                       : std::string()) +
@@ -322,13 +319,8 @@ void BootLoaderConversation::handleText(std::string_view text) {
     }
     // "mtd0    0x90020000,0x903F0000": the name, blanks, the value.
     text = Trimmed(text);
-    if (text.size() < m_variable.size()) {
+    if (!EqualsIgnoringCase(text.substr(0, m_variable.size()), m_variable)) {
         return;
-    }
-    for (std::size_t i = 0; i < m_variable.size(); ++i) {
-        if (Lower(text[i]) != Lower(m_variable[i])) {
-            return;
-        }
     }
     const std::string_view rest = text.substr(m_variable.size());
     if (!rest.empty() && !IsBlank(rest.front()) && rest.front() != '=') {
@@ -369,7 +361,7 @@ void BootLoaderConversation::handleReply(int code, const std::string& line) {
 void BootLoaderConversation::handleBannerReply(int code, const std::string& line) {
     if (code != 220) {
         end(ConversationEventKind::Failure, FailureKind::UnexpectedReply,
-            capitalisedPeer() + " greeted with " + Quoted(line) + " instead of a 220 reply.", line);
+            Capitalised(m_peer) + " greeted with " + Quoted(line) + " instead of a 220 reply.", line);
         return;
     }
     for (const auto& bannerLine : m_bannerLines) {
@@ -395,7 +387,7 @@ void BootLoaderConversation::handleLoginReply(int code, const std::string& line)
     m_pendingPassword.clear();
     if (code / 100 != 2) {
         end(ConversationEventKind::LoginRefused, FailureKind::LoginRefused,
-            capitalisedPeer() + " refused the login as " + m_user + ": " + Quoted(line) + ".", line);
+            Capitalised(m_peer) + " refused the login as " + m_user + ": " + Quoted(line) + ".", line);
         return;
     }
     m_state = State::Ready;
@@ -411,7 +403,7 @@ void BootLoaderConversation::handleValueReply(int code, const std::string& line)
         handleText(std::string_view(line).substr(std::min<std::size_t>(line.size(), 4)));
     } else if (code / 100 != 5) {
         end(ConversationEventKind::Failure, FailureKind::UnexpectedReply,
-            capitalisedPeer() + " answered " + m_request + " with " + Quoted(line) + ".", line);
+            Capitalised(m_peer) + " answered " + m_request + " with " + Quoted(line) + ".", line);
         return;
     }
     m_state = State::Ready;
@@ -483,14 +475,6 @@ void BootLoaderConversation::record(char direction, std::string_view text) {
     m_transcript += ' ';
     m_transcript += text;
     m_transcript += '\n';
-}
-
-std::string BootLoaderConversation::capitalisedPeer() const {
-    std::string peer = m_peer;
-    if (!peer.empty() && peer[0] >= 'a' && peer[0] <= 'z') {
-        peer[0] = static_cast<char>(peer[0] - 'a' + 'A');
-    }
-    return peer;
 }
 
 } // namespace flintor

@@ -144,7 +144,6 @@ private:
     ConversationEvent end(ConversationEventKind kind, FailureKind failure, const std::string& message,
                           const std::string& reply = {});
     void record(char direction, std::string_view text);
-    std::string capitalisedPeer() const;
 
     std::string m_peer;
     State m_state = State::AwaitingBanner;
