@@ -91,6 +91,10 @@ bool BootLoaderConversation::IsSendableText(std::string_view text) {
     return true;
 }
 
+bool BootLoaderConversation::CanLogIn(std::string_view user, std::string_view password) {
+    return !user.empty() && IsSendableText(user) && IsSendableText(password);
+}
+
 bool BootLoaderConversation::awaitingReply() const {
     switch (m_state) {
     case State::AwaitingBanner:
@@ -144,7 +148,7 @@ std::string BootLoaderConversation::login(std::string_view user, std::string_vie
     if (m_state != State::Greeted) {
         throw std::logic_error("login before the greeting or after it was done");
     }
-    if (user.empty() || !IsSendableText(user) || !IsSendableText(password)) {
+    if (!CanLogIn(user, password)) {
         throw std::invalid_argument("a user name or password that cannot be sent");
     }
     m_user = user;
@@ -188,9 +192,6 @@ std::string SetenvCommand(const PartitionBounds& bounds) {
 std::string BootLoaderConversation::requestWrite(const PartitionBounds& bounds) {
     if (m_state != State::Ready) {
         throw std::logic_error("SETENV outside the ready state");
-    }
-    if (bounds.number < 0 || bounds.number > 5) {
-        throw std::invalid_argument("no partition 0 to 5");
     }
     const std::string command = SetenvCommand(bounds);
     m_variable = "mtd" + std::to_string(bounds.number);
