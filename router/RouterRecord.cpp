@@ -10,7 +10,6 @@
 
 #ifdef _WIN32
 #include <fcntl.h>
-#include <filesystem>
 #include <io.h>
 #include <sys/stat.h>
 #else
@@ -113,11 +112,8 @@ struct Written {
 #ifdef _WIN32
 
 Written WriteNew(const std::string& path, std::string_view text) {
-    std::filesystem::path name;
-    try {
-        name =
-            std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size()));
-    } catch (const std::exception&) {
+    const std::wstring name = WidePath(path);
+    if (name.empty()) {
         return {ENOENT, "created"};
     }
     const int file = ::_wopen(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
@@ -198,7 +194,7 @@ std::string ExistsMessage(const std::string& path) {
 RecordWriting Write(const std::string& path, std::string_view text, int& error) {
     RecordWriting writing;
     error = 0;
-    if (path.empty() || path.find('\0') != std::string::npos) {
+    if (NamesNoFile(path)) {
         error = ENOENT;
         writing.error = "No record file is named.";
         return writing;
