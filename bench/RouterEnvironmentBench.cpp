@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -60,6 +61,49 @@ void BM_ReadRouterEnvironment_1MiB(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_ReadRouterEnvironment_1MiB)->Unit(benchmark::kMillisecond);
+
+// One long line of mentions that the reader must set aside (each names an mtd without a range), of
+// state.range(0) bytes. The time per byte must not grow with the line: a capture of 1 MiB that is one such
+// line takes no longer per byte than one of 256 KiB.
+std::string MentionLine(std::string_view prefixWord, std::size_t prefixBytes, std::string_view mention,
+                        std::size_t size) {
+    std::string line;
+    while (!prefixWord.empty() && line.size() + prefixWord.size() <= prefixBytes) {
+        line += prefixWord;
+    }
+    while (line.size() + mention.size() <= size) {
+        line += mention;
+    }
+    line.resize(size, ' ');
+    return line;
+}
+
+void ReadLine(benchmark::State& state, const std::string& text) {
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(flintor::ReadRouterEnvironment(text, false));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+// A request for variables whose names fill the line: every name is asked for, none is a damaged value.
+void BM_ReadRouterEnvironment_OneRequestLine(benchmark::State& state) {
+    ReadLine(state, MentionLine("", 0, "getenv mtd0 ", static_cast<std::size_t>(state.range(0))));
+}
+BENCHMARK(BM_ReadRouterEnvironment_OneRequestLine)
+    ->Arg(256 * 1024)
+    ->Arg(1024 * 1024)
+    ->Unit(benchmark::kMillisecond);
+
+// Half a line of prompt-like words, then mentions: deciding whether the line is a request reads past all of
+// those words.
+void BM_ReadRouterEnvironment_PromptsThenMentions(benchmark::State& state) {
+    const auto size = static_cast<std::size_t>(state.range(0));
+    ReadLine(state, MentionLine("ftp> ", size / 2, "mtd0 ", size));
+}
+BENCHMARK(BM_ReadRouterEnvironment_PromptsThenMentions)
+    ->Arg(256 * 1024)
+    ->Arg(1024 * 1024)
+    ->Unit(benchmark::kMillisecond);
 
 // What follows the reading, for scale: the inference and a comparison in the Telnet form.
 void BM_InferAndCompare(benchmark::State& state) {

@@ -13,15 +13,23 @@
 
 namespace flintor {
 
-namespace {
-
 bool NamesNoFile(const std::string& path) {
     return path.empty() || path.find('\0') != std::string::npos;
 }
 
-} // namespace
-
 #ifdef _WIN32
+
+std::wstring WidePath(const std::string& path) {
+    const int size = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(),
+                                           static_cast<int>(path.size()), nullptr, 0);
+    if (size <= 0) {
+        return {};
+    }
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
+                          wide.data(), size);
+    return wide;
+}
 
 namespace {
 
@@ -47,19 +55,6 @@ int ErrnoOf(DWORD error) {
     default:
         return EIO;
     }
-}
-
-// The UTF-16 path the system's wide functions take; empty when the text is not UTF-8.
-std::wstring WidePath(const std::string& path) {
-    const int size = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(),
-                                           static_cast<int>(path.size()), nullptr, 0);
-    if (size <= 0) {
-        return {};
-    }
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()),
-                          wide.data(), size);
-    return wide;
 }
 
 // A disk file that is no folder is a regular file; consoles (CON), NUL, serial ports and pipes are not

@@ -16,6 +16,15 @@ struct FileStatus {
     std::int64_t length = 0; ///< the file's length in bytes (0 for anything but a regular file)
 };
 
+/// An empty path and a path with a NUL in it (the system would stop reading it there, at another file's
+/// name) name no file.
+bool NamesNoFile(const std::string& path);
+
+#ifdef _WIN32
+/// The UTF-16 path the system's wide functions take; empty when the path is not UTF-8.
+std::wstring WidePath(const std::string& path);
+#endif
+
 /// The status of the file a path names, or nullopt with error set to an errno value. An empty path, a
 /// path with a NUL in it (the system would stop reading it there, at another file's name) and, on
 /// Windows, a path that is not UTF-8 name no file (ENOENT). Nothing is read and nothing blocks.

@@ -1,5 +1,6 @@
 #include "BootLoaderConversation.h"
 
+#include "AsciiText.h"
 #include "OutputFormat.h"
 
 #include <stdexcept>
@@ -13,10 +14,6 @@ constexpr std::size_t kMostBannerLines = 32;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // The router's text as the owner may see it: control characters could end a line of a capture early,
@@ -94,6 +91,10 @@ bool BootLoaderConversation::IsSendableText(std::string_view text) {
     return true;
 }
 
+bool BootLoaderConversation::CanLogIn(std::string_view user, std::string_view password) {
+    return !user.empty() && IsSendableText(user) && IsSendableText(password);
+}
+
 bool BootLoaderConversation::awaitingReply() const {
     switch (m_state) {
     case State::AwaitingBanner:
@@ -147,7 +148,7 @@ std::string BootLoaderConversation::login(std::string_view user, std::string_vie
     if (m_state != State::Greeted) {
         throw std::logic_error("login before the greeting or after it was done");
     }
-    if (user.empty() || !IsSendableText(user) || !IsSendableText(password)) {
+    if (!CanLogIn(user, password)) {
         throw std::invalid_argument("a user name or password that cannot be sent");
     }
     m_user = user;
@@ -191,9 +192,6 @@ std::string SetenvCommand(const PartitionBounds& bounds) {
 std::string BootLoaderConversation::requestWrite(const PartitionBounds& bounds) {
     if (m_state != State::Ready) {
         throw std::logic_error("SETENV outside the ready state");
-    }
-    if (bounds.number < 0 || bounds.number > 5) {
-        throw std::invalid_argument("no partition 0 to 5");
     }
     const std::string command = SetenvCommand(bounds);
     m_variable = "mtd" + std::to_string(bounds.number);
@@ -252,7 +250,7 @@ void BootLoaderConversation::queue(Line line) {
     // Only a router that talks past the requests gets here; its text would otherwise grow without end.
     if (m_queuedBytes + line.text.size() + 1 > kMostUnaskedText) {
         end(ConversationEventKind::Failure, FailureKind::TooMuchText,
-            capitalisedPeer() + " sent more than " + std::to_string(kMostUnaskedText) +
+            Capitalised(m_peer) + " sent more than " + std::to_string(kMostUnaskedText) +
                 " bytes that nothing asked for; the conversation was ended.");
         return;
     }
@@ -273,12 +271,12 @@ void BootLoaderConversation::process() {
             break;
         case Line::Kind::Overflow:
             end(ConversationEventKind::Failure, FailureKind::LineTooLong,
-                capitalisedPeer() + " sent a line longer than " + std::to_string(kLongestReplyLine) +
+                Capitalised(m_peer) + " sent a line longer than " + std::to_string(kLongestReplyLine) +
                     " bytes; the conversation was ended.");
             break;
         case Line::Kind::Closed:
             end(ConversationEventKind::Failure, FailureKind::Closed,
-                capitalisedPeer() + " closed the connection" +
+                Capitalised(m_peer) + " closed the connection" +
                     (m_state == State::AwaitingBanner ? std::string(" before greeting")
                      : awaitingReply()                ? " before answering " + m_request
                                                       : std::string()) +
@@ -322,13 +320,8 @@ void BootLoaderConversation::handleText(std::string_view text) {
     }
     // "mtd0    0x90020000,0x903F0000": the name, blanks, the value.
     text = Trimmed(text);
-    if (text.size() < m_variable.size()) {
+    if (!EqualsIgnoringCase(text.substr(0, m_variable.size()), m_variable)) {
         return;
-    }
-    for (std::size_t i = 0; i < m_variable.size(); ++i) {
-        if (Lower(text[i]) != Lower(m_variable[i])) {
-            return;
-        }
     }
     const std::string_view rest = text.substr(m_variable.size());
     if (!rest.empty() && !IsBlank(rest.front()) && rest.front() != '=') {
@@ -369,7 +362,7 @@ void BootLoaderConversation::handleReply(int code, const std::string& line) {
 void BootLoaderConversation::handleBannerReply(int code, const std::string& line) {
     if (code != 220) {
         end(ConversationEventKind::Failure, FailureKind::UnexpectedReply,
-            capitalisedPeer() + " greeted with " + Quoted(line) + " instead of a 220 reply.", line);
+            Capitalised(m_peer) + " greeted with " + Quoted(line) + " instead of a 220 reply.", line);
         return;
     }
     for (const auto& bannerLine : m_bannerLines) {
@@ -395,7 +388,7 @@ void BootLoaderConversation::handleLoginReply(int code, const std::string& line)
     m_pendingPassword.clear();
     if (code / 100 != 2) {
         end(ConversationEventKind::LoginRefused, FailureKind::LoginRefused,
-            capitalisedPeer() + " refused the login as " + m_user + ": " + Quoted(line) + ".", line);
+            Capitalised(m_peer) + " refused the login as " + m_user + ": " + Quoted(line) + ".", line);
         return;
     }
     m_state = State::Ready;
@@ -411,7 +404,7 @@ void BootLoaderConversation::handleValueReply(int code, const std::string& line)
         handleText(std::string_view(line).substr(std::min<std::size_t>(line.size(), 4)));
     } else if (code / 100 != 5) {
         end(ConversationEventKind::Failure, FailureKind::UnexpectedReply,
-            capitalisedPeer() + " answered " + m_request + " with " + Quoted(line) + ".", line);
+            Capitalised(m_peer) + " answered " + m_request + " with " + Quoted(line) + ".", line);
         return;
     }
     m_state = State::Ready;
@@ -483,14 +476,6 @@ void BootLoaderConversation::record(char direction, std::string_view text) {
     m_transcript += ' ';
     m_transcript += text;
     m_transcript += '\n';
-}
-
-std::string BootLoaderConversation::capitalisedPeer() const {
-    std::string peer = m_peer;
-    if (!peer.empty() && peer[0] >= 'a' && peer[0] <= 'z') {
-        peer[0] = static_cast<char>(peer[0] - 'a' + 'A');
-    }
-    return peer;
 }
 
 } // namespace flintor

@@ -92,13 +92,13 @@ public:
     void note(std::string_view text);
 
     /// Sends USER, then PASS when asked for it. Needs State::Greeted. Returns the command as the
-    /// transcript shows it. Throws std::invalid_argument for a user or password that IsSendableText refuses.
+    /// transcript shows it. Throws std::invalid_argument for a login that CanLogIn refuses.
     std::string login(std::string_view user, std::string_view password);
     /// Sends GETENV name. Needs State::Ready; throws std::invalid_argument for a name that
     /// IsVariableName refuses. Returns the command.
     std::string requestValue(std::string_view name);
-    /// Sends SETENV mtdN,START,END for the bounds, in the text of the FTP output form. Needs State::Ready.
-    /// Returns the command.
+    /// Sends SETENV mtdN,START,END for the bounds, in the text of the FTP output form. Needs State::Ready;
+    /// throws std::invalid_argument, as SetenvCommand does, for a number outside 0 to 5. Returns the command.
     std::string requestWrite(const PartitionBounds& bounds);
 
     /// The bytes to send now (commands end in CR LF); empty when there are none.
@@ -122,6 +122,8 @@ public:
     static bool IsVariableName(std::string_view name);
     /// A user name or password that can go in one command: no control characters, at most 256 bytes.
     static bool IsSendableText(std::string_view text);
+    /// A login that can be sent: a user name, and both it and the password sendable text.
+    static bool CanLogIn(std::string_view user, std::string_view password);
 
 private:
     struct Line {
@@ -144,7 +146,6 @@ private:
     ConversationEvent end(ConversationEventKind kind, FailureKind failure, const std::string& message,
                           const std::string& reply = {});
     void record(char direction, std::string_view text);
-    std::string capitalisedPeer() const;
 
     std::string m_peer;
     State m_state = State::AwaitingBanner;

@@ -1,5 +1,7 @@
 #include "RouterAddress.h"
 
+#include "AsciiText.h"
+
 #include <asio/ip/address.hpp>
 #include <cstdlib>
 
@@ -148,17 +150,7 @@ bool IsLoopbackLiteral(std::string_view host) {
 }
 
 bool IsLocalhostName(std::string_view host) {
-    constexpr std::string_view localhost = "localhost";
-    if (host.size() != localhost.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < host.size(); ++i) {
-        const char c = host[i] >= 'A' && host[i] <= 'Z' ? static_cast<char>(host[i] - 'A' + 'a') : host[i];
-        if (c != localhost[i]) {
-            return false;
-        }
-    }
-    return true;
+    return EqualsIgnoringCase(host, "localhost");
 }
 
 std::string LoopbackRefusal(const RouterAddress& address) {

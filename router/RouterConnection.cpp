@@ -267,8 +267,7 @@ struct RouterConnection::Impl {
                 return failed(FailureKind::AddressRefused, refusal);
             }
         }
-        if (user.empty() || !BootLoaderConversation::IsSendableText(user) ||
-            !BootLoaderConversation::IsSendableText(password)) {
+        if (!BootLoaderConversation::CanLogIn(user, password)) {
             return failed(
                 FailureKind::LoginRefused,
                 "The user name or the password cannot be sent: a user name is needed, and neither may "
@@ -423,16 +422,6 @@ void RouterConnection::cancel() {
     m_impl->cancelled = true;
     // The handler runs on the thread that talks, inside its wait; posting is the one thread-safe way in.
     asio::post(m_impl->io, [impl = m_impl.get()] { impl->abortIo(); });
-}
-
-bool RouterConnection::isCancelled() const {
-    return m_impl->cancelled;
-}
-
-bool RouterConnection::isLoggedIn() const {
-    const auto state = m_impl->conversation.state();
-    return state == BootLoaderConversation::State::Ready || state == BootLoaderConversation::State::Reading ||
-           state == BootLoaderConversation::State::Writing;
 }
 
 const RouterAddress& RouterConnection::address() const {

@@ -64,10 +64,6 @@ public:
     /// Ends the wait, connection or exchange in progress at once (a Cancelled failure) and every later
     /// one. Callable from any thread while the object lives.
     void cancel();
-    /// cancel() was called.
-    bool isCancelled() const;
-    /// Logged in and not failed since.
-    bool isLoggedIn() const;
     /// The router's address.
     const RouterAddress& address() const;
     /// The greeting's lines, joined by LF; empty before the greeting.

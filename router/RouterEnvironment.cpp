@@ -1,5 +1,7 @@
 #include "RouterEnvironment.h"
 
+#include "AsciiText.h"
+#include "CaptureWords.h"
 #include "FileAccess.h"
 #include "Texts.h"
 
@@ -15,46 +17,15 @@ namespace {
 // A capture full of damaged lines would otherwise bury the owner in notes about each of them.
 constexpr std::size_t kMostReaderNotes = 50;
 
-// ASCII only: the capture's bytes are not in any known encoding, and the locale must not change the reading.
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-bool IsLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-bool IsWordCharacter(char c) {
-    return IsLetter(c) || IsDigit(c) || c == '_';
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 int HexDigitValue(char c) {
-    if (IsDigit(c)) {
+    if (IsAsciiDigit(c)) {
         return c - '0';
     }
     const char lower = Lower(c);
     return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
 }
 
-// lowerWord must be in lower case.
-bool HasAtIgnoringCase(std::string_view line, std::size_t pos, std::string_view lowerWord) {
-    if (line.size() - pos < lowerWord.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < lowerWord.size(); ++i) {
-        if (Lower(line[pos + i]) != lowerWord[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// The first characters of "mtdN", "flashsize" and the boot loader markers; most of a capture is skipped
-// after this one test.
+// The first characters of the capture words; most of a capture is skipped after this one test.
 bool MayStartWord(char c) {
     switch (c) {
     case 'm':
@@ -178,13 +149,6 @@ std::string LineText(int line) {
     return "line " + std::to_string(line);
 }
 
-std::string Capitalised(std::string text) {
-    if (!text.empty()) {
-        text[0] = static_cast<char>(text[0] >= 'a' && text[0] <= 'z' ? text[0] - 'a' + 'A' : text[0]);
-    }
-    return text;
-}
-
 // "mtd0", "mtd0 and mtd1", "mtd0, mtd1 and mtd4".
 std::string NameList(const std::vector<int>& numbers) {
     std::string text;
@@ -207,43 +171,65 @@ struct Marker {
 class CaptureReader {
 public:
     void readLine(std::string_view line, int number) {
-        std::vector<int> unreadable;
+        std::array<bool, 6> unreadable{};
         bool flashSizeUnreadable = false;
+        // Worked out once, at the first mention without a value: it reads the whole line, and a line may
+        // hold a mention every few bytes.
+        std::optional<std::size_t> requestedNamesStart;
+        const auto requested = [&](std::size_t pos) {
+            if (!requestedNamesStart) {
+                requestedNamesStart = RequestedNamesStart(line);
+            }
+            return pos >= *requestedNamesStart;
+        };
         for (std::size_t i = 0; i < line.size(); ++i) {
             if (!MayStartWord(line[i])) {
                 continue;
             }
-            const char c = Lower(line[i]);
-            const bool wordStart = i == 0 || !IsWordCharacter(line[i - 1]);
-            if (c == 'm' && wordStart && HasAtIgnoringCase(line, i, "mtd") && line.size() - i >= 4 &&
-                line[i + 3] >= '0' && line[i + 3] <= '5' &&
-                (line.size() - i == 4 || !IsWordCharacter(line[i + 4]))) {
-                const int partition = line[i + 3] - '0';
-                if (const auto bounds = ReadRange(line, i + 4, partition)) {
+            const CaptureWord word = CaptureWordAt(line, i);
+            switch (word.kind) {
+            case CaptureWord::Partition:
+                if (const auto bounds = ReadRange(line, i + word.length, word.partition)) {
                     setPartition(*bounds, number);
-                } else if (i < RequestedNamesStart(line) &&
-                           std::find(unreadable.begin(), unreadable.end(), partition) == unreadable.end()) {
-                    unreadable.push_back(partition);
+                } else if (!requested(i)) {
+                    unreadable[static_cast<std::size_t>(word.partition)] = true;
                 }
-                i += 3;
-            } else if (c == 'f' && wordStart && HasAtIgnoringCase(line, i, "flashsize") &&
-                       (line.size() - i == 9 || !IsWordCharacter(line[i + 9]))) {
-                std::size_t pos = i + 9;
+                i += word.length - 1;
+                break;
+            case CaptureWord::FlashSize: {
+                std::size_t pos = i + word.length;
                 SkipSeparators(line, pos);
                 if (const auto size = ReadHex(line, pos)) {
                     setFlashSize(*size, number);
-                } else if (i < RequestedNamesStart(line)) {
+                } else if (!requested(i)) {
                     flashSizeUnreadable = true;
                 }
-                i += 8;
-            } else {
-                findMarker(line, i, number);
+                i += word.length - 1;
+                break;
+            }
+            case CaptureWord::PspMarker:
+                if (!m_pspMarker) {
+                    m_pspMarker = Marker{std::string(line.data() + i, word.length), number};
+                }
+                break;
+            case CaptureWord::Adam2Marker:
+                if (!m_adam2Marker) {
+                    m_adam2Marker = Marker{std::string(line.data() + i, word.length), number};
+                }
+                break;
+            case CaptureWord::None:
+                break;
             }
         }
-        if (!unreadable.empty()) {
-            std::sort(unreadable.begin(), unreadable.end());
-            note(Capitalised(LineText(number)) + " names " + NameList(unreadable) +
-                 (unreadable.size() == 1
+        std::vector<int> unreadableNumbers;
+        for (int partition = 0; partition < 6; ++partition) {
+            if (unreadable[static_cast<std::size_t>(partition)]) {
+                unreadableNumbers.push_back(partition);
+            }
+        }
+        if (!unreadableNumbers.empty()) {
+            note(Capitalised(LineText(number)) + " names " + NameList(unreadableNumbers) +
+                 (unreadableNumbers.size() == 1
                       ? " but no readable address range follows it; that mention is not used."
                       : " but no readable address range follows them; those mentions are "
                         "not used."));
@@ -314,27 +300,6 @@ private:
                  HexAddress(m_flashSize->first) + "); the later value is used.");
         }
         m_flashSize = {size, line};
-    }
-
-    // "PSPBoot", "(psbl)" and "ADAM2" count only as the boot loaders print them; the prompt "Adam2_" in any
-    // case. The lower-case "adam2" of the Telnet path /proc/sys/dev/adam2/environment names no boot loader.
-    void findMarker(std::string_view line, std::size_t pos, int number) {
-        const std::string_view rest = line.substr(pos);
-        if (!m_pspMarker) {
-            for (const std::string_view exact : {std::string_view("PSPBoot"), std::string_view("(psbl)")}) {
-                if (rest.substr(0, exact.size()) == exact) {
-                    m_pspMarker = Marker{std::string(exact), number};
-                    return;
-                }
-            }
-        }
-        if (!m_adam2Marker) {
-            if (HasAtIgnoringCase(line, pos, "adam2_")) {
-                m_adam2Marker = Marker{std::string(rest.substr(0, 6)), number};
-            } else if (rest.substr(0, 5) == "ADAM2") {
-                m_adam2Marker = Marker{"ADAM2", number};
-            }
-        }
     }
 
     std::array<std::optional<Seen>, 6> m_partitions;

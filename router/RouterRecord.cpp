@@ -1,5 +1,6 @@
 #include "RouterRecord.h"
 
+#include "CaptureWords.h"
 #include "FileAccess.h"
 #include "RouterEnvironment.h"
 
@@ -9,7 +10,6 @@
 
 #ifdef _WIN32
 #include <fcntl.h>
-#include <filesystem>
 #include <io.h>
 #include <sys/stat.h>
 #else
@@ -72,40 +72,22 @@ std::string Header(const std::string& where, const std::string& when) {
            "# that restore them.\n";
 }
 
-bool IsWordCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-}
-
-bool HasAtIgnoringCase(std::string_view text, std::size_t pos, std::string_view lowerWord) {
-    if (text.size() - pos < lowerWord.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < lowerWord.size(); ++i) {
-        const char c = text[pos + i];
-        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != lowerWord[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Whether the capture reader would take the text at i for another variable than own, or for a boot
-// loader name outside the greeting. Its rules: variable names count as whole words, boot loader names
-// anywhere.
+// loader name outside the greeting.
 bool Misleads(std::string_view text, std::size_t i, std::string_view own, bool greeting) {
-    const bool wordStart = i == 0 || !IsWordCharacter(text[i - 1]);
-    const auto wholeWord = [&](std::size_t length) {
-        return i + length == text.size() || !IsWordCharacter(text[i + length]);
-    };
-    if (wordStart && HasAtIgnoringCase(text, i, "mtd") && text.size() - i >= 4 && text[i + 3] >= '0' &&
-        text[i + 3] <= '5' && wholeWord(4)) {
-        return !(own.size() == 4 && HasAtIgnoringCase(own, 0, "mtd") && own[3] == text[i + 3]);
-    }
-    if (wordStart && HasAtIgnoringCase(text, i, "flashsize") && wholeWord(9)) {
+    const CaptureWord word = CaptureWordAt(text, i);
+    switch (word.kind) {
+    case CaptureWord::Partition:
+        return own.size() != word.length || CaptureWordAt(own, 0).partition != word.partition;
+    case CaptureWord::FlashSize:
         return own != "flashsize";
+    case CaptureWord::PspMarker:
+    case CaptureWord::Adam2Marker:
+        return !greeting;
+    case CaptureWord::None:
+        break;
     }
-    return !greeting && (text.compare(i, 7, "PSPBoot") == 0 || text.compare(i, 6, "(psbl)") == 0 ||
-                         text.compare(i, 5, "ADAM2") == 0 || HasAtIgnoringCase(text, i, "adam2_"));
+    return false;
 }
 
 // The router's text with each misleading word broken by a '_' after its first character ("m_td3"): a
@@ -130,11 +112,8 @@ struct Written {
 #ifdef _WIN32
 
 Written WriteNew(const std::string& path, std::string_view text) {
-    std::filesystem::path name;
-    try {
-        name =
-            std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size()));
-    } catch (const std::exception&) {
+    const std::wstring name = WidePath(path);
+    if (name.empty()) {
         return {ENOENT, "created"};
     }
     const int file = ::_wopen(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
@@ -215,7 +194,7 @@ std::string ExistsMessage(const std::string& path) {
 RecordWriting Write(const std::string& path, std::string_view text, int& error) {
     RecordWriting writing;
     error = 0;
-    if (path.empty() || path.find('\0') != std::string::npos) {
+    if (NamesNoFile(path)) {
         error = ENOENT;
         writing.error = "No record file is named.";
         return writing;

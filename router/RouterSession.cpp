@@ -36,11 +36,10 @@ RouterReadResult RouterSession::read(const RouterProgressSink& progress) {
         return result;
     };
     m_lastReading.reset();
-    if (!m_connection->isLoggedIn()) {
-        const ConversationEvent login = m_connection->open(m_options.user, m_options.password, progress);
-        if (login.kind != ConversationEventKind::LoggedIn) {
-            return failed(login);
-        }
+    // A second read finds the connection open: open() then tells how the first call ended.
+    const ConversationEvent login = m_connection->open(m_options.user, m_options.password, progress);
+    if (login.kind != ConversationEventKind::LoggedIn) {
+        return failed(login);
     }
     RouterReading reading;
     reading.banner = m_connection->banner();

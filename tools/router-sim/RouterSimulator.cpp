@@ -27,6 +27,12 @@ std::string Padded(const std::string& name) {
     return padded;
 }
 
+bool HasLowerCase(const std::string& word) {
+    return std::any_of(word.begin(), word.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+}
+
+} // namespace
+
 void SetVariable(SimulatedEnvironment& environment, const std::string& name, const std::string& value) {
     const auto it = std::find_if(environment.begin(), environment.end(),
                                  [&name](const auto& entry) { return entry.first == name; });
@@ -37,11 +43,9 @@ void SetVariable(SimulatedEnvironment& environment, const std::string& name, con
     }
 }
 
-bool HasLowerCase(const std::string& word) {
-    return std::any_of(word.begin(), word.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+void UnsetVariable(SimulatedEnvironment& environment, const std::string& name) {
+    std::erase_if(environment, [&name](const auto& entry) { return entry.first == name; });
 }
-
-} // namespace
 
 SimulatedEnvironment SampleEnvironment(bool adam2) {
     if (adam2) {
@@ -222,11 +226,7 @@ private:
             setenv(argument);
         } else if (verb == "UNSETENV") {
             std::lock_guard lock(m_server.mutex);
-            auto& environment = m_server.environment;
-            environment.erase(
-                std::remove_if(environment.begin(), environment.end(),
-                               [&argument](const auto& entry) { return entry.first == argument; }),
-                environment.end());
+            UnsetVariable(m_server.environment, argument);
             send("200 UNSETENV command successful\r\n");
         } else if (verb == "REBOOT") {
             send("221 Goodbye.\r\n", true);

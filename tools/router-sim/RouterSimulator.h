@@ -19,6 +19,11 @@ namespace flintor {
 /// The variables of a boot loader environment, in the order the server lists them.
 using SimulatedEnvironment = std::vector<std::pair<std::string, std::string>>;
 
+/// Sets a variable: a new one comes last, a set one keeps its place.
+void SetVariable(SimulatedEnvironment& environment, const std::string& name, const std::string& value);
+/// Removes a variable, if it is set.
+void UnsetVariable(SimulatedEnvironment& environment, const std::string& name);
+
 /// The ways the simulated boot loader misbehaves; all off by default.
 struct SimulatorFaults {
     std::chrono::milliseconds lateStart{0}; ///< connections are refused for this long after the start

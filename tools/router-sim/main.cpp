@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,13 +45,25 @@ int Usage(const std::string& problem) {
     return 2;
 }
 
-bool ReadMilliseconds(const char* text, std::chrono::milliseconds& value) {
+// A decimal number from least to most with nothing after it.
+std::optional<long long> ReadNumber(const char* text, long long least, long long most) {
+    if (text == nullptr) {
+        return std::nullopt;
+    }
     char* end = nullptr;
     const long long number = std::strtoll(text, &end, 10);
-    if (end == text || *end != '\0' || number < 0) {
+    if (end == text || *end != '\0' || number < least || number > most) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+bool ReadMilliseconds(const char* text, std::chrono::milliseconds& value) {
+    const auto number = ReadNumber(text, 0, std::numeric_limits<long long>::max());
+    if (!number) {
         return false;
     }
-    value = std::chrono::milliseconds(number);
+    value = std::chrono::milliseconds(*number);
     return true;
 }
 
@@ -58,10 +72,6 @@ std::string RangeValue(const flintor::PartitionBounds& bounds) {
     std::snprintf(text, sizeof text, "0x%08x,0x%08x", static_cast<unsigned>(bounds.start),
                   static_cast<unsigned>(bounds.end));
     return text;
-}
-
-void Remove(flintor::SimulatedEnvironment& environment, const std::string& name) {
-    std::erase_if(environment, [&name](const auto& entry) { return entry.first == name; });
 }
 
 } // namespace
@@ -105,11 +115,11 @@ int main(int argc, char** argv) {
             }
         } else if (option == "--port") {
             const char* value = argument();
-            const long port = value ? std::strtol(value, nullptr, 10) : 0;
-            if (port < 1 || port > 65535) {
+            const auto port = ReadNumber(value, 1, 65535);
+            if (!port) {
                 return Usage("--port needs a number from 1 to 65535");
             }
-            settings.port = static_cast<std::uint16_t>(port);
+            settings.port = static_cast<std::uint16_t>(*port);
         } else if (option == "--user" || option == "--password") {
             const char* value = argument();
             if (value == nullptr) {
@@ -160,15 +170,9 @@ int main(int argc, char** argv) {
     }
     for (const auto& [name, value] : changes) {
         if (value) {
-            const auto it = std::find_if(settings.environment.begin(), settings.environment.end(),
-                                         [&name = name](const auto& entry) { return entry.first == name; });
-            if (it == settings.environment.end()) {
-                settings.environment.emplace_back(name, *value);
-            } else {
-                it->second = *value;
-            }
+            flintor::SetVariable(settings.environment, name, *value);
         } else {
-            Remove(settings.environment, name);
+            flintor::UnsetVariable(settings.environment, name);
         }
     }
 

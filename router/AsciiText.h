@@ -1,0 +1,63 @@
+#pragma once
+
+// The small text rules the router code shares. ASCII only: a capture's and a router's bytes are in no known
+// encoding, and the locale must not change how they read.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace flintor {
+
+inline bool IsAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+inline bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+/// A character that continues a word: "mtd0x" and "flashsize_2" are other words than "mtd0" and "flashsize".
+inline bool IsWordCharacter(char c) {
+    return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '_';
+}
+
+inline char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+/// Whether text holds lowerWord (in lower case) at pos, in any case.
+inline bool HasAtIgnoringCase(std::string_view text, std::size_t pos, std::string_view lowerWord) {
+    if (text.size() - pos < lowerWord.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < lowerWord.size(); ++i) {
+        if (Lower(text[pos + i]) != lowerWord[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+/// Whether a and b are the same text but for the case of their letters.
+inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (Lower(a[i]) != Lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+/// The text with a lower-case first letter made upper case, to begin a sentence.
+inline std::string Capitalised(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') {
+        text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    }
+    return text;
+}
+
+} // namespace flintor
