@@ -202,11 +202,24 @@ std::future<FirstFramePictures> prepareFirstFrame(bool highResolution) {
     });
 }
 
+// Waits for what beginStartUp() set going. A connection to the session bus still being made when the
+// process ends would find Qt's bus manager torn down under it (a crash, or a hang at exit); a program that
+// ends at once, such as a test program asked only for its list of tests, would meet that.
+void finishEarlyWork() {
+    EarlyWork& work = earlyWork();
+    for (const std::shared_future<void>* early : {&work.fonts, &work.bus})
+        if (early->valid())
+            early->wait();
+}
+
 } // namespace
 
 void frmMain::beginStartUp() {
     EarlyWork& work = earlyWork();
     constexpr auto policy = std::launch::async | std::launch::deferred;
+    // The application, when it ends, runs its post routines first of all.
+    static const bool finishedAtExit = (qAddPostRoutine(finishEarlyWork), true);
+    Q_UNUSED(finishedAtExit);
 #ifdef FLINTOR_FONTCONFIG
     // Plain fontconfig, which needs no application object: Qt's font database takes the configuration it
     // has read and only adds its own list of the faces.
