@@ -1,5 +1,6 @@
 #include "OutputFormat.h"
 
+#include "AsciiText.h"
 #include "Texts.h"
 
 #include <algorithm>
@@ -16,15 +17,8 @@ std::string ReplaceAll(std::string text, std::string_view from, std::string_view
     return text;
 }
 
-bool ContainsIgnoringCase(std::string_view text, std::string_view part) {
-    const auto it = std::search(text.begin(), text.end(), part.begin(), part.end(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-    });
-    return it != text.end() || part.empty();
-}
-
 bool IsPartitionLine(std::string_view line) {
-    return line.size() >= 3 && ContainsIgnoringCase(line.substr(0, 3), "mtd");
+    return StartsWithIgnoringCase(line, "mtd");
 }
 
 std::string RewriteLine(std::string line, int form, bool adam2) {

@@ -1,11 +1,11 @@
 #include "Workflow.h"
 
+#include "AsciiText.h"
 #include "FileAccess.h"
 #include "LenientNumber.h"
 #include "OutputFormat.h"
 #include "Texts.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -32,46 +32,20 @@ public:
         }
     }
     void warn(const std::string& text) { m_host.showMessage(text, MessageKind::Warning); }
-    WorkflowHost& host() { return m_host; }
+    // A validation step failed: its message, the focus where the owner mends it (none when nullptr), and
+    // the end of the validation.
+    bool fail(const std::string& message, void (WorkflowHost::*focus)()) {
+        warn(message);
+        if (focus != nullptr) {
+            (m_host.*focus)();
+        }
+        status(texts::kValidationComplete);
+        return false;
+    }
 
 private:
     WorkflowHost& m_host;
 };
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view head) {
-    return text.size() >= head.size() && EqualsIgnoringCase(text.substr(0, head.size()), head);
-}
-
-bool ContainsIgnoringCase(std::string_view text, std::string_view part) {
-    for (std::size_t i = 0; i + part.size() <= text.size(); ++i) {
-        if (EqualsIgnoringCase(text.substr(i, part.size()), part)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-std::string Trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t");
-    return std::string(text.substr(first, last - first + 1));
-}
 
 std::string WithoutAll(std::string text, std::string_view part) {
     for (auto pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos)) {
@@ -116,17 +90,6 @@ FlashSizeReading Checked(double bytes, bool overflow) {
     reading.chosen = true;
     reading.flashSize = static_cast<std::int32_t>(bytes);
     return reading;
-}
-
-// A validation step failed: its message, the focus where the owner mends it (none when nullptr), and
-// the end of the validation.
-bool Failed(Run& run, const std::string& message, void (WorkflowHost::*focus)()) {
-    run.warn(message);
-    if (focus != nullptr) {
-        (run.host().*focus)();
-    }
-    run.status(texts::kValidationComplete);
-    return false;
 }
 
 // Whether every partition of the layout ends at or after its start.
@@ -257,14 +220,11 @@ bool Workflow::validateImage(const WorkflowInputs& inputs, WorkflowHost& host) {
 
 bool Workflow::checkImage(const WorkflowInputs& inputs, WorkflowHost& host) {
     Run run(host);
-    const auto fail = [&run](const std::string& message, void (WorkflowHost::*focus)()) {
-        return Failed(run, message, focus);
-    };
 
     run.status(texts::kValidatingFilename);
     const std::string path = ImagePathOf(inputs.folder, inputs.fileName, inputs.separator);
     if (inputs.fileName.empty()) {
-        return fail(texts::kSelectFile, &WorkflowHost::focusFileList);
+        return run.fail(texts::kSelectFile, &WorkflowHost::focusFileList);
     }
 
     run.status(texts::kValidatingFile);
@@ -272,7 +232,7 @@ bool Workflow::checkImage(const WorkflowInputs& inputs, WorkflowHost& host) {
         std::string typeText;
         ImageHeader header{};
         if (!ImageTypeOf(path, typeText, m_state.ImageLength, &header)) {
-            return fail(typeText.empty() ? std::string(texts::kNotFirmware)
+            return run.fail(typeText.empty() ? std::string(texts::kNotFirmware)
                                          : texts::kWrongTypePrefix + typeText + texts::kWrongTypeSuffix,
                         &WorkflowHost::focusFileList);
         }
@@ -288,26 +248,26 @@ bool Workflow::checkImage(const WorkflowInputs& inputs, WorkflowHost& host) {
             &header);
         m_state.FilesystemOffset = static_cast<std::int32_t>(m_scan.filesystemOffset);
     } catch (const ImageReadError& error) {
-        return fail(error.what(), &WorkflowHost::focusFileList);
+        return run.fail(error.what(), &WorkflowHost::focusFileList);
     }
     if (m_state.FilesystemOffset == -1) {
-        return fail(texts::kNotSquashFs, &WorkflowHost::focusFileList);
+        return run.fail(texts::kNotSquashFs, &WorkflowHost::focusFileList);
     }
     // The kernel partition starts kKernelHeader bytes into the image; a file system before that
     // would give mtd1 an end before its start.
     if (m_state.FilesystemOffset > 0 && m_state.FilesystemOffset < kKernelHeader) {
-        return fail(texts::kFilesystemInHeader, &WorkflowHost::focusFileList);
+        return run.fail(texts::kFilesystemInHeader, &WorkflowHost::focusFileList);
     }
     if (m_state.FilesystemOffset == 0) {
         // A combined image's header occupies its first 16 bytes, so 0 means that nothing was searched.
         if (m_state.ImageLength > kLargestSearchedFile) {
-            return fail(texts::kTooLargeToSearch, &WorkflowHost::focusFileList);
+            return run.fail(texts::kTooLargeToSearch, &WorkflowHost::focusFileList);
         }
         if (int error = 0; !StatusOfPath(path, error)) {
-            return fail(std::string(texts::kReadFailedPrefix) + std::strerror(error),
+            return run.fail(std::string(texts::kReadFailedPrefix) + std::strerror(error),
                         &WorkflowHost::focusFileList);
         }
-        return fail(texts::kFileChanged, &WorkflowHost::focusFileList);
+        return run.fail(texts::kFileChanged, &WorkflowHost::focusFileList);
     }
     return true;
 }
@@ -317,34 +277,31 @@ bool Workflow::validate(const WorkflowInputs& inputs, WorkflowHost& host) {
         return false;
     }
     Run run(host);
-    const auto fail = [&run](const std::string& message, void (WorkflowHost::*focus)()) {
-        return Failed(run, message, focus);
-    };
 
     run.status(texts::kValidatingMemory);
     const FlashSizeReading flash = ReadFlashSize(inputs.memoryOption, inputs.sizeInMb, inputs.sizeInHex);
     if (!flash.chosen) {
-        return fail(texts::kSelectMemory, nullptr);
+        return run.fail(texts::kSelectMemory, nullptr);
     }
     if (!flash.error.empty()) {
-        return fail(flash.error, nullptr);
+        return run.fail(flash.error, nullptr);
     }
     m_state.FlashSize = flash.flashSize;
     // The image must fit the image area, not only the flash: values for a longer image would cut
     // its file system off at the end of mtd0 and mtd4.
     if (m_state.FlashSize > 0 && m_state.ImageLength > m_state.FlashSize - kReservedFlash) {
-        return fail(texts::kTooLarge, &WorkflowHost::focusFileList);
+        return run.fail(texts::kTooLarge, &WorkflowHost::focusFileList);
     }
     // An unknown flash size is assumed from the image's length (2MB or 4MB); the assumption must hold
     // the image the same way, or the owner has to say what the router has.
     if (m_state.FlashSize == 0 &&
         m_state.ImageLength > EffectiveFlashSize(0, m_state.ImageLength) - kReservedFlash) {
-        return fail(texts::kLargerThanAssumedFlash, nullptr);
+        return run.fail(texts::kLargerThanAssumedFlash, nullptr);
     }
 
     run.status(texts::kValidatingBootloader);
     if (!inputs.psp && !inputs.adam2) {
-        return fail(texts::kSelectBootloader, &WorkflowHost::focusPsp);
+        return run.fail(texts::kSelectBootloader, &WorkflowHost::focusPsp);
     }
     // A flash too small for the boot loader's own blocks and the file system's offset (a few hundred
     // bytes, or an image whose file system lies near the end of the flash) would give partitions that
@@ -354,7 +311,7 @@ bool Workflow::validate(const WorkflowInputs& inputs, WorkflowHost& host) {
                         EffectiveFlashSize(m_state.FlashSize, m_state.ImageLength), inputs.adam2,
                         RequestedMtd5Size(inputs.mtd5Visible, inputs.mtd5Text, inputs.mtd5ItemData));
     if (layout && !PartitionsInOrder(*layout)) {
-        return fail(texts::kFlashTooSmallForLayout, nullptr);
+        return run.fail(texts::kFlashTooSmallForLayout, nullptr);
     }
 
     run.status(texts::kValidationComplete);

@@ -1,5 +1,7 @@
 #include "modMisc.h"
 
+#include "AsciiText.h"
+
 #include <cctype>
 #include <charconv>
 #include <climits>
@@ -86,28 +88,6 @@ std::string FolderOf(std::string_view path, char separator) {
     }
     return std::string(path);
 }
-
-namespace {
-
-bool EndsWithIgnoringCase(std::string_view text, std::string_view tail) {
-    if (tail.size() > text.size()) {
-        return false;
-    }
-    const auto start = text.size() - tail.size();
-    for (std::size_t i = 0; i < tail.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[start + i])) !=
-            std::tolower(static_cast<unsigned char>(tail[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view head) {
-    return head.size() <= text.size() && EndsWithIgnoringCase(text.substr(0, head.size()), head);
-}
-
-} // namespace
 
 std::string CollapseSeparator(std::string_view text, std::string_view separator, bool trim) {
     if (separator.empty()) {

@@ -3,6 +3,7 @@
 #include "AsciiText.h"
 #include "OutputFormat.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace flintor {
@@ -11,10 +12,6 @@ namespace {
 
 // Lines of a multi-line greeting kept for the banner; the transcript keeps the rest.
 constexpr std::size_t kMostBannerLines = 32;
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 // The router's text as the owner may see it: control characters could end a line of a capture early,
 // move the cursor of a terminal or stop a reader at a NUL.
@@ -26,16 +23,6 @@ std::string Printable(std::string_view text) {
         }
     }
     return printable;
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 // The code of a reply line ("200 ...", "200-...", "200"), 0 for any other line. Codes start with 1 to 5;
@@ -71,12 +58,7 @@ bool BootLoaderConversation::IsVariableName(std::string_view name) {
     if (name.empty() || name.size() > 64) {
         return false;
     }
-    for (const char c : name) {
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) {
-            return false;
-        }
-    }
-    return true;
+    return std::all_of(name.begin(), name.end(), IsWordCharacter);
 }
 
 bool BootLoaderConversation::IsSendableText(std::string_view text) {

@@ -12,8 +12,7 @@ namespace {
 constexpr std::size_t kLongestHostName = 253;
 
 bool IsHostCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-           c == '-' || c == '_';
+    return IsWordCharacter(c) || c == '.' || c == '-';
 }
 
 bool IsIpv6Literal(std::string_view host) {
@@ -39,12 +38,7 @@ std::string RouterAddress::text() const {
 }
 
 RouterAddressParsing ParseRouterAddress(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
+    text = Trimmed(text);
     if (text.empty()) {
         return Refused(text, "it is empty.");
     }
@@ -96,7 +90,7 @@ RouterAddressParsing ParseRouterAddress(std::string_view text) {
         unsigned long value = 0;
         bool digits = !port->empty() && port->size() <= 5;
         for (const char c : *port) {
-            digits = digits && c >= '0' && c <= '9';
+            digits = digits && IsAsciiDigit(c);
             value = value * 10 + static_cast<unsigned long>(c - '0');
         }
         if (!digits || value < 1 || value > 65535) {
@@ -124,7 +118,7 @@ bool IsIpLiteral(std::string_view host) {
     char first = '\0';
     for (const char c : host) {
         // No leading zeros either: some readers take them for octal.
-        if (c >= '0' && c <= '9' && digits < 3 && !(digits == 1 && first == '0')) {
+        if (IsAsciiDigit(c) && digits < 3 && !(digits == 1 && first == '0')) {
             first = digits == 0 ? c : first;
             ++digits;
         } else if (c == '.' && digits > 0 && parts < 3) {

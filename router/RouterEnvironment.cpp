@@ -25,23 +25,6 @@ int HexDigitValue(char c) {
     return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
 }
 
-// The first characters of the capture words; most of a capture is skipped after this one test.
-bool MayStartWord(char c) {
-    switch (c) {
-    case 'm':
-    case 'M':
-    case 'f':
-    case 'F':
-    case 'a':
-    case 'A':
-    case 'P':
-    case '(':
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Printenv pads with blanks, /proc with a tab, our own forms use ":", "," and quotes, others write "=".
 bool IsSeparator(char c) {
     return c == ' ' || c == '\t' || c == '=' || c == ':' || c == ',' || c == '"' || c == '\'' || c == '`';
@@ -54,7 +37,7 @@ void SkipSeparators(std::string_view line, std::size_t& pos) {
 }
 
 void SkipBlanks(std::string_view line, std::size_t& pos) {
-    while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) {
+    while (pos < line.size() && IsBlank(line[pos])) {
         ++pos;
     }
 }
@@ -68,17 +51,14 @@ std::size_t RequestedNamesStart(std::string_view line) {
     while (pos < line.size()) {
         SkipBlanks(line, pos);
         std::size_t end = pos;
-        while (end < line.size() && line[end] != ' ' && line[end] != '\t') {
+        while (end < line.size() && !IsBlank(line[end])) {
             ++end;
         }
         const std::string_view word = line.substr(pos, end - pos);
-        const auto is = [word](std::string_view lowerWord) {
-            return word.size() == lowerWord.size() && HasAtIgnoringCase(word, 0, lowerWord);
-        };
-        if (is("getenv") || is("printenv")) {
+        if (EqualsIgnoringCase(word, "getenv") || EqualsIgnoringCase(word, "printenv")) {
             // Only names may follow.
             for (std::size_t i = end; i < line.size(); ++i) {
-                if (!IsWordCharacter(line[i]) && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
+                if (!IsWordCharacter(line[i]) && !IsBlank(line[i]) && line[i] != '\r') {
                     return std::string_view::npos;
                 }
             }
@@ -87,7 +67,7 @@ std::size_t RequestedNamesStart(std::string_view line) {
         // What may stand before the command: "quote", or a prompt that ends in ">", ")", "#" or "$".
         const bool prompt = !word.empty() && (word.back() == '>' || word.back() == ')' ||
                                               word.back() == '#' || word.back() == '$');
-        if (word.empty() || !(prompt || is("quote") || (pos == 0 && end < line.size()))) {
+        if (word.empty() || !(prompt || EqualsIgnoringCase(word, "quote") || (pos == 0 && end < line.size()))) {
             return std::string_view::npos;
         }
         pos = end;
@@ -183,9 +163,6 @@ public:
             return pos >= *requestedNamesStart;
         };
         for (std::size_t i = 0; i < line.size(); ++i) {
-            if (!MayStartWord(line[i])) {
-                continue;
-            }
             const CaptureWord word = CaptureWordAt(line, i);
             switch (word.kind) {
             case CaptureWord::Partition:

@@ -1,9 +1,15 @@
 #include "ProfileText.h"
 
+#include "AsciiText.h"
+
 #include <vector>
 
 namespace profile {
 namespace {
+
+using flintor::EqualsIgnoringCase;
+using flintor::IsBlank;
+using flintor::Trimmed;
 
 struct Line {
     std::string_view body;   // without its line end
@@ -27,42 +33,16 @@ std::vector<Line> splitLines(std::string_view text) {
     return lines;
 }
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-char asciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i]) != asciiLower(b[i]))
-            return false;
-    }
-    return true;
-}
-
 // The section name of a section line, or nullopt for any other line.
 std::optional<std::string_view> sectionOf(std::string_view body) {
-    const std::string_view t = trimmed(body);
+    const std::string_view t = Trimmed(body);
     if (t.empty() || t.front() != '[')
         return std::nullopt;
     std::string_view name = t.substr(1);
     const std::size_t close = name.find(']');
     if (close != std::string_view::npos)
         name = name.substr(0, close);
-    return trimmed(name);
+    return Trimmed(name);
 }
 
 struct KeyLine {
@@ -74,7 +54,7 @@ std::optional<KeyLine> keyOf(std::string_view body) {
     const std::size_t eq = body.find('=');
     if (eq == std::string_view::npos)
         return std::nullopt;
-    return KeyLine{trimmed(body.substr(0, eq)), trimmed(body.substr(eq + 1))};
+    return KeyLine{Trimmed(body.substr(0, eq)), Trimmed(body.substr(eq + 1))};
 }
 
 std::string_view withoutBom(std::string_view text) {
@@ -105,22 +85,22 @@ std::string_view cutUtf8(std::string_view s, std::size_t limit) {
 } // namespace
 
 std::optional<std::string> readValue(std::string_view text, std::string_view section, std::string_view key) {
-    const std::string_view wantSection = trimmed(section);
-    const std::string_view wantKey = trimmed(key);
+    const std::string_view wantSection = Trimmed(section);
+    const std::string_view wantKey = Trimmed(key);
     bool inSection = false;
     bool seenSection = false;
     for (const Line& line : splitLines(withoutBom(text))) {
         if (const auto name = sectionOf(line.body)) {
             if (inSection)
                 return std::nullopt; // the first matching section ended without the key
-            inSection = !seenSection && sameName(*name, wantSection);
+            inSection = !seenSection && EqualsIgnoringCase(*name, wantSection);
             seenSection = seenSection || inSection;
             continue;
         }
         if (!inSection)
             continue;
         const auto entry = keyOf(line.body);
-        if (!entry || !sameName(entry->key, wantKey))
+        if (!entry || !EqualsIgnoringCase(entry->key, wantKey))
             continue;
         std::string_view value = entry->value;
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
@@ -135,8 +115,8 @@ bool canStore(std::string_view section, std::string_view key, std::string_view v
     const auto hasBreak = [](std::string_view s) {
         return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
     };
-    const std::string_view s = trimmed(section);
-    const std::string_view k = trimmed(key);
+    const std::string_view s = Trimmed(section);
+    const std::string_view k = Trimmed(key);
     if (s.empty() || k.empty())
         return false;
     if (hasBreak(section) || hasBreak(key) || hasBreak(value))
@@ -148,12 +128,12 @@ std::optional<std::string> writeValue(std::string_view text, std::string_view se
                                       std::string_view value) {
     if (!canStore(section, key, value))
         return std::nullopt;
-    const std::string_view wantSection = trimmed(section);
-    const std::string_view wantKey = trimmed(key);
+    const std::string_view wantSection = Trimmed(section);
+    const std::string_view wantKey = Trimmed(key);
 
     std::string storedValue(value);
     const bool needsQuotes =
-        !value.empty() && (isBlank(value.front()) || isBlank(value.back()) ||
+        !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) ||
                            (value.size() >= 2 && value.front() == '"' && value.back() == '"'));
     if (needsQuotes)
         storedValue = '"' + storedValue + '"';
@@ -180,7 +160,7 @@ std::optional<std::string> writeValue(std::string_view text, std::string_view se
         if (const auto name = sectionOf(body)) {
             if (sectionLine < lines.size())
                 break;
-            if (sameName(*name, wantSection)) {
+            if (EqualsIgnoringCase(*name, wantSection)) {
                 sectionLine = i;
                 lastFilled = i;
             }
@@ -188,10 +168,10 @@ std::optional<std::string> writeValue(std::string_view text, std::string_view se
         }
         if (sectionLine == lines.size())
             continue;
-        if (!trimmed(body).empty())
+        if (!Trimmed(body).empty())
             lastFilled = i;
         const auto entry = keyOf(body);
-        if (entry && sameName(entry->key, wantKey)) {
+        if (entry && EqualsIgnoringCase(entry->key, wantKey)) {
             keyIndex = i;
             break;
         }

@@ -1,7 +1,8 @@
 #pragma once
 
-// The small text rules the router code shares. ASCII only: a capture's and a router's bytes are in no known
-// encoding, and the locale must not change how they read.
+// The small text rules that reading shares: a capture, a router's replies, a results text, a settings file.
+// ASCII only: those bytes are in no known encoding, and the locale must not change how they read (in a
+// Turkish one, "I" would not be a capital "i").
 
 #include <cstddef>
 #include <string>
@@ -20,6 +21,22 @@ inline bool IsAsciiLetter(char c) {
 /// A character that continues a word: "mtd0x" and "flashsize_2" are other words than "mtd0" and "flashsize".
 inline bool IsWordCharacter(char c) {
     return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '_';
+}
+
+/// A blank between the words of a line: a space or a tab.
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+/// The text without the blanks at its ends.
+inline std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
 }
 
 inline char Lower(char c) {
@@ -50,6 +67,23 @@ inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
         }
     }
     return true;
+}
+
+inline bool StartsWithIgnoringCase(std::string_view text, std::string_view head) {
+    return text.size() >= head.size() && EqualsIgnoringCase(text.substr(0, head.size()), head);
+}
+
+inline bool EndsWithIgnoringCase(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && EqualsIgnoringCase(text.substr(text.size() - tail.size()), tail);
+}
+
+inline bool ContainsIgnoringCase(std::string_view text, std::string_view part) {
+    for (std::size_t i = 0; i + part.size() <= text.size(); ++i) {
+        if (EqualsIgnoringCase(text.substr(i, part.size()), part)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 /// The text with a lower-case first letter made upper case, to begin a sentence.
