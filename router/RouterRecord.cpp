@@ -204,8 +204,8 @@ RecordWriting Write(const std::string& path, std::string_view text, int& error) 
     if (error == EEXIST) {
         writing.error = ExistsMessage(path);
     } else if (error != 0) {
-        writing.error = "The record file " + path + " could not be " + written.step + ": " +
-                        std::strerror(error) + ". Nothing was written to the router.";
+        writing.error =
+            "The record file " + path + " could not be " + written.step + ": " + std::strerror(error) + ".";
     } else {
         writing.path = path;
     }
@@ -281,9 +281,8 @@ RecordWriting WriteNewRecordFile(const std::string& folder, std::string_view tex
             return writing;
         }
     }
-    writing.error = "No new record file name was free in " +
-                    (folder.empty() ? std::string("this folder") : folder) +
-                    ". Nothing was written to the router.";
+    writing.error =
+        "No new record file name was free in " + (folder.empty() ? std::string("this folder") : folder) + ".";
     return writing;
 }
 
