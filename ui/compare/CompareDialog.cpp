@@ -1,5 +1,6 @@
 #include "CompareDialog.h"
 
+#include "AsciiText.h"
 #include "FileDrop.h"
 #include "OrvoPartitions.h"
 #include "RouterTask.h"
@@ -516,7 +517,10 @@ void CompareDialog::readFromRouter() {
     }
     m_host.setRouterAddress(typed);
     auto* task = new RouterTask(*parsed.address, m_routerOptions, this);
-    connect(task, &RouterTask::readFinished, this, &CompareDialog::finishRead);
+    connect(task, &RouterTask::readFinished, this,
+            [this, address = *parsed.address](const flintor::RouterReadResult& result) {
+                finishRead(result, address);
+            });
     startTask(task);
     task->read();
 }
@@ -531,12 +535,12 @@ void CompareDialog::writeToRouter() {
     const auto when = std::chrono::system_clock::now();
     const QString recordPath =
         QDir::cleanPath(m_recordFolder + QLatin1Char('/') + fromStd(flintor::RecordFileName(when)));
-    const flintor::RouterAddress address = m_routerReadAt;
+    const flintor::RouterAddress address = m_read->address;
     if (!m_confirmWrite || !m_confirmWrite(this, addressText(address), commands, recordPath))
         return;
     // The owner agreed to these commands: if the reading or the calculation changed while asking,
     // they are not the ones to send.
-    if (m_task || !m_routerReading || routerRepair() != repair) {
+    if (m_task || routerRepair() != repair) {
         showRouterStatus(QStringLiteral("The values changed while you were asked; nothing was written."),
                          true);
         return;
@@ -547,9 +551,11 @@ void CompareDialog::writeToRouter() {
             QStringLiteral("Writing the repair to the router at %1 ...").arg(addressText(address)), false);
     });
     connect(task, &RouterTask::writeFinished, this,
-            [this, repair](const RouterWriteOutcome& outcome) { finishWrite(outcome, repair); });
+            [this, repair, address](const RouterWriteOutcome& outcome) {
+                finishWrite(outcome, repair, address);
+            });
     startTask(task);
-    task->write(*m_routerReading, repair, m_recordFolder, when);
+    task->write(*m_read->reading, repair, m_recordFolder, when);
 }
 
 void CompareDialog::stopRouter() {
@@ -574,7 +580,8 @@ void CompareDialog::done(int result) {
         m_task->stop();
     // A write follows a read made while the dialog is open: the router may be another one by the time
     // the dialog opens again.
-    m_routerReading.reset();
+    if (m_read)
+        m_read->reading.reset();
     showRouterControls();
     QDialog::done(result);
 }
@@ -624,16 +631,14 @@ void CompareDialog::showRouterProgress(const flintor::RouterProgress& progress) 
         break;
     case flintor::RouterProgress::Stage::Writing:
     case flintor::RouterProgress::Stage::ReadBack:
-        text = fromStd(progress.text);
-        if (!text.isEmpty())
-            text[0] = text[0].toUpper();
+        text = fromStd(flintor::Capitalised(progress.text));
         break;
     }
     showRouterStatus(text, false);
 }
 
-void CompareDialog::finishRead(const flintor::RouterReadResult& result) {
-    const flintor::RouterAddress address = m_task ? m_task->address() : flintor::RouterAddress{};
+void CompareDialog::finishRead(const flintor::RouterReadResult& result,
+                               const flintor::RouterAddress& address) {
     endTask();
     if (!result.reading) {
         QString text = fromStd(result.message);
@@ -648,28 +653,26 @@ void CompareDialog::finishRead(const flintor::RouterReadResult& result) {
     m_repairBegun.clear();
     m_writes.clear();
     m_capture->setPlainText(fromStd(flintor::CaptureText(*result.reading)));
-    m_routerReading = result.reading;
-    m_routerText = m_capture->toPlainText();
-    m_routerReadAt = address;
+    m_read = RouterRead{m_capture->toPlainText(), address, result.reading};
     readCapture();
     showRouterStatus(QStringLiteral("Read from the router at %1.").arg(addressText(address)), false);
-    showRouterControls();
 }
 
 void CompareDialog::finishWrite(const RouterWriteOutcome& outcome,
-                                const std::vector<flintor::PartitionBounds>& repair) {
-    const QString address = m_task ? addressText(m_task->address()) : QString();
+                                const std::vector<flintor::PartitionBounds>& repair,
+                                const flintor::RouterAddress& address) {
     endTask();
     const QString nothing = QStringLiteral(" Nothing was written.");
     if (!outcome.read.reading) {
         showRouterStatus(fromStd(outcome.read.message) + nothing,
                          outcome.read.failure != flintor::FailureKind::Cancelled);
     } else if (outcome.changedSinceRead) {
-        m_routerReading.reset();
+        if (m_read)
+            m_read->reading.reset();
         showRouterStatus(
             QStringLiteral("The router at %1 no longer holds the values read before; nothing was "
                            "written. Read it again.")
-                .arg(address),
+                .arg(addressText(address)),
             true);
     } else if (outcome.stoppedBeforeWriting) {
         showRouterStatus(QStringLiteral("Stopped before the first write.") + nothing, false);
@@ -684,8 +687,8 @@ void CompareDialog::finishWrite(const RouterWriteOutcome& outcome,
         m_repairBegun = repair;
         m_writes = applied.writes;
         // The router holds other values than those read: a repair needs a new read.
-        if (!applied.writes.empty())
-            m_routerReading.reset();
+        if (!applied.writes.empty() && m_read)
+            m_read->reading.reset();
         QList<int> kept;
         for (std::size_t i = 0; i < applied.writes.size() && i < repair.size(); ++i)
             if (applied.writes[i].ok)
@@ -711,7 +714,7 @@ void CompareDialog::showRouterStatus(const QString& text, bool refusal) {
 
 std::vector<flintor::PartitionBounds> CompareDialog::routerRepair() const {
     // While the router's reading is kept, the text box holds it as read, and the comparison is of it.
-    if (!m_routerReading || !m_comparison)
+    if (!m_read || !m_read->reading || !m_comparison)
         return {};
     return flintor::RepairPartitions(*m_comparison);
 }
@@ -753,10 +756,9 @@ void CompareDialog::showCapture(const QString& text) {
 void CompareDialog::readCapture() {
     m_readTimer->stop();
     const QString text = m_capture->toPlainText();
-    if (text != m_routerText) {
+    if (!m_read || text != m_read->text) {
         // Another capture: no longer what the router gave, nor what was written to it.
-        m_routerReading.reset();
-        m_routerText.clear();
+        m_read.reset();
         m_repairBegun.clear();
         m_writes.clear();
     }
@@ -768,7 +770,7 @@ void CompareDialog::readCapture() {
         // text, and the reader looks at ASCII only.
         const QByteArray bytes = text.toLatin1();
         // A router that lost every value is compared all the same: each partition is missing.
-        const bool fromRouter = m_routerReading.has_value();
+        const bool fromRouter = m_read && m_read->reading;
         flintor::RouterCaptureReading reading = flintor::ReadRouterEnvironment(
             std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), !fromRouter);
         if (reading.environment) {

@@ -107,8 +107,9 @@ private:
     void createRouterControls();
     void startTask(RouterTask* task);
     void showRouterProgress(const flintor::RouterProgress& progress);
-    void finishRead(const flintor::RouterReadResult& result);
-    void finishWrite(const RouterWriteOutcome& outcome, const std::vector<flintor::PartitionBounds>& repair);
+    void finishRead(const flintor::RouterReadResult& result, const flintor::RouterAddress& address);
+    void finishWrite(const RouterWriteOutcome& outcome, const std::vector<flintor::PartitionBounds>& repair,
+                     const flintor::RouterAddress& address);
     void endTask();
     void showRouterStatus(const QString& text, bool refusal);
     void showRouterControls();
@@ -150,11 +151,14 @@ private:
     flintor::RouterSessionOptions m_routerOptions;
     QString m_recordFolder;
     QPointer<RouterTask> m_task;
-    // The router's reading while the text box holds it as read; none before a read, once the text is
-    // edited, and once the router was written to.
-    std::optional<flintor::RouterReading> m_routerReading;
-    QString m_routerText;                  // the text box's text as the last read left it
-    flintor::RouterAddress m_routerReadAt; // where that reading came from
+    // The last read from the router, while the text box holds its text as read.
+    struct RouterRead {
+        QString text;                   // the text box's text as the read left it
+        flintor::RouterAddress address; // where it was read
+        // The reading to repair; none once the router was written to or the dialog closed.
+        std::optional<flintor::RouterReading> reading;
+    };
+    std::optional<RouterRead> m_read;
     // The last repair begun and how its writes went, shown in the table until the text box changes.
     std::vector<flintor::PartitionBounds> m_repairBegun;
     std::vector<flintor::PartitionWrite> m_writes;
