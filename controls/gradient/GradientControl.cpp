@@ -139,8 +139,6 @@ void GradientControl::SizeSurface() {
 void GradientControl::Redraw() {
     if (m_held || (!m_dirty && !lookChanged()))
         return;
-    // The caption is centred on its height in the widget's own font, whatever font it is drawn in.
-    m_captionHeight = gradient::MeasureCaption(font(), m_caption, m_clientRect);
     paintPicture();
     m_dirty = false;
     ++m_drawCount;
@@ -163,12 +161,15 @@ void GradientControl::Canvas::drawFrame() {
 }
 
 GradientControl::Canvas GradientControl::canvasOn(QImage image, QImage savePic) const {
-    return {std::move(image), std::move(savePic),  m_clientRect,  m_captionHeight,
+    // The caption's height is measured where the picture is drawn.
+    return {std::move(image), std::move(savePic),  m_clientRect,  0,
             m_caption,        m_gradientDirection, m_borderColour};
 }
 
 void GradientControl::paintWith(const PictureSteps& steps) {
     Canvas canvas = canvasOn(std::move(m_image), std::move(m_savePic));
+    // The caption is centred on its height in the widget's own font, whatever font it is drawn in.
+    canvas.captionHeight = gradient::MeasureCaption(font(), canvas.caption, canvas.clientRect);
     steps(canvas);
     m_image = std::move(canvas.image);
     m_savePic = std::move(canvas.savePic);
@@ -188,7 +189,7 @@ std::function<GradientControl::Picture()> GradientControl::pictureJob() {
     return [canvas = std::move(canvas), steps = std::move(steps), measuring, state = m_state]() mutable {
         canvas.captionHeight = gradient::MeasureCaption(measuring, canvas.caption, canvas.clientRect);
         steps(canvas);
-        return Picture{std::move(canvas.image), canvas.captionHeight, state};
+        return Picture{std::move(canvas.image), state};
     };
 }
 
@@ -196,7 +197,6 @@ bool GradientControl::adoptPicture(Picture picture) {
     if (!m_dirty || picture.state != m_state || picture.image.isNull())
         return false;
     m_image = std::move(picture.image);
-    m_captionHeight = picture.captionHeight;
     m_dirty = false;
     ++m_drawCount;
     update();

@@ -62,7 +62,6 @@ public:
     /// A picture of the control drawn away from it, and the state of the control it shows.
     struct Picture {
         QImage image;
-        int captionHeight = 0;
         quint64 state = 0;
     };
     /// What draws the picture the control would draw now, on any thread: it holds copies of all the
@@ -112,12 +111,12 @@ protected:
     using PictureSteps = std::function<void(Canvas&)>;
 
     /// Paints the picture into image(): a gradient, then the caption and the frame as the control
-    /// shows them. Runs from Redraw() with the caption measured.
+    /// shows them, through paintWith(). Runs from Redraw().
     virtual void paintPicture() = 0;
     /// The picture's steps as a function of copies of the control's own values, for a control that
     /// can be drawn away from itself; paintPicture() then runs them on the control's canvas.
     virtual PictureSteps pictureSteps() const { return {}; }
-    /// Runs `steps` on the control's own image and surface.
+    /// Runs `steps` on the control's own image and surface, with the caption measured in the control's font.
     void paintWith(const PictureSteps& steps);
     /// Runs when the caption has been stored, before it is drawn.
     virtual void captionChanged() {}
@@ -167,7 +166,6 @@ private:
     ColourValue m_shadeColour;
 
     WinRect m_clientRect;
-    int m_captionHeight = 0;
     QImage m_image;
     QImage m_savePic;
     int m_drawCount = 0;

@@ -59,6 +59,7 @@
 #include <future>
 #include <new>
 #include <system_error>
+#include <vector>
 
 #ifndef FLINTOR_VERSION_MAJOR
 #define FLINTOR_VERSION_MAJOR 1
@@ -184,13 +185,18 @@ struct FirstFramePictures {
     QImage linkCursor;
 };
 
+// Work for a worker thread; without a thread to be had, it runs when its result is asked for.
+template <typename Work> auto OnWorker(Work work) {
+    return std::async(std::launch::async | std::launch::deferred, std::move(work));
+}
+
 // Reading the font configuration is the largest piece of work the first frame needs, and neither it nor
 // decoding the pictures touches a widget: a worker does them while the window makes its controls (the
 // first of which waits for the session bus). The font database serialises its users, so the first text
 // laid out waits for the worker rather than reading the configuration a second time. Without a thread
 // to be had, the same work runs when the pictures are asked for.
 std::future<FirstFramePictures> prepareFirstFrame(bool highResolution) {
-    return std::async(std::launch::async | std::launch::deferred, [highResolution] {
+    return OnWorker([highResolution] {
         // Reading the configuration twice at once would only double the work.
         if (const std::shared_future<void>& early = earlyWork().fonts; early.valid())
             early.wait();
@@ -216,7 +222,6 @@ void finishEarlyWork() {
 
 void frmMain::beginStartUp() {
     EarlyWork& work = earlyWork();
-    constexpr auto policy = std::launch::async | std::launch::deferred;
     // The application, when it ends, runs its post routines first of all.
     static const bool finishedAtExit = (qAddPostRoutine(finishEarlyWork), true);
     Q_UNUSED(finishedAtExit);
@@ -224,7 +229,7 @@ void frmMain::beginStartUp() {
     // Plain fontconfig, which needs no application object: Qt's font database takes the configuration it
     // has read and only adds its own list of the faces.
     if (!work.fonts.valid())
-        work.fonts = std::async(policy, [] { FcInit(); }).share();
+        work.fonts = OnWorker([] { FcInit(); }).share();
 #endif
 #ifdef FLINTOR_SESSION_BUS
     // The accessibility bridge connects to the session bus the first time a control asks whether anyone
@@ -235,11 +240,10 @@ void frmMain::beginStartUp() {
     // the caller asks before the worker does.
     if (!work.bus.valid()) {
         QThread::currentThread();
-        work.bus = std::async(policy, [] { QDBusConnection::sessionBus(); }).share();
+        work.bus = OnWorker([] { QDBusConnection::sessionBus(); }).share();
     }
 #endif
     Q_UNUSED(work);
-    Q_UNUSED(policy);
 }
 
 QString CaptionFor(int major, int minor, int revision) {
@@ -342,7 +346,7 @@ void frmMain::createControls() {
     }
     // The step headings, the largest pictures, are drawn by a worker while the other controls are made.
     std::future<std::vector<GradientControl::Picture>> headingPictures =
-        std::async(std::launch::async | std::launch::deferred, [jobs = std::move(headingJobs)] {
+        OnWorker([jobs = std::move(headingJobs)] {
             std::vector<GradientControl::Picture> pictures;
             for (const auto& job : jobs)
                 pictures.push_back(job ? job() : GradientControl::Picture{});
@@ -470,7 +474,7 @@ void frmMain::createControls() {
     imgLogo->installEventFilter(this);
 
     // The controls take their places; the self-drawn ones already have pictures of these sizes.
-    Form_Resize();
+    placeControls();
 
     auto* choiceStyle = new CompactChoiceStyle;
     choiceStyle->setParent(this);

@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <vector>
 
 class CompareDialog;
 class DirList;
