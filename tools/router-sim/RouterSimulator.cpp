@@ -157,8 +157,12 @@ public:
     void start() {
         std::error_code ignored;
         m_socket.set_option(asio::ip::tcp::no_delay(true), ignored);
-        send(m_server.settings.adam2 ? "220 ADAM2 FTP Server ready.\r\n"
-                                     : "220 PSPBoot FTP Server ready.\r\n");
+        const SimulatorSettings& settings = m_server.settings;
+        send("220 " +
+             (!settings.greeting.empty() ? settings.greeting
+              : settings.adam2           ? std::string("ADAM2 FTP Server ready.")
+                                         : std::string("PSPBoot FTP Server ready.")) +
+             "\r\n");
     }
 
     void close() {
@@ -251,14 +255,15 @@ private:
 
     std::string getenv(const std::string& name) {
         const std::string prefix = m_server.settings.continuationValues || name.empty() ? "200-" : "";
-        std::string reply;
+        std::string values;
         std::lock_guard lock(m_server.mutex);
         for (const auto& [variable, value] : m_server.environment) {
             if (name.empty() || variable == name) {
-                reply += prefix + Padded(variable) + value + "\r\n";
+                values += prefix + Padded(variable) + value + "\r\n";
             }
         }
-        return reply + "200 GETENV command successful\r\n";
+        const std::string reply = "200 GETENV command successful\r\n";
+        return m_server.settings.faults.valueAfterReply ? reply + values : values + reply;
     }
 
     void setenv(const std::string& argument) {

@@ -37,11 +37,15 @@ struct SimulatorFaults {
     bool refuseWrites = false;               ///< SETENV is answered 501 and changes nothing
     bool forgetWrites = false;               ///< SETENV is answered 200 and changes nothing
     bool dropAfterWrite = false; ///< SETENV changes the value, then the connection drops unanswered
+    /// GETENV answers its final "200" reply first and the value line after it, as a badly framed server.
+    bool valueAfterReply = false;
 };
 
 /// What the simulated boot loader is and holds.
 struct SimulatorSettings {
     bool adam2 = true; ///< the greeting names ADAM2; otherwise PSPBoot
+    /// The greeting's text after "220 " when not empty, in place of the boot loader's own.
+    std::string greeting;
     SimulatedEnvironment environment;
     /// GETENV answers "200-name value" lines instead of a bare "name value" line.
     bool continuationValues = false;

@@ -29,6 +29,7 @@ constexpr const char* kUsage =
     "  --ipv6                listen on ::1 instead of 127.0.0.1\n"
     "  --user NAME, --password WORD   the login (default adam2 / adam2)\n"
     "  --continuation        answer GETENV with \"200-name value\" lines\n"
+    "  --greeting TEXT       greet with \"220 TEXT\" instead of the boot loader's own greeting\n"
     "Faults:\n"
     "  --late-start MS       refuse connections for MS milliseconds\n"
     "  --window MS           stop listening after MS milliseconds unless someone logged in\n"
@@ -38,7 +39,8 @@ constexpr const char* kUsage =
     "  --flood               answer GETENV with endless bytes without a line end\n"
     "  --refuse-writes       refuse every SETENV\n"
     "  --forget-writes       accept SETENV but keep nothing\n"
-    "  --drop-after-write    keep what SETENV sets, then drop the connection unanswered\n";
+    "  --drop-after-write    keep what SETENV sets, then drop the connection unanswered\n"
+    "  --value-after-reply   answer GETENV with its 200 reply first and the value line after it\n";
 
 int Usage(const std::string& problem) {
     std::cerr << "router-sim: " << problem << "\n" << kUsage;
@@ -105,6 +107,8 @@ int main(int argc, char** argv) {
             faults.forgetWrites = true;
         } else if (option == "--drop-after-write") {
             faults.dropAfterWrite = true;
+        } else if (option == "--value-after-reply") {
+            faults.valueAfterReply = true;
         } else if (option == "--late-start" || option == "--window" || option == "--slow") {
             const char* value = argument();
             std::chrono::milliseconds& target = option == "--late-start" ? faults.lateStart
@@ -120,6 +124,12 @@ int main(int argc, char** argv) {
                 return Usage("--port needs a number from 1 to 65535");
             }
             settings.port = static_cast<std::uint16_t>(*port);
+        } else if (option == "--greeting") {
+            const char* value = argument();
+            if (value == nullptr || *value == '\0') {
+                return Usage("--greeting needs a text");
+            }
+            settings.greeting = value;
         } else if (option == "--user" || option == "--password") {
             const char* value = argument();
             if (value == nullptr) {
