@@ -94,4 +94,38 @@ inline std::string Capitalised(std::string text) {
     return text;
 }
 
+/// The text with every byte outside printable ASCII written as \xNN ("0x9040\xff0000"), so that a
+/// router's bytes can be shown, recorded and compared without ending a line or changing a terminal.
+/// With every, all bytes are written so.
+inline std::string Escaped(std::string_view text, bool every = false) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F && !every) {
+            escaped += c;
+        } else {
+            escaped += "\\x";
+            escaped += kDigits[byte >> 4];
+            escaped += kDigits[byte & 0xF];
+        }
+    }
+    return escaped;
+}
+
+/// Escaped(text), cut after longest bytes of the original with "..." after it: a quotation in a message.
+inline std::string EscapedShort(std::string_view text, std::size_t longest = 80) {
+    return text.size() <= longest ? Escaped(text) : Escaped(text.substr(0, longest)) + "...";
+}
+
+/// EscapedShort(text) in double quotes.
+inline std::string QuotedShort(std::string_view text, std::size_t longest = 80) {
+    // Built in steps: GCC 12 warns falsely (-Wrestrict) about a sum that starts with a literal.
+    std::string quoted(1, '"');
+    quoted += EscapedShort(text, longest);
+    quoted += '"';
+    return quoted;
+}
+
 } // namespace flintor

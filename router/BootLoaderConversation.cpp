@@ -1,6 +1,7 @@
 #include "BootLoaderConversation.h"
 
 #include "AsciiText.h"
+#include "CaptureWords.h"
 #include "OutputFormat.h"
 
 #include <algorithm>
@@ -13,16 +14,34 @@ namespace {
 // Lines of a multi-line greeting kept for the banner; the transcript keeps the rest.
 constexpr std::size_t kMostBannerLines = 32;
 
-// The router's text as the owner may see it: control characters could end a line of a capture early,
-// move the cursor of a terminal or stop a reader at a NUL.
-std::string Printable(std::string_view text) {
-    std::string printable(text);
-    for (char& c : printable) {
-        if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) {
-            c = '?';
-        }
+// "mtd0    0x90020000,0x903F0000", "MTD0=..." or "200 mtd0 ...": the name and the value after blanks or
+// an "="; none for a line without a value.
+struct ValueLine {
+    std::string_view name;
+    std::string_view value;
+};
+
+std::optional<ValueLine> ReadValueLine(std::string_view text) {
+    text = Trimmed(text);
+    std::size_t end = 0;
+    while (end < text.size() && IsWordCharacter(text[end])) {
+        ++end;
     }
-    return printable;
+    if (end == 0 || end == text.size() || (!IsBlank(text[end]) && text[end] != '=')) {
+        return std::nullopt;
+    }
+    const std::string_view value = Trimmed(text.substr(text[end] == '=' ? end + 1 : end));
+    if (value.empty()) {
+        return std::nullopt;
+    }
+    return ValueLine{text.substr(0, end), value};
+}
+
+// A variable that Flintor reads: a line giving it where it was not asked for could be taken for the answer.
+bool IsReadVariable(std::string_view name) {
+    const CaptureWord word = CaptureWordAt(name, 0);
+    return word.length == name.size() &&
+           (word.kind == CaptureWord::Partition || word.kind == CaptureWord::FlashSize);
 }
 
 // The code of a reply line ("200 ...", "200-...", "200"), 0 for any other line. Codes start with 1 to 5;
@@ -46,8 +65,19 @@ bool IsFinalLine(std::string_view line) {
     return line.size() == 3 || line[3] == ' ';
 }
 
-std::string Quoted(std::string_view text) {
-    return '"' + std::string(text) + '"';
+// A shown line in quotes, cut short: a reply line may be 4 KiB long.
+std::string Quoted(std::string_view shown) {
+    constexpr std::size_t kLongest = 160;
+    if (shown.size() <= kLongest) {
+        return '"' + std::string(shown) + '"';
+    }
+    std::size_t cut = kLongest;
+    // Not inside an escape ("\xff"), which would then read as other text.
+    const std::size_t escape = shown.rfind('\\', cut);
+    if (escape != std::string_view::npos && cut - escape < 4) {
+        cut = escape;
+    }
+    return '"' + std::string(shown.substr(0, cut)) + "...\"";
 }
 
 } // namespace
@@ -102,9 +132,6 @@ void BootLoaderConversation::connectionClosed() {
     if (!m_discarding && !m_partial.empty()) {
         std::string line = std::move(m_partial);
         m_partial.clear();
-        if (line.back() == '\r') {
-            line.pop_back();
-        }
         queue({std::move(line), Line::Kind::Text});
     }
     m_discarding = true;
@@ -135,6 +162,7 @@ std::string BootLoaderConversation::login(std::string_view user, std::string_vie
     }
     m_user = user;
     m_pendingPassword = password;
+    m_password = password;
     m_passwordSent = false;
     m_state = State::LoggingIn;
     send("USER " + m_user, "USER " + m_user);
@@ -151,6 +179,7 @@ std::string BootLoaderConversation::requestValue(std::string_view name) {
     }
     m_variable = name;
     m_value.reset();
+    m_valueLine.clear();
     m_state = State::Reading;
     send("GETENV " + m_variable, "GETENV " + m_variable);
     process();
@@ -200,10 +229,17 @@ std::optional<ConversationEvent> BootLoaderConversation::nextEvent() {
 
 void BootLoaderConversation::split(std::string_view bytes) {
     while (!bytes.empty() && !m_discarding) {
-        const std::size_t end = bytes.find('\n');
+        // CR LF ends a line, and so does a bare LF or a bare CR: the LF of a CR LF may come in the next piece.
+        if (m_afterCr) {
+            m_afterCr = false;
+            if (bytes.front() == '\n') {
+                bytes.remove_prefix(1);
+                continue;
+            }
+        }
+        const std::size_t end = bytes.find_first_of("\r\n");
         const std::string_view piece = bytes.substr(0, end);
-        // One byte more than the longest line may be the CR of its line end.
-        if (m_partial.size() + piece.size() > kLongestReplyLine + 1) {
+        if (m_partial.size() + piece.size() > kLongestReplyLine) {
             m_partial.clear();
             m_discarding = true;
             m_lines.push_back({{}, Line::Kind::Overflow});
@@ -213,17 +249,10 @@ void BootLoaderConversation::split(std::string_view bytes) {
         if (end == std::string_view::npos) {
             return;
         }
+        m_afterCr = bytes[end] == '\r';
         bytes.remove_prefix(end + 1);
         std::string line = std::move(m_partial);
         m_partial.clear();
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (line.size() > kLongestReplyLine) {
-            m_discarding = true;
-            m_lines.push_back({{}, Line::Kind::Overflow});
-            return;
-        }
         queue({std::move(line), Line::Kind::Text});
     }
 }
@@ -268,54 +297,85 @@ void BootLoaderConversation::process() {
     }
 }
 
+std::string BootLoaderConversation::shown(std::string_view received) const {
+    if (m_password.empty() || received.find(m_password) == std::string_view::npos) {
+        return Escaped(received);
+    }
+    std::string masked(received);
+    for (std::size_t at = masked.find(m_password); at != std::string::npos;
+         at = masked.find(m_password, at + 4)) {
+        masked.replace(at, m_password.size(), "****");
+    }
+    return Escaped(masked);
+}
+
 void BootLoaderConversation::handleLine(const std::string& received) {
-    const std::string line = Printable(received);
+    // What the owner may see has its odd bytes escaped: they could end a line of a capture early, move the
+    // cursor of a terminal or stop a reader at a NUL. The values are read from the bytes as they came.
+    const std::string line = shown(received);
     record('<', line);
-    const int code = ReplyCode(line);
+    const int code = ReplyCode(received);
     if (m_state == State::AwaitingBanner && (code != 0 || m_multiLineCode != 0) &&
         m_bannerLines.size() < kMostBannerLines) {
         m_bannerLines.push_back(line);
     }
+    const std::string_view text = received;
     if (m_multiLineCode != 0) {
-        if (code == m_multiLineCode && IsFinalLine(line)) {
+        if (code == m_multiLineCode && IsFinalLine(received)) {
             m_multiLineCode = 0;
-            handleReply(code, line);
+            handleReply(code, received, line);
         } else {
             // Some servers repeat "ddd-" on every line of a multi-line reply.
-            handleText(code == m_multiLineCode ? std::string_view(line).substr(4) : std::string_view(line));
+            handleText(code == m_multiLineCode ? text.substr(4) : text, line);
         }
         return;
     }
     if (code == 0) {
-        handleText(line);
-    } else if (!IsFinalLine(line)) {
+        handleText(text, line);
+    } else if (!IsFinalLine(received)) {
         m_multiLineCode = code;
-        handleText(std::string_view(line).substr(4));
+        handleText(text.substr(4), line);
     } else {
-        handleReply(code, line);
+        handleReply(code, received, line);
     }
 }
 
-void BootLoaderConversation::handleText(std::string_view text) {
-    if (m_state != State::Reading) {
+void BootLoaderConversation::handleText(std::string_view text, const std::string& line) {
+    if (m_state != State::Reading && m_state != State::Writing) {
         return;
     }
-    // "mtd0    0x90020000,0x903F0000": the name, blanks, the value.
-    text = Trimmed(text);
-    if (!EqualsIgnoringCase(text.substr(0, m_variable.size()), m_variable)) {
+    const auto valueLine = ReadValueLine(text);
+    if (!valueLine) {
         return;
     }
-    const std::string_view rest = text.substr(m_variable.size());
-    if (!rest.empty() && !IsBlank(rest.front()) && rest.front() != '=') {
+    // A SETENV may be answered with the value it set; a GETENV only with the value asked for.
+    const bool own = EqualsIgnoringCase(valueLine->name, m_variable);
+    if (!own || m_state == State::Writing) {
+        // Text that names no variable Flintor reads stays unsolicited text.
+        if (!own && IsReadVariable(valueLine->name)) {
+            notUnderstood("a value of " + Escaped(valueLine->name) + " (" + Quoted(line) + ") in answer to " +
+                          m_request);
+        }
         return;
     }
-    const std::string_view value = Trimmed(rest.empty() || IsBlank(rest.front()) ? rest : rest.substr(1));
-    if (!value.empty()) {
-        m_value = std::string(value);
+    if (m_value && *m_value != valueLine->value) {
+        notUnderstood("two different values of " + m_variable + " in answer to " + m_request + " (" +
+                      Quoted(m_valueLine) + " and " + Quoted(line) + ")");
+        return;
+    }
+    if (!m_value) {
+        m_value = std::string(valueLine->value);
+        m_valueLine = line;
     }
 }
 
-void BootLoaderConversation::handleReply(int code, const std::string& line) {
+void BootLoaderConversation::notUnderstood(const std::string& why) {
+    end(ConversationEventKind::Failure, FailureKind::NotUnderstood,
+        Capitalised(m_peer) + " sent " + why +
+            ": Flintor does not understand the conversation, so it was ended.");
+}
+
+void BootLoaderConversation::handleReply(int code, const std::string& received, const std::string& line) {
     if (code / 100 == 1) {
         // "120 Service ready in 1 minute", "150 ...": the reply that counts is still to come.
         if (m_state == State::AwaitingBanner) {
@@ -331,6 +391,13 @@ void BootLoaderConversation::handleReply(int code, const std::string& line) {
         handleLoginReply(code, line);
         break;
     case State::Reading:
+        if (code / 100 == 2) {
+            // A value may come on the reply line itself ("200 mtd0 0x...").
+            handleText(std::string_view(received).substr(std::min<std::size_t>(received.size(), 4)), line);
+            if (m_state != State::Reading) {
+                return;
+            }
+        }
         handleValueReply(code, line);
         break;
     case State::Writing:
@@ -381,10 +448,7 @@ void BootLoaderConversation::handleLoginReply(int code, const std::string& line)
 }
 
 void BootLoaderConversation::handleValueReply(int code, const std::string& line) {
-    if (code / 100 == 2) {
-        // A value may come on the reply line itself ("200 mtd0 0x...").
-        handleText(std::string_view(line).substr(std::min<std::size_t>(line.size(), 4)));
-    } else if (code / 100 != 5) {
+    if (code / 100 != 2 && code / 100 != 5) {
         end(ConversationEventKind::Failure, FailureKind::UnexpectedReply,
             Capitalised(m_peer) + " answered " + m_request + " with " + Quoted(line) + ".", line);
         return;

@@ -35,6 +35,7 @@ enum class FailureKind {
     UnexpectedReply, ///< a reply code that fits no step of the conversation
     Network,         ///< the system reported an error on the connection
     Cancelled,       ///< the caller cancelled
+    NotUnderstood,   ///< value lines that fit no request: another name, two values, a value after the reply
 };
 
 /// What the conversation saw.
@@ -49,11 +50,12 @@ enum class ConversationEventKind {
     Failure,       ///< the conversation has ended (failure, message)
 };
 
-/// One thing the conversation saw. Texts from the router have their control characters replaced by '?'.
+/// One thing the conversation saw. A value is the router's bytes as they came; every other text from the
+/// router has the bytes outside printable ASCII escaped ("\x00") and the password masked.
 struct ConversationEvent {
     ConversationEventKind kind = ConversationEventKind::Failure;
     std::string name;  ///< the variable of a value or write event
-    std::string value; ///< ValueRead: the value; Banner: the greeting, lines joined by LF
+    std::string value; ///< ValueRead: the value, raw; Banner: the greeting, lines joined by LF
     std::string reply; ///< the reply line that decided ("200 GETENV command successful")
     FailureKind failure = FailureKind::None; ///< Failure and LoginRefused: what happened
     std::string message;                     ///< Failure and LoginRefused: a sentence for the owner
@@ -65,8 +67,11 @@ std::string SetenvCommand(const PartitionBounds& bounds);
 
 /// The conversation with the boot loader's FTP server: the greeting, the login, GETENV and SETENV. The
 /// only commands it can send are USER, PASS, GETENV and SETENV; a password goes to the wire only, never
-/// into the transcript or an event. Replies are read as RFC 959 has them (multi-line replies, CR LF or a
-/// bare LF), and are matched with the requests in order.
+/// into the transcript or an event, and is masked wherever the router repeats it. Replies are read as RFC
+/// 959 has them (multi-line replies; CR LF, a bare LF or a bare CR), and are matched with the requests in
+/// order. Framing is strict: a value counts only for the name asked and before that request's final
+/// reply; a value line of another variable Flintor reads, or a second, different value for the name asked,
+/// ends the conversation as not understood (identical repeats are harmless).
 class BootLoaderConversation {
 public:
     enum class State {
@@ -134,9 +139,11 @@ private:
     void split(std::string_view bytes);
     void queue(Line line);
     void process();
-    void handleLine(const std::string& line);
-    void handleReply(int code, const std::string& line);
-    void handleText(std::string_view text);
+    void handleLine(const std::string& received);
+    void handleReply(int code, const std::string& received, const std::string& line);
+    void handleText(std::string_view text, const std::string& line);
+    void notUnderstood(const std::string& why);
+    std::string shown(std::string_view received) const;
     void handleBannerReply(int code, const std::string& line);
     void handleLoginReply(int code, const std::string& line);
     void handleValueReply(int code, const std::string& line);
@@ -150,6 +157,7 @@ private:
     std::string m_peer;
     State m_state = State::AwaitingBanner;
     std::string m_partial;                  // bytes of a line whose end has not come
+    bool m_afterCr = false;                 // the last line ended with CR: an LF next belongs to it
     bool m_discarding = false;              // a line too long or too much text: bytes are dropped
     std::deque<Line> m_lines;               // whole lines not yet interpreted (waiting for a request)
     std::size_t m_queuedBytes = 0;          // their length
@@ -158,10 +166,12 @@ private:
     std::string m_banner;
     std::string m_user;
     std::string m_pendingPassword; // PASS to send when USER is answered 331
+    std::string m_password;        // masked wherever the router repeats it
     bool m_passwordSent = false;
     std::string m_request;              // the unanswered command as the transcript shows it
     std::string m_variable;             // the variable of the unanswered GETENV or SETENV
     std::optional<std::string> m_value; // the value GETENV gave so far
+    std::string m_valueLine;            // the line it came on, as shown
     std::string m_outgoing;
     std::deque<ConversationEvent> m_events;
     std::string m_transcript;

@@ -105,25 +105,46 @@ std::optional<std::uint32_t> ReadHex(std::string_view line, std::size_t& pos) {
     return value;
 }
 
-// The two addresses after the word "mtdN" that ends at pos.
-std::optional<PartitionBounds> ReadRange(std::string_view line, std::size_t pos, int number) {
-    SkipSeparators(line, pos);
-    const auto start = ReadHex(line, pos);
+// "START,END" at pos, blanks around the comma allowed; pos moves past it.
+std::optional<PartitionBounds> ReadPair(std::string_view text, std::size_t& pos, int number) {
+    const auto start = ReadHex(text, pos);
     if (!start) {
         return std::nullopt;
     }
-    SkipBlanks(line, pos);
-    if (pos >= line.size() || line[pos] != ',') {
+    SkipBlanks(text, pos);
+    if (pos >= text.size() || text[pos] != ',') {
         return std::nullopt;
     }
     ++pos;
-    SkipBlanks(line, pos);
-    const auto end = ReadHex(line, pos);
+    SkipBlanks(text, pos);
+    const auto end = ReadHex(text, pos);
     if (!end) {
         return std::nullopt;
     }
     return PartitionBounds{number, *start, *end};
 }
+
+// Whether the byte at pos, right after a value, makes it no value: a comma (a third number), or a byte
+// that no terminal prints, or its escape ("\xff"), which cuts a number short ("0x9040\xff0000").
+bool EndsValueBadly(std::string_view line, std::size_t pos) {
+    const auto byte = static_cast<unsigned char>(line[pos]);
+    return byte == ',' || (byte < 0x20 && byte != '\t') || byte >= 0x7F ||
+           (byte == '\\' && pos + 1 < line.size() && line[pos + 1] == 'x');
+}
+
+// The two addresses after the word "mtdN" that ends at pos (after the separators, at valueStart).
+std::optional<PartitionBounds> ReadRange(std::string_view line, std::size_t& valueStart, int number) {
+    SkipSeparators(line, valueStart);
+    std::size_t pos = valueStart;
+    const auto bounds = ReadPair(line, pos, number);
+    if (!bounds || (pos < line.size() && EndsValueBadly(line, pos))) {
+        return std::nullopt;
+    }
+    return bounds;
+}
+
+// An unreadable value is kept to this length: enough to recognise it, not a whole listing.
+constexpr std::size_t kLongestUnreadableText = 256;
 
 std::string LineText(int line) {
     return "line " + std::to_string(line);
@@ -165,14 +186,21 @@ public:
         for (std::size_t i = 0; i < line.size(); ++i) {
             const CaptureWord word = CaptureWordAt(line, i);
             switch (word.kind) {
-            case CaptureWord::Partition:
-                if (const auto bounds = ReadRange(line, i + word.length, word.partition)) {
+            case CaptureWord::Partition: {
+                std::size_t valueStart = i + word.length;
+                if (const auto bounds = ReadRange(line, valueStart, word.partition)) {
                     setPartition(*bounds, number);
                 } else if (!requested(i)) {
+                    const std::string_view text = Trimmed(line.substr(valueStart, kLongestUnreadableText));
+                    // The first mention of a line is the one its value follows; later ones are its text.
+                    if (!text.empty() && !unreadable[static_cast<std::size_t>(word.partition)]) {
+                        m_unreadable[static_cast<std::size_t>(word.partition)] = std::string(text);
+                    }
                     unreadable[static_cast<std::size_t>(word.partition)] = true;
                 }
                 i += word.length - 1;
                 break;
+            }
             case CaptureWord::FlashSize: {
                 std::size_t pos = i + word.length;
                 SkipSeparators(line, pos);
@@ -198,18 +226,13 @@ public:
                 break;
             }
         }
-        std::vector<int> unreadableNumbers;
-        for (int partition = 0; partition < 6; ++partition) {
-            if (unreadable[static_cast<std::size_t>(partition)]) {
-                unreadableNumbers.push_back(partition);
-            }
+        std::uint8_t mask = 0;
+        for (std::size_t partition = 0; partition < 6; ++partition) {
+            mask |= static_cast<std::uint8_t>(unreadable[partition] ? 1u << partition : 0u);
         }
-        if (!unreadableNumbers.empty()) {
-            note(Capitalised(LineText(number)) + " names " + NameList(unreadableNumbers) +
-                 (unreadableNumbers.size() == 1
-                      ? " but no readable address range follows it; that mention is not used."
-                      : " but no readable address range follows them; those mentions are "
-                        "not used."));
+        if (mask != 0) {
+            // Whether the mention is used as the partition's unreadable value is known at the end only.
+            m_notes.push_back({{}, number, mask});
         }
         if (flashSizeUnreadable) {
             note(Capitalised(LineText(number)) +
@@ -219,30 +242,62 @@ public:
 
     RouterEnvironment finish() {
         RouterEnvironment environment;
-        for (const auto& seen : m_partitions) {
-            if (seen) {
-                environment.partitions.push_back(seen->bounds);
+        std::uint8_t unreadableUsed = 0;
+        for (std::size_t number = 0; number < 6; ++number) {
+            if (m_partitions[number]) {
+                environment.partitions.push_back(m_partitions[number]->bounds);
+            } else if (m_unreadable[number]) {
+                environment.unreadable.push_back({static_cast<int>(number), *m_unreadable[number]});
+                unreadableUsed |= static_cast<std::uint8_t>(1u << number);
             }
         }
+        std::vector<std::string> notes;
+        std::size_t notesLeftOut = 0;
+        for (const PendingNote& pending : m_notes) {
+            std::string text = pending.text;
+            if (pending.unreadableMask != 0) {
+                // A mention that stands as the partition's unreadable value is shown as such, not noted.
+                std::vector<int> numbers;
+                for (int partition = 0; partition < 6; ++partition) {
+                    if ((pending.unreadableMask & ~unreadableUsed) & (1u << partition)) {
+                        numbers.push_back(partition);
+                    }
+                }
+                if (numbers.empty()) {
+                    continue;
+                }
+                text = Capitalised(LineText(pending.line)) + " names " + NameList(numbers) +
+                       (numbers.size() == 1 ? " but no readable address range follows it; that mention is "
+                                              "not used."
+                                            : " but no readable address range follows them; those mentions "
+                                              "are not used.");
+            }
+            if (notes.size() < kMostReaderNotes) {
+                notes.push_back(std::move(text));
+            } else {
+                ++notesLeftOut;
+            }
+        }
+        m_notes.clear();
         if (m_flashSize) {
             environment.flashSize = m_flashSize->first;
             environment.flashSizeLine = m_flashSize->second;
         }
         if (m_pspMarker && m_adam2Marker) {
             // Past the limit of notes about lines, this one still matters: the capture contradicts itself.
-            m_notes.push_back("The capture names both boot loaders (" + m_adam2Marker->described() +
+            notes.push_back("The capture names both boot loaders (" + m_adam2Marker->described() +
                               " for Adam2, " + m_pspMarker->described() +
                               " for PSP), so these names decide nothing.");
         } else if (m_adam2Marker || m_pspMarker) {
             environment.markedAdam2 = m_adam2Marker.has_value();
             environment.marker = (m_adam2Marker ? *m_adam2Marker : *m_pspMarker).described();
         }
-        if (m_notesLeftOut > 0) {
-            m_notes.push_back(std::to_string(m_notesLeftOut) +
-                              (m_notesLeftOut == 1 ? " further note like these is left out."
-                                                   : " further notes like these are left out."));
+        if (notesLeftOut > 0) {
+            notes.push_back(std::to_string(notesLeftOut) + (notesLeftOut == 1
+                                                                 ? " further note like these is left out."
+                                                                 : " further notes like these are left out."));
         }
-        environment.notes = std::move(m_notes);
+        environment.notes = std::move(notes);
         return environment;
     }
 
@@ -252,12 +307,15 @@ private:
         int line = 0;
     };
 
+    // A note in the order the lines gave it; the notes about unreadable mentions are worded at the end.
+    struct PendingNote {
+        std::string text;
+        int line = 0;
+        std::uint8_t unreadableMask = 0; // the partitions whose mention on line has no readable range
+    };
+
     void note(std::string text) {
-        if (m_notes.size() < kMostReaderNotes) {
-            m_notes.push_back(std::move(text));
-        } else {
-            ++m_notesLeftOut;
-        }
+        m_notes.push_back({std::move(text), 0, 0});
     }
 
     void setPartition(const PartitionBounds& bounds, int line) {
@@ -280,11 +338,11 @@ private:
     }
 
     std::array<std::optional<Seen>, 6> m_partitions;
+    std::array<std::optional<std::string>, 6> m_unreadable; // the last unreadable value of each
     std::optional<std::pair<std::uint32_t, int>> m_flashSize;
     std::optional<Marker> m_pspMarker;
     std::optional<Marker> m_adam2Marker;
-    std::vector<std::string> m_notes;
-    std::size_t m_notesLeftOut = 0;
+    std::vector<PendingNote> m_notes;
 };
 
 RouterCaptureReading Refused(std::string error) {
@@ -334,18 +392,20 @@ struct FlashSizeInference {
     std::string reason;
 };
 
-BootloaderInference BootloaderFromCapture(const RouterEnvironment& environment) {
-    if (environment.markedAdam2) {
-        return {*environment.markedAdam2, std::string(LoaderName(*environment.markedAdam2)) +
-                                              ": the capture names " + environment.marker + "."};
-    }
+// The boot loader that put the configuration block (mtd3) where the router has it: PSP right after its
+// 64 KiB boot block, Adam2 in a single 64 KiB block high in the flash, at its end.
+BootloaderInference BootloaderFromPlacement(const RouterEnvironment& environment) {
     const PartitionBounds* mtd2 = environment.partition(2);
     const PartitionBounds* mtd3 = environment.partition(3);
-    if (mtd2 && mtd3 && mtd2->start == 0x90000000u && mtd2->end == 0x90010000u &&
-        mtd3->start == 0x90010000u && mtd3->end == 0x90020000u) {
-        return {false, "PSP: mtd2 and mtd3 are the first two 64 KiB blocks of the flash (" +
-                           RangeText(*mtd2) + " and " + RangeText(*mtd3) +
-                           "), where PSP keeps its boot loader and its configuration."};
+    if (mtd3 && mtd3->start == 0x90010000u && mtd3->end == 0x90020000u) {
+        if (mtd2 && mtd2->start == 0x90000000u && mtd2->end == 0x90010000u) {
+            return {false, "PSP: mtd2 and mtd3 are the first two 64 KiB blocks of the flash (" +
+                               RangeText(*mtd2) + " and " + RangeText(*mtd3) +
+                               "), where PSP keeps its boot loader and its configuration."};
+        }
+        return {false, "PSP: mtd3 (" + RangeText(*mtd3) +
+                           ") is the second 64 KiB block of the flash, right after the boot block, where PSP "
+                           "keeps its configuration."};
     }
     if (mtd3 && mtd3->start >= 0x90020000u && mtd3->end > mtd3->start &&
         mtd3->end - mtd3->start == 0x10000u && mtd3->end % 0x10000u == 0) {
@@ -356,6 +416,39 @@ BootloaderInference BootloaderFromCapture(const RouterEnvironment& environment) 
     return {std::nullopt,
             "The boot loader cannot be told from the capture: it names neither Adam2 nor PSP, and "
             "its mtd2 and mtd3 match neither boot loader's layout."};
+}
+
+// A name in a greeting, a prompt or the capture's words is weak evidence (PSP's FTP server grew out of
+// Adam2's and may still call itself so); where the configuration block sits is strong evidence, since the
+// boot loader put it there. The name decides only where the placement fits neither boot loader.
+BootloaderInference BootloaderFromCapture(const RouterEnvironment& environment,
+                                          std::vector<std::string>& notes) {
+    BootloaderInference placement = BootloaderFromPlacement(environment);
+    if (!environment.markedAdam2) {
+        return placement;
+    }
+    const bool marked = *environment.markedAdam2;
+    const std::string named = "the capture names " + environment.marker;
+    if (!placement.adam2) {
+        if (const PartitionBounds* mtd3 = environment.partition(3)) {
+            notes.push_back("The router's mtd3 (" + RangeText(*mtd3) +
+                            ") fits neither boot loader's layout, so the boot loader is taken from its name "
+                            "alone: " +
+                            named + ".");
+        } else {
+            notes.push_back("The router has no readable mtd3, so the boot loader is taken from its name "
+                            "alone: " +
+                            named + ".");
+        }
+    } else if (*placement.adam2 != marked) {
+        const char* placed = LoaderName(*placement.adam2);
+        notes.push_back(Capitalised(named) + ", which points to " + LoaderName(marked) +
+                        ", but the router's mtd3 (" + RangeText(*environment.partition(3)) + ") sits where " +
+                        placed + " keeps its configuration block: " + placed +
+                        " is used, since the boot loader itself put that block there.");
+        return placement;
+    }
+    return {marked, std::string(LoaderName(marked)) + ": " + named + "."};
 }
 
 // The flash size that the partitions give under the boot loader's layout: Adam2 keeps its configuration
@@ -407,6 +500,41 @@ const PartitionBounds* RouterEnvironment::partition(int number) const {
     const auto it = std::find_if(partitions.begin(), partitions.end(),
                                  [number](const PartitionBounds& bounds) { return bounds.number == number; });
     return it == partitions.end() ? nullptr : &*it;
+}
+
+const UnreadableValue* RouterEnvironment::unreadableValue(int number) const {
+    const auto it = std::find_if(unreadable.begin(), unreadable.end(),
+                                 [number](const UnreadableValue& value) { return value.number == number; });
+    return it == unreadable.end() ? nullptr : &*it;
+}
+
+std::optional<PartitionBounds> ParsePartitionValue(int number, std::string_view value) {
+    value = Trimmed(value);
+    std::size_t pos = 0;
+    const auto bounds = ReadPair(value, pos, number);
+    return bounds && pos == value.size() ? bounds : std::nullopt;
+}
+
+std::string CaptureValueText(std::string_view value) {
+    value = Trimmed(value);
+    if (ParsePartitionValue(0, value)) {
+        return std::string(value);
+    }
+    // The capture reader is lenient where a router's reply is not: separators before a value and text
+    // after it are a capture's own. The bytes that it would read past are escaped too.
+    const std::string escaped = Escaped(value);
+    std::string text;
+    std::size_t pos = 0;
+    for (; pos < escaped.size() && IsSeparator(escaped[pos]); ++pos) {
+        text += Escaped(std::string_view(&escaped[pos], 1), true);
+    }
+    std::size_t end = pos;
+    if (ReadPair(escaped, end, 0) && end < escaped.size() && !EndsValueBadly(escaped, end)) {
+        text.append(escaped, pos, end - pos);
+        text += Escaped(std::string_view(&escaped[end], 1), true);
+        pos = end + 1;
+    }
+    return text.append(escaped, pos);
 }
 
 RouterCaptureReading ReadRouterEnvironment(std::string_view text, bool valuesRequired) {
@@ -486,7 +614,8 @@ RouterCaptureReading ReadRouterEnvironmentFile(const std::string& path) {
 
 RouterSettings InferRouterSettings(const RouterEnvironment& environment, std::optional<bool> explicitAdam2) {
     RouterSettings settings;
-    const BootloaderInference captured = BootloaderFromCapture(environment);
+    std::vector<std::string> inferenceNotes;
+    const BootloaderInference captured = BootloaderFromCapture(environment, inferenceNotes);
     if (explicitAdam2) {
         settings.adam2 = explicitAdam2;
         settings.bootloaderReason = std::string(LoaderName(*explicitAdam2)) + ", as chosen.";
@@ -498,6 +627,7 @@ RouterSettings InferRouterSettings(const RouterEnvironment& environment, std::op
     } else {
         settings.adam2 = captured.adam2;
         settings.bootloaderReason = captured.reason;
+        settings.notes = std::move(inferenceNotes);
     }
 
     std::optional<FlashSizeInference> layout;

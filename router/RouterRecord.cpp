@@ -61,7 +61,7 @@ bool ReadsAsNothing(const std::string& header) {
     const PartitionBounds probe{0, 0x90000000u, 0x90010000u};
     const auto reading = ReadRouterEnvironment(header + "mtd0 0x90000000,0x90010000\n");
     return reading.environment && reading.environment->partitions == std::vector<PartitionBounds>{probe} &&
-           !reading.environment->flashSize && !reading.environment->markedAdam2 &&
+           reading.environment->unreadable.empty() && !reading.environment->flashSize && !reading.environment->markedAdam2 &&
            reading.environment->notes.empty();
 }
 
@@ -229,7 +229,10 @@ std::string CaptureText(const RouterReading& reading) {
         }
         std::string name = variable.name;
         name.resize(std::max(name.size() + 1, kNameColumn), ' ');
-        text += name + Defused(*variable.value, variable.name, false) + "\n";
+        // A value that is no address range is kept as such, escaped: compared again, it is unreadable.
+        const bool partition = CaptureWordAt(variable.name, 0).kind == CaptureWord::Partition;
+        const std::string value = partition ? CaptureValueText(*variable.value) : Escaped(*variable.value);
+        text += name + Defused(value, variable.name, false) + "\n";
     }
     return text;
 }

@@ -39,7 +39,8 @@ struct RouterReading {
 /// The reading as a capture for ReadRouterEnvironment: the greeting's lines (whose boot loader names
 /// count), then "name  value" for each variable that is set; LF after each line. A word that the reader
 /// would take for another variable (in a value or the greeting) or for a boot loader name (in a value) is
-/// broken with a '_' ("m_td3"), so that the capture reads as exactly the router's values.
+/// broken with a '_' ("m_td3"), and bytes outside printable ASCII are escaped ("\x00"), so that the capture
+/// reads as exactly the router's values: an unreadable one as unreadable (see CaptureValueText).
 std::string CaptureText(const RouterReading& reading);
 
 /// The record of a reading: two comment lines naming the address and the local time, then CaptureText,

@@ -1,5 +1,6 @@
 #include "RouterSession.h"
 
+#include "AsciiText.h"
 #include "RouterEnvironment.h"
 
 #include <stdexcept>
@@ -17,7 +18,8 @@ std::string ReadBackText(const PartitionWrite& write) {
     if (write.readBack) {
         return RangeText(*write.readBack);
     }
-    return write.readBackValue ? "\"" + *write.readBackValue + "\" (no address range)" : "nothing (not set)";
+    return write.readBackValue ? QuotedShort(*write.readBackValue) + " (no address range)"
+                               : "nothing (not set)";
 }
 
 } // namespace
@@ -65,6 +67,9 @@ ApplyResult RouterSession::apply(const std::vector<PartitionBounds>& repair, con
         if (repair[i].number < 0 || repair[i].number > 5 ||
             (i > 0 && repair[i].number <= repair[i - 1].number)) {
             throw std::invalid_argument("a repair holds partitions 0 to 5 in rising order");
+        }
+        if (IsFixedBlock(repair[i].number)) {
+            throw std::invalid_argument("a repair never writes the boot block or the configuration block");
         }
     }
     if (!m_lastReading) {
@@ -117,7 +122,7 @@ ApplyResult RouterSession::apply(const std::vector<PartitionBounds>& repair, con
         const ConversationEvent readBack = m_connection->readValue(write.name);
         if (readBack.kind == ConversationEventKind::ValueRead) {
             write.readBackValue = readBack.value;
-            write.readBack = PartitionValueBounds(bounds.number, readBack.value);
+            write.readBack = ParsePartitionValue(bounds.number, readBack.value);
         }
         const bool accepted = reply.kind == ConversationEventKind::WriteAccepted;
         write.ok = accepted && write.readBack == bounds;
@@ -187,21 +192,17 @@ std::vector<PartitionBounds> RepairPartitions(const RouterComparison& comparison
         return repair;
     }
     for (const auto& partition : comparison.blocks[comparison.matched].partitions) {
-        if ((partition.status == PartitionStatus::Differs || partition.status == PartitionStatus::Missing) &&
-            partition.calculated) {
+        if ((partition.status == PartitionStatus::Differs || partition.status == PartitionStatus::Missing ||
+             partition.status == PartitionStatus::Unreadable) &&
+            partition.calculated && !IsFixedBlock(partition.number)) {
             repair.push_back(*partition.calculated);
         }
     }
     return repair;
 }
 
-std::optional<PartitionBounds> PartitionValueBounds(int number, std::string_view value) {
-    const auto reading = ReadRouterEnvironment("mtd" + std::to_string(number) + " " + std::string(value));
-    if (!reading.environment) {
-        return std::nullopt;
-    }
-    const PartitionBounds* bounds = reading.environment->partition(number);
-    return bounds ? std::optional<PartitionBounds>(*bounds) : std::nullopt;
+bool IsFixedBlock(int number) {
+    return number == 2 || number == 3;
 }
 
 } // namespace flintor

@@ -34,7 +34,7 @@ struct PartitionWrite {
     std::string name;  ///< "mtd1"
     std::string sent;  ///< "SETENV mtd1,0x90020090,0x900A0000"
     std::string reply; ///< the reply line; empty when none came
-    /// The bounds read back; none when not set, not an address range or not read.
+    /// The bounds read back; none when not set, not exactly an address range or not read.
     std::optional<PartitionBounds> readBack;
     /// The value read back as the router gave it; none when not set or not read.
     std::optional<std::string> readBackValue;
@@ -65,10 +65,11 @@ public:
     RouterReadResult read(const RouterProgressSink& progress = {});
 
     /// Writes the repair after a successful read() of this session: for each partition, in mtd order,
-    /// SETENV and then GETENV to read it back. Stops at the first refusal, failure or read-back that
-    /// differs; nothing is written after it. With expected (the reading the owner saw), nothing at all is
-    /// written when the last read() differs from it. The repair holds partitions 0 to 5 in rising order
-    /// (std::invalid_argument otherwise); std::logic_error without a successful read().
+    /// SETENV and then GETENV to read it back, which must give exactly the two numbers sent. Stops at the
+    /// first refusal, failure or read-back that differs; nothing is written after it. With expected (the
+    /// reading the owner saw), nothing at all is written when the last read() differs from it. The repair
+    /// holds partitions 0, 1, 4 and 5 in rising order (std::invalid_argument otherwise: the boot block and
+    /// configuration block are never written); std::logic_error without a successful read().
     ApplyResult apply(const std::vector<PartitionBounds>& repair, const RouterReading* expected = nullptr,
                       const RouterProgressSink& progress = {});
 
@@ -94,12 +95,12 @@ private:
     bool m_writing = false;
 };
 
-/// The repair of a comparison: the calculated bounds of the matched block's partitions that differ or are
-/// missing, in mtd order. Same and extra partitions are never part of it.
+/// The repair of a comparison: the calculated bounds of the matched block's partitions that differ, are
+/// missing or unreadable, in mtd order. Same and extra partitions are never part of it, nor mtd2 and mtd3.
 std::vector<PartitionBounds> RepairPartitions(const RouterComparison& comparison);
 
-/// The bounds a value gives for partition number ("0x90020000,0x903F0000"), read as the capture reader
-/// reads it; none when it holds no readable range.
-std::optional<PartitionBounds> PartitionValueBounds(int number, std::string_view value);
+/// The boot block (mtd2) or the configuration block (mtd3): the boot loader put them where they are, and
+/// no repair moves them.
+bool IsFixedBlock(int number);
 
 } // namespace flintor

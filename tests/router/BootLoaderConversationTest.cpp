@@ -76,10 +76,14 @@ TEST(BootLoaderConversation, ReadsEveryShapeOfGetenvReply) {
         {"equals sign", "MTD0=" + range + "\r\n200 OK\r\n", Kind::ValueRead, range, "200 OK"},
         {"continuation line", "200-mtd0 " + range + "\r\n200 GETENV command successful\r\n", Kind::ValueRead,
          range, "200 GETENV command successful"},
-        {"among other variables",
-         "200-flashsize 0x00400000\r\n200-mtd01 0x1,0x2\r\n200-mtd0 " + range +
-             "\r\n200-mtd1 0x3,0x4\r\n200 done\r\n",
+        {"among variables Flintor does not read",
+         "200-bootloaderVersion 0.22.06\r\n200-mtd01 0x1,0x2\r\n200-mtd0 " + range +
+             "\r\n200-ProductID FLR4-A\r\n200 done\r\n",
          Kind::ValueRead, range, "200 done"},
+        {"bare CR", "mtd0 " + range + "\r200 GETENV command successful\r", Kind::ValueRead, range,
+         "200 GETENV command successful"},
+        {"an identical repeat", "mtd0 " + range + "\r\n200-MTD0=" + range + "\r\n200 OK\r\n",
+         Kind::ValueRead, range, "200 OK"},
         {"RFC 959 text lines", "200-Values follow\r\n mtd0 " + range + "\r\n220 not the end\r\n200 end\r\n",
          Kind::ValueRead, range, "200 end"},
         {"on the reply line", "200 mtd0 " + range + "\r\n", Kind::ValueRead, range, ""},
@@ -87,10 +91,8 @@ TEST(BootLoaderConversation, ReadsEveryShapeOfGetenvReply) {
          range, "200 OK"},
         {"odd codes are text", "600 x\r\n099 y\r\n2000 z\r\nmtd0 " + range + "\r\n200 OK\r\n",
          Kind::ValueRead, range, "200 OK"},
-        {"control characters", std::string("mtd0 0x9\0\x1b[2J", 13) + "\r\n200 OK\r\n", Kind::ValueRead,
-         "0x9??[2J", "200 OK"},
-        {"the last value counts", "mtd0 0x1,0x2\r\nmtd0 " + range + "\r\n200 OK\r\n", Kind::ValueRead, range,
-         "200 OK"},
+        {"control bytes stay in the value", std::string("mtd0 0x9\0\x1b[2J\xff", 14) + "\r\n200 OK\r\n",
+         Kind::ValueRead, std::string("0x9\0\x1b[2J\xff", 9), "200 OK"},
         {"reply alone", "200 GETENV command successful\r\n", Kind::ValueUnset, "",
          "200 GETENV command successful"},
         {"name alone", "mtd0\r\n200 OK\r\n", Kind::ValueUnset, "", "200 OK"},
@@ -121,6 +123,7 @@ TEST(BootLoaderConversation, AcceptsOnlyA200ForSetenv) {
     } cases[] = {
         {"200 SETENV command successful\r\n", Kind::WriteAccepted},
         {"150 Wait\r\nmtd1 0x1,0x2\r\n200-Stored\r\n200 SETENV command successful\r\n", Kind::WriteAccepted},
+        {"mtd0 0x1,0x2\r\n200 SETENV command successful\r\n", Kind::Failure},
         {"202 Command not implemented, superfluous\r\n", Kind::WriteRefused},
         {"250 OK\r\n", Kind::WriteRefused},
         {"501 SETENV failed\r\n", Kind::WriteRefused},
@@ -174,6 +177,12 @@ TEST(BootLoaderConversation, GreetsAndLogsInWithoutShowingThePassword) {
          "220 ready",
          true},
         {"busy", "421 Too many users\r\n", {}, {Kind::Failure}, "", false},
+        {"refusal that repeats the password",
+         "220 ready\r\n",
+         {"331 Password\r\n", "530 Login incorrect: password " + std::string(kPassword) + " is wrong\r\n"},
+         {Kind::Banner, Kind::LoginRefused},
+         "220 ready",
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -203,6 +212,59 @@ TEST(BootLoaderConversation, GreetsAndLogsInWithoutShowingThePassword) {
         EXPECT_EQ(conversation.transcript().find(kPassword), std::string::npos);
         if (c.passwordSent) {
             EXPECT_NE(conversation.transcript().find("> PASS ****\n"), std::string::npos);
+        }
+    }
+}
+
+TEST(BootLoaderConversation, EndsAConversationItDoesNotUnderstand) {
+    const struct {
+        const char* name;
+        std::string reply;      // to GETENV mtd0
+        const char* next;       // then: "read" (GETENV mtd1), "write" (SETENV mtd1) or nothing
+        std::vector<Kind> kinds;
+        std::vector<const char*> quoted; // lines the message quotes
+    } cases[] = {
+        {"reply before the value, then a read", "200 GETENV command successful\r\nmtd0 0x1,0x2\r\n", "read",
+         {Kind::ValueUnset, Kind::Failure}, {"mtd0 0x1,0x2"}},
+        {"reply before the value, then a write", "200 GETENV command successful\r\nmtd0 0x1,0x2\r\n", "write",
+         {Kind::ValueUnset, Kind::Failure}, {"mtd0 0x1,0x2"}},
+        {"continuation with another value", "200-mtd1 0x3,0x4\r\n200 OK\r\n", "", {Kind::Failure},
+         {"200-mtd1 0x3,0x4"}},
+        {"another name on the reply line", "200 flashsize 0x400000\r\n", "", {Kind::Failure},
+         {"200 flashsize 0x400000"}},
+        {"the old line and the new one", "mtd0 0x1,0x2\r\nmtd0 0x3,0x4\r\n200 OK\r\n", "", {Kind::Failure},
+         {"mtd0 0x1,0x2", "mtd0 0x3,0x4"}},
+        {"escaped in the message", "mtd0 0x1\x1b,0x2\r\n200-mtd0 0x3,0x4\r\n200 OK\r\n", "", {Kind::Failure},
+         {"mtd0 0x1\\x1b,0x2", "200-mtd0 0x3,0x4"}},
+        {"unasked text stays ignored", "200-Welcome to mtd0\r\nmtd01 0x5,0x6\r\n200 OK\r\n", "read",
+         {Kind::ValueUnset}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        BootLoaderConversation conversation = LoggedIn();
+        conversation.requestValue("mtd0");
+        conversation.receive(c.reply);
+        auto events = Events(conversation);
+        if (std::string_view(c.next) == "read" && conversation.state() == State::Ready) {
+            conversation.requestValue("mtd1");
+        } else if (std::string_view(c.next) == "write" && conversation.state() == State::Ready) {
+            conversation.requestWrite({1, 0x90020090u, 0x900A0000u});
+        }
+        for (const auto& event : Events(conversation)) {
+            events.push_back(event);
+        }
+        ASSERT_EQ(events.size(), c.kinds.size());
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            EXPECT_EQ(events[i].kind, c.kinds[i]);
+        }
+        if (events.back().kind == Kind::Failure) {
+            EXPECT_EQ(events.back().failure, FailureKind::NotUnderstood);
+            EXPECT_EQ(conversation.state(), State::Ended);
+            EXPECT_EQ(events.back().message.find('\x1b'), std::string::npos);
+        }
+        for (const char* quoted : c.quoted) {
+            EXPECT_NE(events.back().message.find('"' + std::string(quoted) + '"'), std::string::npos)
+                << events.back().message;
         }
     }
 }

@@ -90,6 +90,7 @@ TEST(RouterSession, ReadsWhatTheRouterHoldsIntoCaptureAndRecord) {
             // The greeting names the boot loader.
             EXPECT_EQ(reading->environment->markedAdam2, c.adam2);
             EXPECT_TRUE(reading->environment->notes.empty());
+            EXPECT_TRUE(reading->environment->unreadable.empty());
         }
         EXPECT_EQ(result.reading->values[5], (RouterValue{"mtd5", std::nullopt}));
         const std::string& transcript = session.transcript();
@@ -103,15 +104,17 @@ TEST(RouterSession, CaptureReadsAsExactlyTheValuesTheRouterGave) {
     // Words in a value or the greeting that would read as other variables or boot loader names.
     RouterReading reading;
     reading.banner = "220-mtd3 0x90000000,0x90010000 flashsize 0x800000\n220 ADAM2 ready";
-    reading.values = {{"mtd0", "0x90020000,0x903f0000 MTD1 0x5,0x6 mtd0x PSPBoot (psbl) xadam2_"},
-                      {"mtd1", std::nullopt},
+    reading.values = {{"mtd0", " 0x90020000 , 0x903f0000"},
+                      {"mtd1", "0x90020000,0x903f0000 MTD1 0x5,0x6 mtd0x PSPBoot (psbl) xadam2_"},
+                      {"mtd2", std::nullopt},
                       {"flashsize", "0x00400000 flashsize=0x00200000 mtd4=0x1,0x2"}};
     const auto capture = ReadRouterEnvironment(CaptureText(reading));
     ASSERT_TRUE(capture.environment) << capture.error;
     EXPECT_EQ(capture.environment->partitions, (std::vector<PartitionBounds>{{0, 0x90020000u, 0x903F0000u}}));
+    ASSERT_EQ(capture.environment->unreadable.size(), 1u);
+    EXPECT_EQ(capture.environment->unreadable[0].number, 1);
     EXPECT_EQ(capture.environment->flashSize, 0x200000u);
     EXPECT_EQ(capture.environment->markedAdam2, true);
-    EXPECT_EQ(PartitionValueBounds(0, *reading.values[0].value), capture.environment->partitions[0]);
 }
 
 TEST(RouterSession, RepairsOnTheSameConnectionAndReadsEachPartitionBack) {
@@ -146,6 +149,7 @@ TEST(RouterSession, RepairsOnTheSameConnectionAndReadsEachPartitionBack) {
                                                "GETENV mtd5"};
     EXPECT_EQ(simulator.commands(), expected);
     EXPECT_THROW(session.apply({{1, 0, 1}, {0, 0, 1}}), std::invalid_argument);
+    EXPECT_THROW(session.apply({{3, 0x903F0000u, 0x90400000u}}), std::invalid_argument);
 }
 
 TEST(RouterSession, RepairTakesThePartitionsThatDifferOrAreMissing) {
@@ -158,8 +162,10 @@ TEST(RouterSession, RepairTakesThePartitionsThatDifferOrAreMissing) {
     comparison.blocks[1].partitions = {{0, a, a, PartitionStatus::Same},
                                        {1, a, PartitionBounds{1, 2, 3}, PartitionStatus::Differs},
                                        {3, std::nullopt, PartitionBounds{3, 4, 5}, PartitionStatus::Missing},
-                                       {4, a, std::nullopt, PartitionStatus::Extra}};
-    EXPECT_EQ(RepairPartitions(comparison), (std::vector<PartitionBounds>{{1, 2, 3}, {3, 4, 5}}));
+                                       {4, a, std::nullopt, PartitionStatus::Extra},
+                                       {5, std::nullopt, PartitionBounds{5, 6, 7}, PartitionStatus::Unreadable}};
+    // The configuration block (mtd3) is never part of a repair.
+    EXPECT_EQ(RepairPartitions(comparison), (std::vector<PartitionBounds>{{1, 2, 3}, {5, 6, 7}}));
 }
 
 TEST(RouterSession, ReadFaultsEndTheSessionWithWhatHappened) {
@@ -251,6 +257,31 @@ TEST(RouterSession, WriteFaultsStopTheRepairAtTheFirstPartition) {
         for (const auto& command : simulator.commands()) {
             EXPECT_NE(command.rfind("SETENV mtd1", 0), 0u) << "written after a failure";
         }
+    }
+}
+
+TEST(RouterSession, AReadBackIsExactlyTheTwoNumbersSent) {
+    const struct {
+        const char* stored; // what the router holds after the SETENV
+        bool ok;
+    } cases[] = {
+        {"0x90030000,0x903F0000", true},
+        {"0X090030000 , 0x903f0000", true},
+        {"90030000,903F0000", true},
+        {"0x90030000,0x903F0000,0x90000000", false},
+        {"0x90030000,0x903F0000 mtd0", false},
+        {"0x90030000,0x903F0000\"", false},
+        {"0x90030000,0x903F\xff" "0000", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        RouterSimulator simulator(Simulated(true, {.forgetWrites = true}));
+        simulator.setValue("mtd0", c.stored);
+        RouterSession session(simulator.address(), Quick());
+        ASSERT_TRUE(session.read().reading);
+        const ApplyResult applied = session.apply({{0, 0x90030000u, 0x903F0000u}});
+        EXPECT_EQ(applied.ok, c.ok) << applied.message;
+        EXPECT_EQ(applied.writes.at(0).readBackValue, c.stored);
     }
 }
 
