@@ -1,5 +1,7 @@
 #include "Arguments.h"
 
+#include "BootLoaderConversation.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -190,8 +192,18 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             if (value->empty()) {
                 return Error("--router takes the boot loader's address, HOST or HOST:PORT");
             }
+            // A second address could be a typo in a script: which router is meant is not for us to guess.
+            if (options.router) {
+                return Error("--router may be given once");
+            }
             options.router = *value;
         } else if (name == "--user" || name == "--password") {
+            // The text of a refused password is not repeated: it may be the right one, mistyped.
+            if (!BootLoaderConversation::IsSendableText(*value) || (name == "--user" && value->empty())) {
+                return Error(name == "--user"
+                                 ? "--user takes a name of 1 to 256 bytes without control characters"
+                                 : "--password takes at most 256 bytes without control characters");
+            }
             (name == "--user" ? options.user : options.password) = *value;
             routerOnly = name;
         } else if (name == "--wait") {
@@ -284,8 +296,10 @@ std::string HelpText() {
            "  --password WORD       its password (default adam2); never printed or recorded\n"
            "  --wait SECONDS        how long to keep trying to reach the router (default 60)\n"
            "  --apply               repair the router: its values are first saved in a record, then each\n"
-           "                        partition that differs or is missing is set and read back; writing\n"
-           "                        stops at the first failure\n"
+           "                        partition that differs, is missing or unreadable is set and read\n"
+           "                        back; writing stops at the first failure. mtd2 (the boot block) and\n"
+           "                        mtd3 (the configuration block) are never written: when the router's\n"
+           "                        differ from the calculated ones, nothing is written\n"
            "  --record FILE         save the router's values as read in FILE, a new file that --compare\n"
            "                        reads later; --apply saves them in\n"
            "                        flintor-router-YYYYMMDD-HHMMSS.txt when FILE is not given\n"
@@ -295,7 +309,9 @@ std::string HelpText() {
            "Messages go to standard error. Exit status: 0 success, 1 the image, the choices or the\n"
            "capture were rejected, 2 usage error, 3 (--compare, --router) the router's values differ\n"
            "from the calculated ones, 4 (--router) the router could not be read and nothing was\n"
-           "written, 5 (--apply) a write was refused or broken off, or a value read back differs.\n";
+           "written, 5 (--apply) a write was refused or broken off, or a value read back differs, 6\n"
+           "(--apply) the router's layout forbids the write: its mtd2 or mtd3 is not where the\n"
+           "calculated layout puts it, and nothing was written.\n";
 }
 
 } // namespace flintor::cli

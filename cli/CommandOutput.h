@@ -20,7 +20,8 @@ enum ExitStatus {
     kExitDiffers = 3,
     kExitRouterUnreadable =
         4, ///< --router: nothing answered, the login was refused, the line broke; nothing written
-    kExitWriteFailed = 5, ///< --apply: a write was refused or broken off, or a value read back differs
+    kExitWriteFailed = 5,   ///< --apply: a write was refused or broken off, or a value read back differs
+    kExitLayoutForbids = 6, ///< --apply: the router's mtd2 or mtd3 is not where the layout puts them
 };
 
 /// The prefix of every message on standard error.

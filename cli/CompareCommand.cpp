@@ -1,5 +1,6 @@
 #include "CompareCommand.h"
 
+#include "AsciiText.h"
 #include "Texts.h"
 #include "Workflow.h"
 
@@ -33,8 +34,27 @@ std::string HexDigits(std::int64_t size) {
     return HexAddress(static_cast<std::uint32_t>(size)).substr(2);
 }
 
+// The router's side of a partition: its range, its unreadable text as read, or a dash for none.
+std::string RouterSide(const PartitionComparison& partition) {
+    if (partition.routerText) {
+        return QuotedShort(*partition.routerText, 40);
+    }
+    return partition.router ? RangeText(*partition.router) : "-";
+}
+
 std::string RangeOrDash(const std::optional<PartitionBounds>& bounds) {
     return bounds ? RangeText(*bounds) : "-";
+}
+
+// Lines after the commands of a repair or restore: why some are left out, or what cannot be typed back.
+std::string ExplanationLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) {
+        if (!line.empty()) {
+            text += line + '\n';
+        }
+    }
+    return text;
 }
 
 std::string Padded(std::string text, std::size_t width) {
@@ -137,8 +157,8 @@ std::string ComparisonTable(const RouterComparison& comparison) {
     if (!comparison.blocks.empty()) {
         for (const auto& partition : comparison.blocks[comparison.matched].partitions) {
             text << Padded("mtd" + std::to_string(partition.number), name)
-                 << Padded(RangeOrDash(partition.router), range)
-                 << Padded(RangeOrDash(partition.calculated), range) << StatusName(partition.status) << '\n';
+                 << Padded(RouterSide(partition), range) << Padded(RangeOrDash(partition.calculated), range)
+                 << StatusName(partition.status) << '\n';
         }
     }
     return text.str();
@@ -148,9 +168,13 @@ std::string CommandLines(const std::string& commands) {
     return commands.empty() ? commands : WithUnixLineEnds(commands) + '\n';
 }
 
+std::string RestoreLines(const RouterComparison& comparison) {
+    return CommandLines(comparison.restoreText) + ExplanationLines(comparison.restoreUnreadable);
+}
+
 std::string ComparisonText(const RouterComparison& comparison) {
     return ComparisonTable(comparison) + "\nRepair:\n" + CommandLines(comparison.repairText) +
-           "\nRestore:\n" + CommandLines(comparison.restoreText);
+           ExplanationLines({comparison.repairNote}) + "\nRestore:\n" + RestoreLines(comparison);
 }
 
 void AddComparisonJson(Json& document, const RouterCapture& capture, const RouterComparison& comparison) {
@@ -160,6 +184,11 @@ void AddComparisonJson(Json& document, const RouterCapture& capture, const Route
     for (const PartitionBounds& p : environment.partitions) {
         partitions.push_back(PartitionJson(p));
     }
+    Json unreadable = Json::array();
+    for (const UnreadableValue& value : environment.unreadable) {
+        unreadable.push_back(
+            Json{{"name", "mtd" + std::to_string(value.number)}, {"value", Escaped(value.text)}});
+    }
     std::vector<std::string> notes = environment.notes;
     notes.insert(notes.end(), settings.notes.begin(), settings.notes.end());
     document["router"] =
@@ -168,14 +197,17 @@ void AddComparisonJson(Json& document, const RouterCapture& capture, const Route
              {"flash_size", OrNull(settings.flashSize)},
              {"flash_size_reason", settings.flashSizeReason},
              {"partitions", partitions},
+             {"unreadable", unreadable},
              {"notes", notes}};
 
     Json blocks = Json::array();
     for (const BlockComparison& block : comparison.blocks) {
         Json compared = Json::array();
         for (const PartitionComparison& partition : block.partitions) {
+            // An unreadable value is shown as read, escaped, where a range would stand.
             compared.push_back(Json{{"name", "mtd" + std::to_string(partition.number)},
-                                    {"router", BoundsJson(partition.router)},
+                                    {"router", partition.routerText ? Json(Escaped(*partition.routerText))
+                                                                    : BoundsJson(partition.router)},
                                     {"calculated", BoundsJson(partition.calculated)},
                                     {"status", StatusName(partition.status)}});
         }
@@ -186,6 +218,8 @@ void AddComparisonJson(Json& document, const RouterCapture& capture, const Route
     document["matched_layout"] = comparison.matched;
     document["repair"] = CommandLines(comparison.repairText);
     document["restore"] = CommandLines(comparison.restoreText);
+    document["repair_note"] = comparison.repairNote.empty() ? Json() : Json(comparison.repairNote);
+    document["restore_unreadable"] = comparison.restoreUnreadable;
 }
 
 } // namespace flintor::cli

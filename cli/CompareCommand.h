@@ -46,11 +46,15 @@ std::string ComparisonTable(const RouterComparison& comparison);
 /// Commands of a repair or restore text as lines with LF line ends and a final one; empty for none.
 std::string CommandLines(const std::string& commands);
 
-/// ComparisonTable, then "Repair:" and "Restore:" with their commands, each after an empty line.
+/// The restore commands as CommandLines, then a line for each unreadable value they cannot put back.
+std::string RestoreLines(const RouterComparison& comparison);
+
+/// ComparisonTable, then "Repair:" and "Restore:" with their commands, each after an empty line; the repair
+/// ends with the line saying why mtd2 and mtd3 are left out when they are.
 std::string ComparisonText(const RouterComparison& comparison);
 
 /// Adds the members of a comparison to the --json document: "router", "comparison", "matched_layout",
-/// "repair" and "restore".
+/// "repair", "restore", "repair_note" and "restore_unreadable".
 void AddComparisonJson(Json& document, const RouterCapture& capture, const RouterComparison& comparison);
 
 } // namespace flintor::cli

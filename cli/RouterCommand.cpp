@@ -1,5 +1,6 @@
 #include "RouterCommand.h"
 
+#include "AsciiText.h"
 #include "Calculation.h"
 #include "CompareCommand.h"
 #include "RouterSession.h"
@@ -27,7 +28,8 @@ std::string ReadBackText(const PartitionWrite& write) {
     if (write.readBack) {
         return RangeText(*write.readBack) + (write.ok ? " (as calculated)" : " (not as calculated)");
     }
-    return write.readBackValue ? "\"" + *write.readBackValue + "\", no address range" : "could not be read";
+    return write.readBackValue ? QuotedShort(*write.readBackValue) + ", no address range"
+                               : "could not be read";
 }
 
 // What was sent for each partition, the reply and what the router holds now, then the way back.
@@ -38,10 +40,10 @@ std::string AppliedText(const RouterComparison& comparison, const ApplyResult& a
     for (const PartitionWrite& write : applied.writes) {
         text << write.name << "  sent:      " << write.sent << '\n'
              << std::string(write.name.size(), ' ')
-             << "  reply:     " << (write.reply.empty() ? "none" : write.reply) << '\n'
+             << "  reply:     " << (write.reply.empty() ? "sent, no reply" : write.reply) << '\n'
              << std::string(write.name.size(), ' ') << "  read back: " << ReadBackText(write) << '\n';
     }
-    text << "\nRestore:\n" << CommandLines(comparison.restoreText) << "\nRecord: " << recordPath << '\n';
+    text << "\nRestore:\n" << RestoreLines(comparison) << "\nRecord: " << recordPath << '\n';
     return text.str();
 }
 
@@ -50,6 +52,17 @@ Json SessionJson(const RouterSession& session, const RouterReading& reading) {
                 {"port", session.address().port},
                 {"banner", reading.banner},
                 {"user", session.user()}};
+}
+
+Json RefusedJson(const std::optional<WriteRefusal>& refusal) {
+    if (!refusal) {
+        return nullptr;
+    }
+    return Json{
+        {"partition", "mtd" + std::to_string(refusal->number)},
+        {"router", refusal->routerText ? Json(Escaped(*refusal->routerText)) : BoundsJson(refusal->router)},
+        {"calculated", BoundsJson(refusal->calculated)},
+        {"reason", refusal->message}};
 }
 
 Json AppliedJson(const ApplyResult& applied) {
@@ -107,10 +120,13 @@ int RunRouterCommand(CliOptions options, std::ostream& out, std::ostream& err) {
     }
     const RouterComparison comparison = CompareCalculation(*run.details, *capture, options, err);
     const std::vector<PartitionBounds> repair = RepairPartitions(comparison);
+    // Where the boot block or configuration block is not where the layout puts it, the layout is wrong for
+    // this router: no partition of it is written.
+    const bool refused = options.apply && comparison.refusal;
 
     // The record comes before the first write: the way back to what the router held.
     std::optional<std::string> recordPath;
-    if (options.record || (options.apply && !repair.empty())) {
+    if (options.record || (options.apply && !refused && !repair.empty())) {
         const auto now = std::chrono::system_clock::now();
         const std::string text = RecordText(reading, *address.address, now);
         const RecordWriting record =
@@ -124,7 +140,9 @@ int RunRouterCommand(CliOptions options, std::ostream& out, std::ostream& err) {
     }
 
     std::optional<ApplyResult> applied;
-    if (options.apply && !repair.empty()) {
+    if (refused) {
+        err << kPrefix << comparison.refusal->message << '\n';
+    } else if (options.apply && !repair.empty()) {
         applied = session.apply(repair, nullptr, ProgressNotes(err));
         if (applied->ok) {
             err << kNote << "every repaired partition reads back as calculated.\n";
@@ -138,12 +156,16 @@ int RunRouterCommand(CliOptions options, std::ostream& out, std::ostream& err) {
         AddComparisonJson(document, *capture, comparison);
         document["session"] = SessionJson(session, reading);
         document["record"] = OrNull(recordPath);
+        document["refused"] = RefusedJson(comparison.refusal);
         document["applied"] = applied ? AppliedJson(*applied) : Json::array();
         out << JsonText(document);
     } else {
         out << (applied ? AppliedText(comparison, *applied, *recordPath) : ComparisonText(comparison));
     }
     out.flush();
+    if (refused) {
+        return kExitLayoutForbids;
+    }
     if (applied) {
         return applied->ok ? kExitSuccess : kExitWriteFailed;
     }

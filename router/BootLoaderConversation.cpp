@@ -229,7 +229,8 @@ std::optional<ConversationEvent> BootLoaderConversation::nextEvent() {
 
 void BootLoaderConversation::split(std::string_view bytes) {
     while (!bytes.empty() && !m_discarding) {
-        // CR LF ends a line, and so does a bare LF or a bare CR: the LF of a CR LF may come in the next piece.
+        // CR LF ends a line, and so does a bare LF or a bare CR: the LF of a CR LF may come in the next
+        // piece.
         if (m_afterCr) {
             m_afterCr = false;
             if (bytes.front() == '\n') {

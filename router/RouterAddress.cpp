@@ -2,6 +2,7 @@
 
 #include "AsciiText.h"
 
+#include <algorithm>
 #include <asio/ip/address.hpp>
 #include <cstdlib>
 
@@ -19,6 +20,30 @@ bool IsIpv6Literal(std::string_view host) {
     std::error_code error;
     asio::ip::make_address_v6(std::string(host), error);
     return !error;
+}
+
+// "127.1", "2130706433", "0x7f.1": every dot-separated part a number. The systems' readers take such a
+// text for an IPv4 address, each in its own way; no host name looks so (its last part is never a number).
+bool LooksLikeANumberAddress(std::string_view host) {
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t dot = host.find('.', start);
+        std::string_view part = host.substr(start, dot == std::string_view::npos ? dot : dot - start);
+        if (part.size() > 2 && part[0] == '0' && (part[1] == 'x' || part[1] == 'X')) {
+            part.remove_prefix(2);
+            for (const char c : part) {
+                if (!IsAsciiDigit(c) && !((Lower(c) >= 'a' && Lower(c) <= 'f'))) {
+                    return false;
+                }
+            }
+        } else if (part.empty() || !std::all_of(part.begin(), part.end(), IsAsciiDigit)) {
+            return false;
+        }
+        if (dot == std::string_view::npos) {
+            return true;
+        }
+        start = dot + 1;
+    }
 }
 
 RouterAddressParsing Refused(std::string_view text, const std::string& why) {
@@ -83,6 +108,10 @@ RouterAddressParsing ParseRouterAddress(std::string_view text) {
             if (!IsHostCharacter(c)) {
                 return Refused(text, "a host name holds letters, digits, \".\", \"-\" and \"_\" only.");
             }
+        }
+        if (LooksLikeANumberAddress(host) && !IsIpLiteral(host)) {
+            return Refused(text, "write an IPv4 address as four decimal numbers from 0 to 255 without "
+                                 "leading zeros, such as 192.168.1.1 or 127.0.0.1.");
         }
     }
     address.host = std::string(host);

@@ -88,13 +88,14 @@ std::optional<WriteRefusal> Refusal(const BlockComparison& block) {
             refusal.reason = "the router's " + name + " (" + RangeText(*partition.router) +
                              ") differs from the calculated " + calculated;
         } else if (partition.routerText) {
-            refusal.reason = "the router's " + name + " is unreadable (" + QuotedShort(*partition.routerText) +
-                             "), and the calculated one is " + calculated;
+            refusal.reason = "the router's " + name + " is unreadable (" +
+                             QuotedShort(*partition.routerText) + "), and the calculated one is " +
+                             calculated;
         } else {
             refusal.reason = "the router holds no " + name + ", and the calculated one is " + calculated;
         }
         refusal.message =
-            Capitalised(refusal.reason) + (partition.number == 2 ? " (the boot block)" : " (the configuration block)") +
+            Capitalised(refusal.reason) +
             ". Flintor never moves the boot block (mtd2) or the configuration block (mtd3), so nothing was "
             "written. Check the boot loader and flash size choices; a router that really lost these values "
             "needs them read from its console (a printenv capture) and set there.";
@@ -169,10 +170,10 @@ RouterComparison CompareWithRouter(const MtdLayout& layout, const RouterEnvironm
             break;
         case PartitionStatus::Extra:
             // Unsetting a partition the boot loader may still need is the owner's decision, not ours.
-            result.notes.push_back(name + " is set on the router (" +
-                                   (partition.router ? RangeText(*partition.router)
-                                                     : QuotedShort(*partition.routerText)) +
-                                   ") but has no place in the calculated layout; it is left as it is.");
+            result.notes.push_back(
+                name + " is set on the router (" +
+                (partition.router ? RangeText(*partition.router) : QuotedShort(*partition.routerText)) +
+                ") but has no place in the calculated layout; it is left as it is.");
             break;
         }
     }

@@ -55,7 +55,7 @@ struct RouterComparison {
     std::size_t matched = 0; ///< index of the block with the most `same` entries (first on ties)
     std::string
         repairText; ///< CR LF lines in the chosen output form; empty when nothing differs or is missing
-    std::string restoreText;        ///< the router's values of the same partitions, same form
+    std::string restoreText; ///< the router's values of the same partitions, same form
     /// Unreadable values the repair overwrites, as lines for the restore commands: they are shown as read
     /// but cannot be typed back exactly.
     std::vector<std::string> restoreUnreadable;

@@ -67,7 +67,8 @@ std::size_t RequestedNamesStart(std::string_view line) {
         // What may stand before the command: "quote", or a prompt that ends in ">", ")", "#" or "$".
         const bool prompt = !word.empty() && (word.back() == '>' || word.back() == ')' ||
                                               word.back() == '#' || word.back() == '$');
-        if (word.empty() || !(prompt || EqualsIgnoringCase(word, "quote") || (pos == 0 && end < line.size()))) {
+        if (word.empty() ||
+            !(prompt || EqualsIgnoringCase(word, "quote") || (pos == 0 && end < line.size()))) {
             return std::string_view::npos;
         }
         pos = end;
@@ -286,16 +287,16 @@ public:
         if (m_pspMarker && m_adam2Marker) {
             // Past the limit of notes about lines, this one still matters: the capture contradicts itself.
             notes.push_back("The capture names both boot loaders (" + m_adam2Marker->described() +
-                              " for Adam2, " + m_pspMarker->described() +
-                              " for PSP), so these names decide nothing.");
+                            " for Adam2, " + m_pspMarker->described() +
+                            " for PSP), so these names decide nothing.");
         } else if (m_adam2Marker || m_pspMarker) {
             environment.markedAdam2 = m_adam2Marker.has_value();
             environment.marker = (m_adam2Marker ? *m_adam2Marker : *m_pspMarker).described();
         }
         if (notesLeftOut > 0) {
             notes.push_back(std::to_string(notesLeftOut) + (notesLeftOut == 1
-                                                                 ? " further note like these is left out."
-                                                                 : " further notes like these are left out."));
+                                                                ? " further note like these is left out."
+                                                                : " further notes like these are left out."));
         }
         environment.notes = std::move(notes);
         return environment;
@@ -314,9 +315,7 @@ private:
         std::uint8_t unreadableMask = 0; // the partitions whose mention on line has no readable range
     };
 
-    void note(std::string text) {
-        m_notes.push_back({std::move(text), 0, 0});
-    }
+    void note(std::string text) { m_notes.push_back({std::move(text), 0, 0}); }
 
     void setPartition(const PartitionBounds& bounds, int line) {
         auto& seen = m_partitions[static_cast<std::size_t>(bounds.number)];

@@ -32,8 +32,8 @@ struct RouterEnvironment {
     /// Partitions that have a value but no readable one, sorted by number; a readable value anywhere in
     /// the capture wins over an unreadable one, since a capture also holds listings and prose.
     std::vector<UnreadableValue> unreadable;
-    std::optional<std::uint32_t> flashSize;  ///< the flashsize variable, when readable
-    int flashSizeLine = 0;                   ///< line (from 1) of that flashsize; 0 without one
+    std::optional<std::uint32_t> flashSize; ///< the flashsize variable, when readable
+    int flashSizeLine = 0;                  ///< line (from 1) of that flashsize; 0 without one
     /// Boot loader named by a marker (true Adam2, false PSP); none without or with conflicting markers.
     std::optional<bool> markedAdam2;
     std::string marker; ///< the marker text that decided, with its line ("(psbl)" on line 14)
@@ -64,8 +64,9 @@ struct RouterCaptureReading {
 
 /// Reads a capture's text: refused when it is larger than kLargestRouterCapture, holds a NUL or, unless
 /// valuesRequired is false, has no readable mtd0 to mtd5 value. A value that runs into a comma, a control
-/// byte or a byte outside ASCII is unreadable, as is one that is no pair of hexadecimal numbers. A text that the boot loader itself gave
-/// (see RouterSession) is read without that rule: a router may have lost every value.
+/// byte or a byte outside ASCII is unreadable, as is one that is no pair of hexadecimal numbers. A text that
+/// the boot loader itself gave (see RouterSession) is read without that rule: a router may have lost every
+/// value.
 RouterCaptureReading ReadRouterEnvironment(std::string_view text, bool valuesRequired = true);
 
 /// Reads a capture file (a regular file of at most kLargestRouterCapture bytes) and then the text.

@@ -61,8 +61,8 @@ bool ReadsAsNothing(const std::string& header) {
     const PartitionBounds probe{0, 0x90000000u, 0x90010000u};
     const auto reading = ReadRouterEnvironment(header + "mtd0 0x90000000,0x90010000\n");
     return reading.environment && reading.environment->partitions == std::vector<PartitionBounds>{probe} &&
-           reading.environment->unreadable.empty() && !reading.environment->flashSize && !reading.environment->markedAdam2 &&
-           reading.environment->notes.empty();
+           reading.environment->unreadable.empty() && !reading.environment->flashSize &&
+           !reading.environment->markedAdam2 && reading.environment->notes.empty();
 }
 
 std::string Header(const std::string& where, const std::string& when) {

@@ -69,11 +69,16 @@ TEST(ParseArguments, EverythingElseIsAUsageError) {
         {"--compare", "c", "--record", "r.txt", "fw.bin"},
         {"--router", "r", "--wait", "-1", "fw.bin"},
         {"--router", "r", "--wait", "3601", "fw.bin"},
+        {"--router", "r", "--router=s", "fw.bin"},
+        {"--router", "r", "--user", "", "fw.bin"},
+        {"--router", "r", "--user", "adam2\x01", "fw.bin"},
+        {"--router", "r", "--password", "sec\r\nREBOOT", "fw.bin"},
     };
     for (const auto& args : cases) {
         const ParseResult result = ParseArguments(args);
         EXPECT_FALSE(result.options) << args[0] << ' ' << (args.size() > 1 ? args[1] : "");
         EXPECT_FALSE(result.error.empty());
+        EXPECT_EQ(result.error.find("sec\r"), std::string::npos) << "a password repeated";
     }
 }
 

@@ -67,16 +67,16 @@ TEST(Compare, SampleCapturesGiveTheTableTheRepairAndTheRestore) {
          {"--compare", Sample("captures/adam2-printenv-corrupted.txt"), "--output", "pctool",
           Sample("adam2-4mb.bin")},
          3,
-         "mtd1       -                       0x90010090, 0x90013010  missing\n"
+         "mtd1       \"0x90010090,\"           0x90010090, 0x90013010  unreadable\n"
          "mtd2       0x90000000, 0x90010000  0x90000000, 0x90010000  same\n"
          "mtd3       0x903F0000, 0x90400000  0x903F0000, 0x90400000  same\n"
          "mtd4       0x903F0000, 0x90010000  0x90010000, 0x903F0000  differs\n"
          "\nRepair:\nsetenv mtd0 0x90013010,0x903F0000\nsetenv mtd1 0x90010090,0x90013010\n"
          "setenv mtd4 0x90010000,0x903F0000\n"
-         "\nRestore:\nsetenv mtd0 0x90091000,0x903F0000\nsetenv mtd4 0x903F0000,0x90010000\n",
+         "\nRestore:\nsetenv mtd0 0x90091000,0x903F0000\nsetenv mtd4 0x903F0000,0x90010000\n"
+         "mtd1 held \"0x90010090,\", which is no address range: it cannot be typed back exactly.\n",
          true,
-         {"mtd0 is set again on line 14", "Line 15 names mtd1 but no readable address range",
-          "mtd1 was not set on the router: nothing to restore for it."}},
+         {"mtd0 is set again on line 14"}},
         {"PSP /proc listing of an 8 MiB flash with an mtd5, in the Telnet form",
          {"--compare", Sample("captures/psp-proc-ticfg-env.txt"), "--output", "telnet",
           Sample("psp-4mb.bin")},
@@ -179,7 +179,9 @@ TEST(Compare, JsonAddsTheRouterTheComparisonAndTheCommands) {
                     {"router", {{"start", 2416513024}, {"end", 2420047872}}},
                     {"calculated", {{"start", 2415996944}, {"end", 2420047872}}},
                     {"status", "differs"}}));
-    EXPECT_EQ(json["comparison"][0]["partitions"][1]["router"], nullptr);
+    EXPECT_EQ(json["comparison"][0]["partitions"][1]["router"], "0x90010090,");
+    EXPECT_EQ(json["comparison"][0]["partitions"][1]["status"], "unreadable");
+    EXPECT_EQ(router["unreadable"], (Json::array({{{"name", "mtd1"}, {"value", "0x90010090,"}}})));
     EXPECT_EQ(json["comparison"][2]["layout"], "Separate images (max kernel size)");
     EXPECT_EQ(json["matched_layout"], 0);
     EXPECT_EQ(json["repair"], "mtd0: 0x90013010, 0x903F0000\nmtd1: 0x90010090, 0x90013010\nmtd4: 0x90010000, "
@@ -189,9 +191,9 @@ TEST(Compare, JsonAddsTheRouterTheComparisonAndTheCommands) {
     for (const auto& member : json.items()) {
         keys.push_back(member.key());
     }
-    const std::vector<std::string> lastKeys(keys.end() - 5, keys.end());
-    EXPECT_EQ(lastKeys,
-              (std::vector<std::string>{"router", "comparison", "matched_layout", "repair", "restore"}));
+    const std::vector<std::string> lastKeys(keys.end() - 7, keys.end());
+    EXPECT_EQ(lastKeys, (std::vector<std::string>{"router", "comparison", "matched_layout", "repair",
+                                                  "restore", "repair_note", "restore_unreadable"}));
 
     const CompareRun same =
         Compare({"--json", "--compare", Sample("captures/adam2-ftp-getenv.txt"), Sample("adam2-4mb.bin")});

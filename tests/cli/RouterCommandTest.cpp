@@ -53,6 +53,7 @@ TEST(RouterCommand, EachEndingHasItsStatusItsOutputAndWritesOnlyWhatItSays) {
         bool recorded;
         const char* image = nullptr; // instead of the sample: a combined image of 1 MiB, "hsqs" at magicAt
         std::vector<std::size_t> magicAt = {};
+        const char* greeting = nullptr; // instead of the boot loader's own
     } cases[] = {
         {"read only",
          false,
@@ -102,10 +103,45 @@ TEST(RouterCommand, EachEndingHasItsStatusItsOutputAndWritesOnlyWhatItSays) {
          {"--apply", "--record"},
          false,
          5,
-         "reply:     none\n      read back: could not be read",
+         "reply:     sent, no reply\n      read back: could not be read",
          "closed the connection",
          "0x90022000,0x90400000",
          true},
+        // A PSP router whose FTP server calls itself ADAM2: its configuration block says PSP.
+        {"greeting names the other boot loader",
+         false,
+         {},
+         {"--apply"},
+         false,
+         0,
+         "read back: 0x90022000, 0x90400000 (as calculated)",
+         "PSP is used, since the boot loader itself put that block there",
+         "0x90022000,0x90400000",
+         false,
+         nullptr,
+         {},
+         "ADAM2 FTP Server ready."},
+        {"the layout forbids the write",
+         false,
+         {},
+         {"--apply", "--bootloader", "adam2"},
+         false,
+         6,
+         "mtd3       0x90010000, 0x90020000  0x903F0000, 0x90400000  differs",
+         "The router's mtd3 (0x90010000, 0x90020000) differs from the calculated 0x903F0000, 0x90400000. "
+         "Flintor never moves",
+         "0x900a0000,0x90400000",
+         false},
+        {"a value after the reply",
+         false,
+         {.valueAfterReply = true},
+         {"--apply", "--record"},
+         false,
+         4,
+         "",
+         "in answer to GETENV mtd1: Flintor does not understand the conversation",
+         "0x900a0000,0x90400000",
+         false},
         {"nothing to repair",
          true,
          {},
@@ -167,7 +203,9 @@ TEST(RouterCommand, EachEndingHasItsStatusItsOutputAndWritesOnlyWhatItSays) {
         if (c.recordExists) {
             std::ofstream(test::PathOf(record), std::ios::binary) << "mine\n";
         }
-        RouterSimulator simulator(Simulated(c.adam2, c.faults));
+        SimulatorSettings settings = Simulated(c.adam2, c.faults);
+        settings.greeting = c.greeting ? c.greeting : "";
+        RouterSimulator simulator(settings);
         std::vector<std::string> args = {"--router", simulator.address().text(), "--password", kPassword};
         for (const auto& arg : c.args) {
             args.push_back(arg);
@@ -224,7 +262,21 @@ TEST(RouterCommand, ProgramRepairsAndDescribesItInJson) {
                                              {"read_back", {{"start", 0x90022000u}, {"end", 0x90400000u}}},
                                              {"ok", true}}}));
     EXPECT_EQ(json["comparison"][0]["partitions"][0]["status"], "differs");
+    EXPECT_EQ(json["refused"], nullptr);
     EXPECT_FALSE(Has(r.out + r.err, kPassword));
+
+    const test::ProcessResult refused =
+        test::RunProcess(FLINTOR_CALC_BINARY,
+                         {"--router", simulator.address().text(), "--password", kPassword, "--bootloader",
+                          "adam2", "--apply", "--json", kPspImage},
+                         dir.folder());
+    ASSERT_EQ(refused.exitStatus, 6) << refused.err;
+    const Json refusal = Json::parse(refused.out)["refused"];
+    EXPECT_EQ(refusal["partition"], "mtd3");
+    EXPECT_EQ(refusal["router"], (Json{{"start", 0x90010000u}, {"end", 0x90020000u}}));
+    EXPECT_EQ(refusal["calculated"], (Json{{"start", 0x903F0000u}, {"end", 0x90400000u}}));
+    EXPECT_TRUE(Has(refusal["reason"], "nothing was written"));
+    EXPECT_EQ(Json::parse(refused.out)["applied"], Json::array());
 }
 
 } // namespace

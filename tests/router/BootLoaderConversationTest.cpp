@@ -82,8 +82,8 @@ TEST(BootLoaderConversation, ReadsEveryShapeOfGetenvReply) {
          Kind::ValueRead, range, "200 done"},
         {"bare CR", "mtd0 " + range + "\r200 GETENV command successful\r", Kind::ValueRead, range,
          "200 GETENV command successful"},
-        {"an identical repeat", "mtd0 " + range + "\r\n200-MTD0=" + range + "\r\n200 OK\r\n",
-         Kind::ValueRead, range, "200 OK"},
+        {"an identical repeat", "mtd0 " + range + "\r\n200-MTD0=" + range + "\r\n200 OK\r\n", Kind::ValueRead,
+         range, "200 OK"},
         {"RFC 959 text lines", "200-Values follow\r\n mtd0 " + range + "\r\n220 not the end\r\n200 end\r\n",
          Kind::ValueRead, range, "200 end"},
         {"on the reply line", "200 mtd0 " + range + "\r\n", Kind::ValueRead, range, ""},
@@ -219,25 +219,46 @@ TEST(BootLoaderConversation, GreetsAndLogsInWithoutShowingThePassword) {
 TEST(BootLoaderConversation, EndsAConversationItDoesNotUnderstand) {
     const struct {
         const char* name;
-        std::string reply;      // to GETENV mtd0
-        const char* next;       // then: "read" (GETENV mtd1), "write" (SETENV mtd1) or nothing
+        std::string reply; // to GETENV mtd0
+        const char* next;  // then: "read" (GETENV mtd1), "write" (SETENV mtd1) or nothing
         std::vector<Kind> kinds;
         std::vector<const char*> quoted; // lines the message quotes
     } cases[] = {
-        {"reply before the value, then a read", "200 GETENV command successful\r\nmtd0 0x1,0x2\r\n", "read",
-         {Kind::ValueUnset, Kind::Failure}, {"mtd0 0x1,0x2"}},
-        {"reply before the value, then a write", "200 GETENV command successful\r\nmtd0 0x1,0x2\r\n", "write",
-         {Kind::ValueUnset, Kind::Failure}, {"mtd0 0x1,0x2"}},
-        {"continuation with another value", "200-mtd1 0x3,0x4\r\n200 OK\r\n", "", {Kind::Failure},
+        {"reply before the value, then a read",
+         "200 GETENV command successful\r\nmtd0 0x1,0x2\r\n",
+         "read",
+         {Kind::ValueUnset, Kind::Failure},
+         {"mtd0 0x1,0x2"}},
+        {"reply before the value, then a write",
+         "200 GETENV command successful\r\nmtd0 0x1,0x2\r\n",
+         "write",
+         {Kind::ValueUnset, Kind::Failure},
+         {"mtd0 0x1,0x2"}},
+        {"continuation with another value",
+         "200-mtd1 0x3,0x4\r\n200 OK\r\n",
+         "",
+         {Kind::Failure},
          {"200-mtd1 0x3,0x4"}},
-        {"another name on the reply line", "200 flashsize 0x400000\r\n", "", {Kind::Failure},
+        {"another name on the reply line",
+         "200 flashsize 0x400000\r\n",
+         "",
+         {Kind::Failure},
          {"200 flashsize 0x400000"}},
-        {"the old line and the new one", "mtd0 0x1,0x2\r\nmtd0 0x3,0x4\r\n200 OK\r\n", "", {Kind::Failure},
+        {"the old line and the new one",
+         "mtd0 0x1,0x2\r\nmtd0 0x3,0x4\r\n200 OK\r\n",
+         "",
+         {Kind::Failure},
          {"mtd0 0x1,0x2", "mtd0 0x3,0x4"}},
-        {"escaped in the message", "mtd0 0x1\x1b,0x2\r\n200-mtd0 0x3,0x4\r\n200 OK\r\n", "", {Kind::Failure},
+        {"escaped in the message",
+         "mtd0 0x1\x1b,0x2\r\n200-mtd0 0x3,0x4\r\n200 OK\r\n",
+         "",
+         {Kind::Failure},
          {"mtd0 0x1\\x1b,0x2", "200-mtd0 0x3,0x4"}},
-        {"unasked text stays ignored", "200-Welcome to mtd0\r\nmtd01 0x5,0x6\r\n200 OK\r\n", "read",
-         {Kind::ValueUnset}, {}},
+        {"unasked text stays ignored",
+         "200-Welcome to mtd0\r\nmtd01 0x5,0x6\r\n200 OK\r\n",
+         "read",
+         {Kind::ValueUnset},
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -31,6 +31,12 @@ TEST(RouterAddress, ReadsHostAndPort) {
         {"two words", std::nullopt, ""},
         {"host/path", std::nullopt, ""},
         {"host\r\nUSER x", std::nullopt, ""},
+        // Numbers that some readers take for addresses are asked for in four decimal parts.
+        {"127.1", std::nullopt, "four decimal numbers"},
+        {"2130706433:2121", std::nullopt, "four decimal numbers"},
+        {"0x7f.0.0.1", std::nullopt, "four decimal numbers"},
+        {"127.0.0.01", std::nullopt, "four decimal numbers"},
+        {"10.0x1.router", RouterAddress{"10.0x1.router", 21}, "10.0x1.router:21"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -41,6 +47,7 @@ TEST(RouterAddress, ReadsHostAndPort) {
             EXPECT_EQ(parsing.address->text(), c.shown);
         } else {
             EXPECT_NE(parsing.error.find("is no router address"), std::string::npos);
+            EXPECT_NE(parsing.error.find(c.shown), std::string::npos) << parsing.error;
         }
     }
 }

@@ -103,8 +103,16 @@ TEST(RouterEnvironment, ReadsOnlyWholeWordsAndWholeNumbers) {
         {"mtd0 0x1,0x2g", std::nullopt, nullptr, "0x1,0x2g"},
         {"mtd0 -0x1,0x2", std::nullopt, nullptr, "-0x1,0x2"},
         {"mtd0 0x1,0x2,0x3 ", std::nullopt, nullptr, "0x1,0x2,0x3"},
-        {"mtd0 0x1,0x90\xff" "0000", std::nullopt, nullptr, "0x1,0x90\xff" "0000"},
-        {"mtd0 0x1,0x90\x1b" "0000", std::nullopt, nullptr, "0x1,0x90\x1b" "0000"},
+        {"mtd0 0x1,0x90\xff"
+         "0000",
+         std::nullopt, nullptr,
+         "0x1,0x90\xff"
+         "0000"},
+        {"mtd0 0x1,0x90\x1b"
+         "0000",
+         std::nullopt, nullptr,
+         "0x1,0x90\x1b"
+         "0000"},
         {"mtd0 0x1,0x90\\xff0000", std::nullopt, nullptr, "0x1,0x90\\xff0000"},
         {"0x00090000-0x003f0000 : \"mtd0\"", std::nullopt, "Line 1 names mtd0 but", nullptr},
         {"mtd0: 00360000 00010000 \"mtd0\" mtd1", std::nullopt, "Line 1 names mtd1 but",
@@ -164,8 +172,13 @@ TEST(RouterEnvironment, ReadsARoutersValueExactlyAndRecordsAnUnreadableOneAsSuch
         {"\"0x900B1000,0x90400000\"", std::nullopt},
         {"0x900B1000 0x90400000", std::nullopt},
         {"0x900B1000,0x90400000 (kernel)", std::nullopt},
-        {"0x900B1000,0x9040\xff" "0000", std::nullopt},
-        {std::string("0x900B1000,0x9040\0" "0000", 21), std::nullopt},
+        {"0x900B1000,0x9040\xff"
+         "0000",
+         std::nullopt},
+        {std::string("0x900B1000,0x9040\0"
+                     "0000",
+                     21),
+         std::nullopt},
         {"0x900B1000,0x9040\\xff0000", std::nullopt},
     };
     for (const auto& c : cases) {
@@ -225,10 +238,11 @@ TEST(RouterEnvironment, InfersTheBootLoaderAndTheFlashSizeWithReasons) {
         EXPECT_EQ(reading.environment->notes.size() + settings.notes.size(), c.notes);
     }
     const auto greeted = ReadRouterEnvironment(std::string("220 ADAM2 FTP Server ready.\n") + pspLayout);
-    EXPECT_EQ(InferRouterSettings(*greeted.environment).notes.at(0),
-              "The capture names \"ADAM2\" on line 1, which points to Adam2, but the router's mtd3 (0x90010000, "
-              "0x90020000) sits where PSP keeps its configuration block: PSP is used, since the boot loader "
-              "itself put that block there.");
+    EXPECT_EQ(
+        InferRouterSettings(*greeted.environment).notes.at(0),
+        "The capture names \"ADAM2\" on line 1, which points to Adam2, but the router's mtd3 (0x90010000, "
+        "0x90020000) sits where PSP keeps its configuration block: PSP is used, since the boot loader "
+        "itself put that block there.");
     const auto marked = ReadRouterEnvironment("x\n(psbl) printenv\nmtd0 0x90020000,0x90400000");
     EXPECT_EQ(InferRouterSettings(*marked.environment).bootloaderReason,
               "PSP: the capture names \"(psbl)\" on line 2.");
@@ -346,7 +360,8 @@ TEST(RouterComparison, FindsTheMatchingBlockAndWhatToRepair) {
 
 TEST(RouterComparison, NeverRepairsTheBootBlockOrConfigurationBlock) {
     const std::string mtd0 = "mtd0 0x90091000,0x903F0000\n";
-    const char* repair = "mtd0: 0x90013010, 0x903F0000\r\nmtd1: 0x90010090, 0x90013010\r\nmtd4: 0x90010000, 0x903F0000";
+    const char* repair =
+        "mtd0: 0x90013010, 0x903F0000\r\nmtd1: 0x90010090, 0x90013010\r\nmtd4: 0x90010000, 0x903F0000";
     const std::string mtd2 = "mtd2 0x90000000,0x90010000\n";
     const struct {
         std::string capture; // compared with samples/adam2-4mb.bin's layout on 4 MiB
@@ -359,9 +374,11 @@ TEST(RouterComparison, NeverRepairsTheBootBlockOrConfigurationBlock) {
          "the router's mtd3 (0x90010000, 0x90020000) differs from the calculated 0x903F0000, 0x90400000",
          repair},
         {mtd0 + "mtd3 0x903F0000,0x90400000", 2,
-         "the router holds no mtd2, and the calculated one is 0x90000000, 0x90010000",
-         repair},
-        {mtd0 + mtd2 + "mtd3 0x903F0000,0x9040\xff" "0000", 3,
+         "the router holds no mtd2, and the calculated one is 0x90000000, 0x90010000", repair},
+        {mtd0 + mtd2 +
+             "mtd3 0x903F0000,0x9040\xff"
+             "0000",
+         3,
          "the router's mtd3 is unreadable (\"0x903F0000,0x9040\\xff0000\"), and the calculated one is "
          "0x903F0000, 0x90400000",
          repair},
@@ -378,20 +395,24 @@ TEST(RouterComparison, NeverRepairsTheBootBlockOrConfigurationBlock) {
 }
 
 TEST(RouterComparison, UnreadableValuesAreRepairedAndShownAsReadInTheRestore) {
-    const auto environment = ReadRouterEnvironment("mtd0 0x9002\x01" "0000,0x903f0000\nmtd1 0x90010090,0x90013010,"
-                                                   "0x1\nmtd2 0x90000000,0x90010000\nmtd3 0x903F0000,0x90400000")
-                                 .environment.value();
+    const auto environment =
+        ReadRouterEnvironment("mtd0 0x9002\x01"
+                              "0000,0x903f0000\nmtd1 0x90010090,0x90013010,"
+                              "0x1\nmtd2 0x90000000,0x90010000\nmtd3 0x903F0000,0x90400000")
+            .environment.value();
     const RouterComparison comparison = CompareWithRouter(kAdam24, environment, 1);
     EXPECT_EQ(Statuses(comparison), "0: 0unreadable 1unreadable 2same 3same 4missing");
-    EXPECT_EQ(comparison.repairText, "setenv mtd0 0x90013010,0x903F0000\r\nsetenv mtd1 0x90010090,0x90013010\r\n"
-                                     "setenv mtd4 0x90010000,0x903F0000");
+    EXPECT_EQ(comparison.repairText,
+              "setenv mtd0 0x90013010,0x903F0000\r\nsetenv mtd1 0x90010090,0x90013010\r\n"
+              "setenv mtd4 0x90010000,0x903F0000");
     EXPECT_EQ(comparison.restoreText, "");
-    EXPECT_EQ(comparison.restoreUnreadable,
-              (std::vector<std::string>{
-                  "mtd0 held \"0x9002\\x010000,0x903f0000\", which is no address range: it cannot be typed back "
-                  "exactly.",
-                  "mtd1 held \"0x90010090,0x90013010,0x1\", which is no address range: it cannot be typed back "
-                  "exactly."}));
+    EXPECT_EQ(
+        comparison.restoreUnreadable,
+        (std::vector<std::string>{
+            "mtd0 held \"0x9002\\x010000,0x903f0000\", which is no address range: it cannot be typed back "
+            "exactly.",
+            "mtd1 held \"0x90010090,0x90013010,0x1\", which is no address range: it cannot be typed back "
+            "exactly."}));
 }
 
 TEST(RouterComparison, TelnetRepairsWriteWhereTheBootLoaderKeepsItsEnvironment) {

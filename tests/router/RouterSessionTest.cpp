@@ -159,11 +159,12 @@ TEST(RouterSession, RepairTakesThePartitionsThatDifferOrAreMissing) {
     const PartitionBounds a{0, 0x90020000u, 0x903F0000u};
     const PartitionBounds b{1, 0x90010000u, 0x90020000u};
     comparison.blocks[0].partitions = {{0, a, b, PartitionStatus::Differs}};
-    comparison.blocks[1].partitions = {{0, a, a, PartitionStatus::Same},
-                                       {1, a, PartitionBounds{1, 2, 3}, PartitionStatus::Differs},
-                                       {3, std::nullopt, PartitionBounds{3, 4, 5}, PartitionStatus::Missing},
-                                       {4, a, std::nullopt, PartitionStatus::Extra},
-                                       {5, std::nullopt, PartitionBounds{5, 6, 7}, PartitionStatus::Unreadable}};
+    comparison.blocks[1].partitions = {
+        {0, a, a, PartitionStatus::Same},
+        {1, a, PartitionBounds{1, 2, 3}, PartitionStatus::Differs},
+        {3, std::nullopt, PartitionBounds{3, 4, 5}, PartitionStatus::Missing},
+        {4, a, std::nullopt, PartitionStatus::Extra},
+        {5, std::nullopt, PartitionBounds{5, 6, 7}, PartitionStatus::Unreadable}};
     // The configuration block (mtd3) is never part of a repair.
     EXPECT_EQ(RepairPartitions(comparison), (std::vector<PartitionBounds>{{1, 2, 3}, {5, 6, 7}}));
 }
@@ -271,7 +272,9 @@ TEST(RouterSession, AReadBackIsExactlyTheTwoNumbersSent) {
         {"0x90030000,0x903F0000,0x90000000", false},
         {"0x90030000,0x903F0000 mtd0", false},
         {"0x90030000,0x903F0000\"", false},
-        {"0x90030000,0x903F\xff" "0000", false},
+        {"0x90030000,0x903F\xff"
+         "0000",
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored);
