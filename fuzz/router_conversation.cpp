@@ -7,6 +7,7 @@
 // The seeds in corpus/router_conversation/ are router-sim's side of such conversations, byte for byte, in
 // each of its reply shapes and faults.
 
+#include "AsciiText.h"
 #include "BootLoaderConversation.h"
 #include "FuzzSupport.h"
 #include "RouterEnvironment.h"
@@ -120,7 +121,9 @@ flintor::RouterReading CheckEvents(const Run& run, std::string_view bytes) {
         fuzz::check(!IsTerminal(event) || i + 1 == run.events.size(), "an event after the end", bytes);
         fuzz::check((event.kind == Kind::Banner) == (i == 0 && event.kind == Kind::Banner), "a late greeting",
                     bytes);
-        for (const std::string* text : {&event.value, &event.reply, &event.message, &event.name})
+        // A value read is the router's bytes as they came; everything else is shown escaped.
+        for (const std::string* text : {event.kind == Kind::ValueRead ? &event.reply : &event.value,
+                                        &event.reply, &event.message, &event.name})
             fuzz::check(std::none_of(text->begin(), text->end(),
                                      [](char c) {
                                          return (static_cast<unsigned char>(c) < 0x20 && c != '\t' &&
@@ -158,25 +161,36 @@ flintor::RouterReading CheckEvents(const Run& run, std::string_view bytes) {
     return reading;
 }
 
-// The capture of a reading reads as exactly the values read, the greeting's boot loader name included.
+// The capture of a reading reads as exactly the values read, the greeting's boot loader name included:
+// a value that is no exact address range as unreadable, not as missing or as another range.
 void CheckCapture(const flintor::RouterReading& reading) {
     std::vector<flintor::PartitionBounds> expected;
+    std::vector<int> unreadable;
     for (const auto& variable : reading.values) {
         if (variable.value && variable.name.rfind("mtd", 0) == 0) {
-            if (const auto bounds = flintor::PartitionValueBounds(variable.name[3] - '0', *variable.value))
+            const int number = variable.name[3] - '0';
+            if (const auto bounds = flintor::ParsePartitionValue(number, *variable.value))
                 expected.push_back(*bounds);
+            else
+                unreadable.push_back(number);
         }
     }
     const std::string capture = flintor::CaptureText(reading);
-    const auto read = flintor::ReadRouterEnvironment(capture);
-    fuzz::check(read.environment.has_value() == !expected.empty(), "a capture read or refused wrongly",
-                capture);
+    const auto read = flintor::ReadRouterEnvironment(capture, false);
+    fuzz::check(read.environment.has_value(), "a capture of a reading refused", capture);
     if (!read.environment)
         return;
     fuzz::check(read.environment->partitions == expected, "the capture reads other partitions", capture);
-    const auto record = flintor::ReadRouterEnvironment(flintor::RecordText(
-        reading, flintor::RouterAddress{"127.0.0.1", 2121}, std::chrono::system_clock::time_point{}));
+    std::vector<int> readUnreadable;
+    for (const auto& value : read.environment->unreadable)
+        readUnreadable.push_back(value.number);
+    fuzz::check(readUnreadable == unreadable, "the capture reads other unreadable values", capture);
+    const auto record =
+        flintor::ReadRouterEnvironment(flintor::RecordText(reading, flintor::RouterAddress{"127.0.0.1", 2121},
+                                                           std::chrono::system_clock::time_point{}),
+                                       false);
     fuzz::check(record.environment && record.environment->partitions == expected &&
+                    record.environment->unreadable == read.environment->unreadable &&
                     record.environment->flashSize == read.environment->flashSize &&
                     record.environment->markedAdam2 == read.environment->markedAdam2,
                 "the record reads otherwise than the capture", capture);
@@ -190,7 +204,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckCommands(whole.sent);
     const flintor::RouterReading reading = CheckEvents(whole, bytes);
     CheckCapture(reading);
-    if (bytes.find(kPassword) == std::string_view::npos) {
+    // Unless the router's bytes spell it, as they come or as shown (an escape's digits and the text after
+    // it).
+    if (bytes.find(kPassword) == std::string_view::npos &&
+        flintor::Escaped(bytes).find(kPassword) == std::string::npos) {
         fuzz::check(whole.transcript.find(kPassword) == std::string::npos, "the password in the transcript",
                     bytes);
         for (const auto& event : whole.events)

@@ -49,27 +49,41 @@ void CheckComparison(const flintor::MtdLayout& layout, const flintor::RouterEnvi
             previous = p.number;
             fuzz::check(p.router.has_value() == (environment.partition(p.number) != nullptr),
                         "router value lost", text);
-            routerCount += p.router ? 1 : 0;
+            fuzz::check(p.routerText.has_value() == (environment.unreadableValue(p.number) != nullptr),
+                        "unreadable router value lost", text);
+            routerCount += p.router || p.routerText ? 1 : 0;
             const bool expected = p.router && p.calculated;
-            fuzz::check((p.status == PartitionStatus::Missing) == !p.router &&
+            fuzz::check((p.status == PartitionStatus::Missing) == (!p.router && !p.routerText) &&
                             (p.status == PartitionStatus::Extra) == !p.calculated &&
+                            (p.status == PartitionStatus::Unreadable) == (p.routerText && p.calculated) &&
                             (p.status == PartitionStatus::Same) == (expected && *p.router == *p.calculated),
                         "status does not fit the values", text);
         }
-        fuzz::check(routerCount == environment.partitions.size(), "a router partition is not listed", text);
+        fuzz::check(routerCount == environment.partitions.size() + environment.unreadable.size(),
+                    "a router partition is not listed", text);
     }
-    std::size_t differs = 0, missing = 0, extra = 0;
+    // The boot block and configuration block are never repaired; a difference there refuses any write.
+    std::size_t differs = 0, missing = 0, extra = 0, unreadable = 0, fixedBlocksOff = 0;
     for (const auto& p : comparison.blocks[comparison.matched].partitions) {
-        differs += p.status == PartitionStatus::Differs;
-        missing += p.status == PartitionStatus::Missing;
+        const bool fixed = p.number == 2 || p.number == 3;
+        fixedBlocksOff += fixed && p.calculated && p.status != PartitionStatus::Same;
+        differs += !fixed && p.status == PartitionStatus::Differs;
+        missing += !fixed && p.status == PartitionStatus::Missing;
+        unreadable += !fixed && p.status == PartitionStatus::Unreadable;
         extra += p.status == PartitionStatus::Extra;
     }
-    fuzz::check(comparison.allSame() == (differs + missing + extra == 0), "allSame", text);
-    fuzz::check(comparison.repairText.empty() == (differs + missing == 0), "repair text", text);
+    fuzz::check(comparison.refusal.has_value() == (fixedBlocksOff > 0), "refusal", text);
+    fuzz::check(comparison.repairNote.empty() == !comparison.refusal, "repair note", text);
+    fuzz::check(comparison.allSame() == (differs + missing + extra + unreadable + fixedBlocksOff == 0),
+                "allSame", text);
+    const std::size_t repaired = differs + missing + unreadable;
+    fuzz::check(comparison.repairText.empty() == (repaired == 0), "repair text", text);
     fuzz::check(comparison.restoreText.empty() == (differs == 0), "restore text", text);
+    fuzz::check(comparison.restoreUnreadable.size() == unreadable, "a restore line per unreadable value",
+                text);
     fuzz::check(comparison.notes.size() == missing + extra, "a note per missing or extra partition", text);
     const std::size_t telnetNote = form == 3 && layout.adam2 ? 2 : 0;
-    fuzz::check(LineCount(comparison.repairText) == (differs + missing ? differs + missing + telnetNote : 0),
+    fuzz::check(LineCount(comparison.repairText) == (repaired ? repaired + telnetNote : 0),
                 "a repair line per partition", comparison.repairText);
     fuzz::check(LineCount(comparison.restoreText) == (differs ? differs + telnetNote : 0),
                 "a restore line per partition", comparison.restoreText);
@@ -94,6 +108,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::check(p.number > previous && p.number <= 5, "partitions not sorted, unique and 0..5", text);
         previous = p.number;
     }
+    for (const auto& value : environment.unreadable)
+        fuzz::check(!environment.partition(value.number) && !value.text.empty(),
+                    "an unreadable value beside a readable one", text);
     fuzz::check(environment.marker.empty() == !environment.markedAdam2, "marker text without a marker", text);
     fuzz::check(environment.flashSize.has_value() == (environment.flashSizeLine > 0), "flashsize line", text);
     fuzz::check(environment.notes.size() <= 52, "notes beyond the limit", text);

@@ -163,6 +163,9 @@ std::string BootLoaderConversation::login(std::string_view user, std::string_vie
     m_user = user;
     m_pendingPassword = password;
     m_password = password;
+    // What came before the login is shown masked too.
+    m_transcript = masked(std::move(m_transcript));
+    m_banner = masked(std::move(m_banner));
     m_passwordSent = false;
     m_state = State::LoggingIn;
     send("USER " + m_user, "USER " + m_user);
@@ -298,16 +301,17 @@ void BootLoaderConversation::process() {
     }
 }
 
+std::string BootLoaderConversation::masked(std::string text) const {
+    for (std::size_t at = text.find(m_password); !m_password.empty() && at != std::string::npos;
+         at = text.find(m_password, at + 4)) {
+        text.replace(at, m_password.size(), "****");
+    }
+    return text;
+}
+
 std::string BootLoaderConversation::shown(std::string_view received) const {
-    if (m_password.empty() || received.find(m_password) == std::string_view::npos) {
-        return Escaped(received);
-    }
-    std::string masked(received);
-    for (std::size_t at = masked.find(m_password); at != std::string::npos;
-         at = masked.find(m_password, at + 4)) {
-        masked.replace(at, m_password.size(), "****");
-    }
-    return Escaped(masked);
+    // Again after escaping: an escape's digits could complete the password with the text after it.
+    return masked(Escaped(masked(std::string(received))));
 }
 
 void BootLoaderConversation::handleLine(const std::string& received) {

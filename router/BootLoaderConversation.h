@@ -143,6 +143,7 @@ private:
     void handleReply(int code, const std::string& received, const std::string& line);
     void handleText(std::string_view text, const std::string& line);
     void notUnderstood(const std::string& why);
+    std::string masked(std::string text) const;
     std::string shown(std::string_view received) const;
     void handleBannerReply(int code, const std::string& line);
     void handleLoginReply(int code, const std::string& line);

@@ -26,7 +26,7 @@ struct PartitionComparison {
     std::optional<PartitionBounds> calculated;
     PartitionStatus status = PartitionStatus::Same;
     /// The router's value, raw, when it is there but no address range (Unreadable, or Extra).
-    std::optional<std::string> routerText;
+    std::optional<std::string> routerText = std::nullopt;
 };
 
 /// Why no repair may be written: the boot block (mtd2) or the configuration block (mtd3) is not where the

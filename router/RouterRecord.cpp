@@ -72,13 +72,14 @@ std::string Header(const std::string& where, const std::string& when) {
            "# that restore them.\n";
 }
 
-// Whether the capture reader would take the text at i for another variable than own, or for a boot
-// loader name outside the greeting.
+// Whether the capture reader would take the text at i for a variable (a partition, or a flashsize other
+// than own), or for a boot loader name outside the greeting.
 bool Misleads(std::string_view text, std::size_t i, std::string_view own, bool greeting) {
     const CaptureWord word = CaptureWordAt(text, i);
     switch (word.kind) {
     case CaptureWord::Partition:
-        return own.size() != word.length || CaptureWordAt(own, 0).partition != word.partition;
+        // Its own name too: after an unreadable start, "mtd1 0x1,0x2" in a value would read as the value.
+        return true;
     case CaptureWord::FlashSize:
         return own != "flashsize";
     case CaptureWord::PspMarker:

@@ -90,8 +90,8 @@ TEST(RouterEnvironment, ReadsOnlyWholeWordsAndWholeNumbers) {
     const struct {
         const char* text; // a readable mtd2 line follows
         std::optional<PartitionBounds> mtd0;
-        const char* note;       // a part of the only note, or none
-        const char* unreadable; // mtd0's unreadable value, or none
+        const char* note;                 // a part of the only note, or none
+        const char* unreadable = nullptr; // mtd0's unreadable value, or none
     } cases[] = {
         {"MTD0=0X90091000 , 0x903f0000", PartitionBounds{0, 0x90091000, 0x903F0000}, nullptr},
         {"setenv mtd0 90091000,903F0000", PartitionBounds{0, 0x90091000, 0x903F0000}, nullptr},

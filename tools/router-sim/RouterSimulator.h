@@ -45,7 +45,7 @@ struct SimulatorFaults {
 struct SimulatorSettings {
     bool adam2 = true; ///< the greeting names ADAM2; otherwise PSPBoot
     /// The greeting's text after "220 " when not empty, in place of the boot loader's own.
-    std::string greeting;
+    std::string greeting = {};
     SimulatedEnvironment environment;
     /// GETENV answers "200-name value" lines instead of a bare "name value" line.
     bool continuationValues = false;

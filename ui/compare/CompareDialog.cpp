@@ -98,6 +98,7 @@ QString statusText(flintor::PartitionStatus status) {
         return QStringLiteral("\u2260 ") + word;
     case flintor::PartitionStatus::Missing:
     case flintor::PartitionStatus::Extra:
+    case flintor::PartitionStatus::Unreadable:
         return QStringLiteral("\u2717 ") + word;
     }
     return word;
@@ -322,7 +323,7 @@ void CompareDialog::createControls() {
     boldFixed.setBold(true);
     const QFontMetrics boldMetrics(boldFixed);
     header->setSectionResizeMode(3, QHeaderView::Fixed);
-    header->resizeSection(3, boldMetrics.horizontalAdvance(statusText(flintor::PartitionStatus::Missing)) +
+    header->resizeSection(3, boldMetrics.horizontalAdvance(statusText(flintor::PartitionStatus::Unreadable)) +
                                  2 * boldMetrics.averageCharWidth());
     // How each partition written reads back; shown once the router was written to.
     header->setSectionResizeMode(4, QHeaderView::Fixed);
@@ -495,11 +496,20 @@ void CompareDialog::createRouterControls() {
     m_routerStatus->setMinimumHeight(m_routerStatus->fontMetrics().lineSpacing());
     m_writeRouter =
         button(this, QStringLiteral("&Write repair to router..."), QStringLiteral("writeRouterButton"));
-    m_writeRouter->setToolTip(
-        QStringLiteral("Write the repair to the router that was read and read each value "
-                       "back; asks first, and keeps a record of the router's values"));
+    m_writeRouter->setToolTip(writeTip());
     m_writeRouter->setEnabled(false);
     connect(m_writeRouter, &QPushButton::clicked, this, &CompareDialog::writeToRouter);
+}
+
+QString CompareDialog::writeTip() {
+    return QStringLiteral("Write the repair to the router that was read and read each value "
+                          "back; asks first, and keeps a record of the router's values");
+}
+
+QString CompareDialog::writeRefusal() const {
+    if (!m_read || !m_read->reading || !m_comparison || !m_comparison->refusal)
+        return {};
+    return fromStd(m_comparison->refusal->message);
 }
 
 bool CompareDialog::talkingToRouter() const {
@@ -654,8 +664,10 @@ void CompareDialog::finishRead(const flintor::RouterReadResult& result,
     m_writes.clear();
     m_capture->setPlainText(fromStd(flintor::CaptureText(*result.reading)));
     m_read = RouterRead{m_capture->toPlainText(), address, result.reading};
-    readCapture();
     showRouterStatus(QStringLiteral("Read from the router at %1.").arg(addressText(address)), false);
+    m_shownRefusal.clear();
+    // A refusal to write what the read shows replaces the line.
+    readCapture();
 }
 
 void CompareDialog::finishWrite(const RouterWriteOutcome& outcome,
@@ -724,7 +736,19 @@ void CompareDialog::showRouterControls() {
     m_routerAddress->setEnabled(!busy);
     m_readRouter->setVisible(!busy);
     m_cancelRouter->setVisible(busy);
-    m_writeRouter->setEnabled(!busy && !routerRepair().empty());
+    // The boot block or configuration block of the router read is not where the layout puts them: the
+    // layout is not this router's, and nothing of it is written.
+    const QString refusal = writeRefusal();
+    m_writeRouter->setEnabled(!busy && !routerRepair().empty() && refusal.isEmpty());
+    m_writeRouter->setToolTip(refusal.isEmpty() ? writeTip()
+                                                : QStringLiteral("Nothing can be written: %1").arg(refusal));
+    if (!busy && refusal != m_shownRefusal) {
+        if (!refusal.isEmpty())
+            showRouterStatus(refusal, true);
+        else if (m_routerStatus->text() == m_shownRefusal)
+            showRouterStatus(QString(), false);
+        m_shownRefusal = refusal;
+    }
 }
 
 void CompareDialog::chooseCaptureFile() {
@@ -904,6 +928,8 @@ void CompareDialog::showTable() {
 
     for (int number = 0; number < 6; ++number) {
         const flintor::PartitionBounds* router = m_environment ? m_environment->partition(number) : nullptr;
+        const flintor::UnreadableValue* unreadable =
+            m_environment ? m_environment->unreadableValue(number) : nullptr;
         std::optional<flintor::PartitionBounds> calculated;
         std::optional<flintor::PartitionStatus> status;
         if (block) {
@@ -919,6 +945,7 @@ void CompareDialog::showTable() {
         }
         const QString texts[4] = {QStringLiteral("mtd%1").arg(number),
                                   router          ? rangeText(*router)
+                                  : unreadable    ? fromStd(flintor::QuotedShort(unreadable->text, 40))
                                   : m_environment ? QStringLiteral("not set")
                                                   : QStringLiteral("-"),
                                   calculated ? rangeText(*calculated)
@@ -965,7 +992,7 @@ void CompareDialog::showReadBack(int number) {
                          .arg(fromStd(write->sent),
                               write->reply.empty() ? QStringLiteral("none") : fromStd(write->reply),
                               write->readBack        ? rangeText(*write->readBack)
-                              : write->readBackValue ? fromStd(*write->readBackValue)
+                              : write->readBackValue ? fromStd(flintor::QuotedShort(*write->readBackValue))
                                                      : QStringLiteral("nothing"));
         }
     }
@@ -1012,11 +1039,13 @@ void CompareDialog::showCommands() {
     } else if (m_comparison->allSame()) {
         state = QStringLiteral("The router's values match the calculated ones: nothing to repair.");
     } else {
-        QList<int> differ, missing, extra;
+        QList<int> differ, missing, extra, unreadable;
         for (const flintor::PartitionComparison& partition :
              m_comparison->blocks[m_comparison->matched].partitions) {
             if (partition.status == flintor::PartitionStatus::Differs)
                 differ << partition.number;
+            else if (partition.status == flintor::PartitionStatus::Unreadable)
+                unreadable << partition.number;
             else if (partition.status == flintor::PartitionStatus::Missing)
                 missing << partition.number;
             else if (partition.status == flintor::PartitionStatus::Extra)
@@ -1026,6 +1055,10 @@ void CompareDialog::showCommands() {
         if (!differ.isEmpty())
             parts << nameList(differ) +
                          (differ.size() == 1 ? QStringLiteral(" differs") : QStringLiteral(" differ"));
+        if (!unreadable.isEmpty())
+            parts << nameList(unreadable) +
+                         (unreadable.size() == 1 ? QStringLiteral(" is") : QStringLiteral(" are")) +
+                         QStringLiteral(" no address range on the router");
         if (!missing.isEmpty())
             parts << nameList(missing) +
                          (missing.size() == 1 ? QStringLiteral(" is") : QStringLiteral(" are")) +
@@ -1038,8 +1071,20 @@ void CompareDialog::showCommands() {
     m_repairState->setText(state);
     m_repairState->setVisible(!state.isEmpty());
 
-    const QString repair = m_comparison ? forDisplay(m_comparison->repairText) : QString();
-    const QString restore = m_comparison ? forDisplay(m_comparison->restoreText) : QString();
+    // The commands, then a line on what they leave out or cannot put back.
+    const auto withLines = [](const std::string& commands, const std::vector<std::string>& lines) {
+        QStringList text;
+        if (!commands.empty())
+            text << forDisplay(commands);
+        for (const std::string& line : lines)
+            if (!line.empty())
+                text << fromStd(line);
+        return text.join(QLatin1Char('\n'));
+    };
+    const QString repair =
+        m_comparison ? withLines(m_comparison->repairText, {m_comparison->repairNote}) : QString();
+    const QString restore =
+        m_comparison ? withLines(m_comparison->restoreText, m_comparison->restoreUnreadable) : QString();
     if (m_repair->toPlainText() != repair)
         m_repair->setPlainText(repair);
     if (m_restore->toPlainText() != restore)

@@ -113,6 +113,9 @@ private:
     void endTask();
     void showRouterStatus(const QString& text, bool refusal);
     void showRouterControls();
+    /// The refusal to write the repair of the router read, for the owner; empty when a write may go.
+    QString writeRefusal() const;
+    static QString writeTip();
     void showReadBack(int number);
     // The repair for the router's own reading and the main window's last calculation.
     std::vector<flintor::PartitionBounds> routerRepair() const;
@@ -120,6 +123,7 @@ private:
     CompareHost& m_host;
     FileChooser m_fileChooser;
     QString m_lastFolder;
+    QString m_shownRefusal; // the refusal to write that the router status line shows, if any
     std::optional<flintor::RouterEnvironment> m_environment;
     std::optional<flintor::RouterSettings> m_settings;
     std::optional<flintor::RouterComparison> m_comparison;

@@ -139,19 +139,31 @@ TEST_F(RouterDialog, ReadFillsTheCaptureAsAPasteWouldAndAllowsARepairWhileItStan
     EXPECT_TRUE(settings.readAll().contains("[Router]\nAddress=" + address().toLatin1() + "\n"));
 }
 
-TEST_F(RouterDialog, RouterThatLostEveryValueIsComparedAndRepaired) {
-    flintor::SimulatedEnvironment lost = flintor::SampleEnvironment(false);
-    std::erase_if(lost, [](const auto& variable) { return variable.first.rfind("mtd", 0) == 0; });
-    m_simulator = std::make_unique<flintor::RouterSimulator>(
-        flintor::SimulatorSettings{.adam2 = false, .environment = lost, .faults = {}});
-    part<QLineEdit>("routerAddress")->setText(address());
-    press("readRouterButton");
-    EXPECT_EQ(part<QLabel>("messageLabel")->text(), "The router holds no mtd values.");
-    EXPECT_EQ(cell(0, 1), "not set");
-    EXPECT_TRUE(writable());
-    press("writeRouterButton");
-    EXPECT_EQ(setenvs(), 5);
-    EXPECT_FALSE(refused()) << status().toStdString();
+TEST_F(RouterDialog, LostValuesAreRepairedButNeverTheBootBlockOrConfigurationBlock) {
+    // A router that lost the partitions of its image is repaired; one that lost its boot block and
+    // configuration block too is not written at all: where they are is for its console to tell.
+    for (const bool keepFixedBlocks : {true, false}) {
+        SCOPED_TRACE(keepFixedBlocks);
+        flintor::SimulatedEnvironment lost = flintor::SampleEnvironment(false);
+        std::erase_if(lost, [keepFixedBlocks](const auto& variable) {
+            return variable.first.rfind("mtd", 0) == 0 &&
+                   !(keepFixedBlocks && (variable.first == "mtd2" || variable.first == "mtd3"));
+        });
+        m_simulator = std::make_unique<flintor::RouterSimulator>(
+            flintor::SimulatorSettings{.adam2 = false, .environment = lost, .faults = {}});
+        part<QLineEdit>("routerAddress")->setText(address());
+        press("readRouterButton");
+        EXPECT_EQ(cell(0, 1), "not set");
+        EXPECT_EQ(writable(), keepFixedBlocks);
+        const QString tip = part<QPushButton>("writeRouterButton")->toolTip();
+        EXPECT_EQ(tip.contains("The router holds no mtd2"), !keepFixedBlocks) << tip.toStdString();
+        EXPECT_EQ(status().contains("The router holds no mtd2"), !keepFixedBlocks) << status().toStdString();
+        EXPECT_EQ(refused(), !keepFixedBlocks);
+        EXPECT_EQ(part<QPlainTextEdit>("repairText")->toPlainText().contains("mtd2 and mtd3 are left out"),
+                  !keepFixedBlocks);
+        press("writeRouterButton");
+        EXPECT_EQ(setenvs(), keepFixedBlocks ? 3 : 0);
+    }
 }
 
 TEST_F(RouterDialog, RefusedReadsSayWhyAndFillNothing) {
