@@ -73,11 +73,15 @@ TEST(LenientNumber, ExponentsAtTheLimitsOfAnIntegerStillOverflowOrUnderflow) {
 }
 
 TEST(LenientNumber, DecimalPointIsAlwaysAPointWhateverTheCLocale) {
+    // A locale with a decimal comma: Windows has it, tools/deps.sh creates it on Debian.
+#ifdef _WIN32
+    const char* const commaLocale = "German_Germany.1252";
+#else
+    const char* const commaLocale = "de_DE.UTF-8";
+#endif
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    // A locale with a decimal comma, where one is installed; the reading must not change either way.
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
-        std::setlocale(LC_NUMERIC, "C.UTF-8");
-    }
+    ASSERT_NE(std::setlocale(LC_NUMERIC, commaLocale), nullptr) << "no locale " << commaLocale;
+    EXPECT_STREQ(std::localeconv()->decimal_point, ",");
     EXPECT_EQ(ReadLenientNumber("1.5").value, 1.5);
     EXPECT_EQ(ReadLenientNumber("1,5").value, 1);
     std::setlocale(LC_NUMERIC, saved.c_str());
