@@ -55,7 +55,7 @@ __attribute__((target("avx2"))) const std::uint8_t* FindWithAvx2(const std::uint
 #endif
 
 // 0-based index of the first "hsqs" in the bytes, or -1.
-std::int64_t FindMagic(const std::uint8_t* bytes, std::size_t count) {
+std::int64_t FindMagic(const std::uint8_t* bytes, std::size_t count, [[maybe_unused]] MagicSearch search) {
     if (count < 4) {
         return -1;
     }
@@ -63,7 +63,7 @@ std::int64_t FindMagic(const std::uint8_t* bytes, std::size_t count) {
     const std::uint8_t* const last = bytes + count - 4;
 #ifdef FLINTOR_VECTOR_SEARCH
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) {
+    if (avx2 && search == MagicSearch::Wide) {
         if (const std::uint8_t* found = FindWithAvx2(p, last)) {
             return found - bytes;
         }
@@ -105,7 +105,8 @@ void ImageScanner::Window<N>::take(const std::uint8_t* piece, std::size_t count,
     filled += static_cast<std::size_t>(end - begin);
 }
 
-ImageScanner::ImageScanner(std::int64_t length) : m_length(std::max<std::int64_t>(length, 0)) {
+ImageScanner::ImageScanner(std::int64_t length, MagicSearch search)
+    : m_length(std::max<std::int64_t>(length, 0)), m_magicSearch(search) {
     m_kernel.place(kKernelHeader, m_length);
     if (m_length >= static_cast<std::int64_t>(kChecksumTrailerSize)) {
         m_trailer.place(m_length - static_cast<std::int64_t>(kChecksumTrailerSize), m_length);
@@ -151,13 +152,13 @@ void ImageScanner::search(const std::uint8_t* bytes, std::size_t count) {
         const std::size_t added = std::min<std::size_t>(count, 3);
         std::memcpy(joined, m_kept.data(), m_keptCount);
         std::memcpy(joined + m_keptCount, bytes, added);
-        const std::int64_t index = FindMagic(joined, m_keptCount + added);
+        const std::int64_t index = FindMagic(joined, m_keptCount + added, m_magicSearch);
         if (index >= 0) {
             found = m_position - static_cast<std::int64_t>(m_keptCount) + index;
         }
     }
     if (found < 0) {
-        const std::int64_t index = FindMagic(bytes, count);
+        const std::int64_t index = FindMagic(bytes, count, m_magicSearch);
         if (index >= 0) {
             found = m_position + index;
         }

@@ -24,11 +24,17 @@ struct ImageScan {
     ChecksumTrailer checksum;    ///< the last eight bytes and the cksum of those before them
 };
 
+/// How the SquashFS search compares bytes.
+enum class MagicSearch {
+    Wide,     ///< 32 starts at once where the processor has AVX2, byte by byte elsewhere
+    Bytewise, ///< byte by byte everywhere, as on processors without AVX2
+};
+
 /// Finds what each check needs in the bytes of an image of a known length as they pass, keeping no more
 /// than the few bytes a check reads whole.
 class ImageScanner {
 public:
-    explicit ImageScanner(std::int64_t length);
+    explicit ImageScanner(std::int64_t length, MagicSearch search = MagicSearch::Wide);
 
     /// The next count bytes of the image; bytes beyond its length are ignored.
     void feed(const std::uint8_t* bytes, std::size_t count);
@@ -53,6 +59,7 @@ private:
     void search(const std::uint8_t* bytes, std::size_t count);
 
     std::int64_t m_length = 0;
+    MagicSearch m_magicSearch = MagicSearch::Wide;
     std::int64_t m_position = 0;
     std::int64_t m_filesystemOffset = -1;
     // The last bytes of the current chunk before m_position, in which a magic may begin.

@@ -160,5 +160,33 @@ TEST(ImageScanner, FindsWhatAWholeChunkReadFindsWhereverThePiecesEnd) {
     EXPECT_EQ(FindSquashFs(test::TempDir().write("f.bin", image)), 150001);
 }
 
+TEST(ImageScanner, NearMissesBeforeTheMagicAreNotIt) {
+    // Each search path meets them: the wide one far from a chunk's end, the byte-by-byte one at the join
+    // of two pieces, in a chunk's last bytes and everywhere on processors without AVX2.
+    const struct {
+        const char* where;
+        std::size_t at;
+        std::size_t join; // where the first piece ends
+    } placements[] = {
+        {"far from the end", 1000, 0},
+        {"across a join", 5000, 5003},
+        {"in the last bytes", kChunkSize - 8, 0},
+    };
+    for (const MagicSearch search : {MagicSearch::Wide, MagicSearch::Bytewise}) {
+        for (const auto& p : placements) {
+            for (const char* nearMiss : {"hsqx", "hsxs", "hxqs"}) {
+                std::vector<std::uint8_t> image(kChunkSize, 0);
+                std::copy_n(nearMiss, 4, image.begin() + static_cast<long>(p.at));
+                std::copy_n("hsqs", 4, image.end() - 4);
+                ImageScanner scanner(kChunkSize, search);
+                scanner.feed(image.data(), p.join);
+                scanner.feed(image.data() + p.join, image.size() - p.join);
+                EXPECT_EQ(scanner.result().filesystemOffset, kChunkSize - 4)
+                    << nearMiss << ' ' << p.where << (search == MagicSearch::Wide ? ", wide" : "");
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace flintor

@@ -15,7 +15,7 @@ TEST(LenientNumber, ReadsTheLongestLeadingNumber) {
         {"4", 4},       {"1.5", 1.5},    {" 1 . 5 ", 1.5}, {"1 000", 1000},  {"-2", -2},    {"+3", 3},
         {".5", 0.5},    {"5.", 5},       {"1e3", 1000},    {"1.5E-1", 0.15}, {"2e", 2},     {"2e+", 2},
         {"3MB", 3},     {"0x400000", 0}, {"", 0},          {"abc", 0},       {"-", 0},      {".", 0},
-        {"1.2.3", 1.2}, {"\t7\n", 7},    {"12,5", 12},     {"-.25", -0.25},  {"1e-400", 0},
+        {"1.2.3", 1.2}, {"\t7\n", 7},    {"12,5", 12},     {"-.25", -0.25},  {"1e-400", 0}, {"1e+3", 1000},
     };
     for (const auto& c : cases) {
         const LenientNumber n = ReadLenientNumber(c.text);
@@ -73,11 +73,15 @@ TEST(LenientNumber, ExponentsAtTheLimitsOfAnIntegerStillOverflowOrUnderflow) {
 }
 
 TEST(LenientNumber, DecimalPointIsAlwaysAPointWhateverTheCLocale) {
+    // A locale with a decimal comma: Windows has it, tools/deps.sh creates it on Debian.
+#ifdef _WIN32
+    const char* const commaLocale = "German_Germany.1252";
+#else
+    const char* const commaLocale = "de_DE.UTF-8";
+#endif
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    // A locale with a decimal comma, where one is installed; the reading must not change either way.
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
-        std::setlocale(LC_NUMERIC, "C.UTF-8");
-    }
+    ASSERT_NE(std::setlocale(LC_NUMERIC, commaLocale), nullptr) << "no locale " << commaLocale;
+    EXPECT_STREQ(std::localeconv()->decimal_point, ",");
     EXPECT_EQ(ReadLenientNumber("1.5").value, 1.5);
     EXPECT_EQ(ReadLenientNumber("1,5").value, 1);
     std::setlocale(LC_NUMERIC, saved.c_str());

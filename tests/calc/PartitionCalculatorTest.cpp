@@ -98,6 +98,22 @@ TEST_F(CalculatorTest, MaximumMtd5FillsTheFreeSpace) {
     EXPECT_TRUE(messages.empty());
 }
 
+TEST_F(CalculatorTest, MaximumMtd5IsTheRoomToTheNearest64KiB) {
+    // A 64 KiB image leaves the flash size less 192 KiB; on these flash sizes that is no whole 64 KiB.
+    const struct {
+        double flash;
+        const char* mtd5;
+    } cases[] = {
+        {0x3F4000, "mtd5: 0x90034000, 0x903F4000"}, // 0x3C4000 down to 0x3C0000
+        {0x3FC000, "mtd5: 0x9002C000, 0x903FC000"}, // 0x3CC000 up to 0x3D0000
+        {0x3F8000, "mtd5: 0x90038000, 0x903F8000"}, // 0x3C8000, a half, to the even 0x3C0000
+    };
+    for (const auto& c : cases) {
+        const std::string text = calc(0x10000, 0x8000, c.flash, false, -1);
+        EXPECT_EQ(text.substr(text.rfind("\r\n") + 2), c.mtd5) << c.flash;
+    }
+}
+
 TEST_F(CalculatorTest, SmallMtd5IsUsedAsRequested) {
     const std::string text = calc(0x100000, 0x80000, 0x400000, false, 0x20000);
     EXPECT_NE(text.find("mtd0: 0x900A0000, 0x903E0000"), std::string::npos);

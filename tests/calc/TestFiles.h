@@ -63,13 +63,20 @@ inline std::vector<std::string> DevicePaths() {
 #endif
 }
 
-/// Whether the test's user can read any file whatever its permissions (root on Linux; on Windows no
-/// permission bit keeps the owner from reading).
-inline bool ReadsEveryFile() {
+/// A regular file that no user can read, root included, and the reason the system gives.
+struct UnreadableFile {
+    std::string path;
+    std::string reason;
+};
+
+/// Such files on Linux: a kernel setting that may only be written, whose open is refused, and a device
+/// attribute that is listed with a length but holds no value, whose read fails. None on Windows.
+inline std::vector<UnreadableFile> UnreadableFiles() {
 #ifdef _WIN32
-    return true;
+    return {};
 #else
-    return ::geteuid() == 0;
+    return {{"/proc/sys/vm/drop_caches", "Permission denied"},
+            {"/sys/devices/system/cpu/cpu0/power/autosuspend_delay_ms", "Input/output error"}};
 #endif
 }
 

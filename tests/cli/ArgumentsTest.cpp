@@ -82,6 +82,13 @@ TEST(ParseArguments, EverythingElseIsAUsageError) {
     }
 }
 
+TEST(ParseArguments, WaitTakesFromNoTimeToAnHour) {
+    for (const int seconds : {0, 3600}) {
+        EXPECT_EQ(Parsed({"--router", "r", "--wait", std::to_string(seconds), "fw.bin"}).waitSeconds,
+                  seconds);
+    }
+}
+
 TEST(ParseArguments, OptionsInAnyOrderWithSpaceOrEquals) {
     const CliOptions options = Parsed({"fw.bin", "--output=telnet", "--mtd5", "max", "--bootloader=psp",
                                        "--include-filename", "--json", "--flash=2MB"});

@@ -313,27 +313,32 @@ TEST(BootLoaderConversation, EndsOnLongLinesFloodsAndCloses) {
         {"unanswered", "mtd0 0x1,0x2\r\n", true, {Kind::Failure}, FailureKind::Closed},
         {"last line without its end", "mtd0 0x1,0x2\r\n200 OK", true, {Kind::ValueRead}, FailureKind::None},
     };
+    // Each whole, and in pieces such as a socket hands over, none of them too long on its own.
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        BootLoaderConversation conversation = LoggedIn();
-        conversation.requestValue("mtd0");
-        conversation.takeOutgoing();
-        conversation.receive(c.bytes);
-        if (c.close) {
-            conversation.connectionClosed();
-        }
-        const auto events = Events(conversation);
-        ASSERT_EQ(events.size(), c.kinds.size());
-        for (std::size_t i = 0; i < events.size(); ++i) {
-            EXPECT_EQ(events[i].kind, c.kinds[i]);
-        }
-        EXPECT_EQ(events.back().failure, c.failure);
-        if (c.failure != FailureKind::None) {
-            EXPECT_EQ(conversation.state(), State::Ended);
-            // Nothing more is read or sent.
-            conversation.receive("200 OK\r\n");
-            EXPECT_FALSE(conversation.nextEvent());
-            EXPECT_TRUE(conversation.takeOutgoing().empty());
+        for (const std::size_t piece : {c.bytes.size(), kLongestReplyLine / 3}) {
+            SCOPED_TRACE(std::string(c.name) + ", pieces of " + std::to_string(piece));
+            BootLoaderConversation conversation = LoggedIn();
+            conversation.requestValue("mtd0");
+            conversation.takeOutgoing();
+            for (std::size_t at = 0; at < c.bytes.size(); at += piece) {
+                conversation.receive(c.bytes.substr(at, piece));
+            }
+            if (c.close) {
+                conversation.connectionClosed();
+            }
+            const auto events = Events(conversation);
+            ASSERT_EQ(events.size(), c.kinds.size());
+            for (std::size_t i = 0; i < events.size(); ++i) {
+                EXPECT_EQ(events[i].kind, c.kinds[i]);
+            }
+            EXPECT_EQ(events.back().failure, c.failure);
+            if (c.failure != FailureKind::None) {
+                EXPECT_EQ(conversation.state(), State::Ended);
+                // Nothing more is read or sent.
+                conversation.receive("200 OK\r\n");
+                EXPECT_FALSE(conversation.nextEvent());
+                EXPECT_TRUE(conversation.takeOutgoing().empty());
+            }
         }
     }
 }
