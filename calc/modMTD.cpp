@@ -313,7 +313,9 @@ MtdLayout BuildLayout(bool adam2, std::int64_t filesystemOffset, std::int64_t fl
     if (d != 0) {
         // Both boot loader layouts keep 128 KiB outside the image area and mtd5.
         const std::int64_t room = (flashSize - kReservedFlash) - Align64K(imageLength, true);
-        const std::int64_t maximum = Align64K(room, false);
+        // Down to a whole 64 KiB: rounded up, mtd5 would reach into the image area on a flash size that is
+        // no multiple of 64 KiB.
+        const std::int64_t maximum = room > 0 ? room - room % 0x10000 : Align64K(room, false);
         if (d == -1) {
             tell(texts::kMtd5MaximumPrefix + SizeText(static_cast<double>(maximum)));
             d = maximum;

@@ -98,15 +98,16 @@ TEST_F(CalculatorTest, MaximumMtd5FillsTheFreeSpace) {
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(CalculatorTest, MaximumMtd5IsTheRoomToTheNearest64KiB) {
-    // A 64 KiB image leaves the flash size less 192 KiB; on these flash sizes that is no whole 64 KiB.
+TEST_F(CalculatorTest, MaximumMtd5IsTheRoomRoundedDownTo64KiB) {
+    // A 64 KiB image leaves the flash size less 192 KiB; on these flash sizes that is no whole 64 KiB, and
+    // mtd5 never reaches into the image area.
     const struct {
         double flash;
         const char* mtd5;
     } cases[] = {
         {0x3F4000, "mtd5: 0x90034000, 0x903F4000"}, // 0x3C4000 down to 0x3C0000
-        {0x3FC000, "mtd5: 0x9002C000, 0x903FC000"}, // 0x3CC000 up to 0x3D0000
-        {0x3F8000, "mtd5: 0x90038000, 0x903F8000"}, // 0x3C8000, a half, to the even 0x3C0000
+        {0x3FC000, "mtd5: 0x9003C000, 0x903FC000"}, // 0x3CC000 down to 0x3C0000, not up to 0x3D0000
+        {0x3F8000, "mtd5: 0x90038000, 0x903F8000"}, // 0x3C8000, a half, down to 0x3C0000
     };
     for (const auto& c : cases) {
         const std::string text = calc(0x10000, 0x8000, c.flash, false, -1);
