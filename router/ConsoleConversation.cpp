@@ -249,6 +249,7 @@ void ConsoleConversation::split(std::string_view bytes) {
         if (m_lastWasCr && bytes.front() == '\n') {
             bytes.remove_prefix(1);
             m_lastWasCr = false;
+            ++(m_state == State::BreakingIn || m_state == State::Clearing ? m_waitedBytes : m_outputBytes);
             continue;
         }
         const std::size_t stop = bytes.find_first_of("\r\n");
@@ -346,11 +347,8 @@ void ConsoleConversation::handleWaitingLine(const std::string& line) {
 void ConsoleConversation::handleOutputLine(const std::string& line) {
     if (!m_echoChecked) {
         m_echoChecked = true;
-        // The echo of the command, on the prompt's line or on its own.
-        std::string_view echo = Trimmed(line);
-        if (echo.substr(0, m_prompt.size()) == m_prompt) {
-            echo = Trimmed(echo.substr(m_prompt.size()));
-        }
+        // The echo of the command is no output of it.
+        const std::string_view echo = Trimmed(line);
         if (echo == m_request) {
             return;
         }

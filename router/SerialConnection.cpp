@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <initializer_list>
 #include <stdexcept>
 
 #ifndef _WIN32
@@ -54,11 +55,17 @@ int ComNumber(std::string_view name) {
     return number <= 255 ? number : 0;
 }
 
+// A code of the system as Asio reports it (its own category, which the portable conditions do not match).
+bool IsSystemError(const std::error_code& error, std::initializer_list<int> values) {
+    return error.category() == asio::error::get_system_category() &&
+           std::find(values.begin(), values.end(), error.value()) != values.end();
+}
+
 // An error that means the line is gone: the other side hung up or the adapter was unplugged.
 bool IsHangUp(const std::error_code& error) {
     return error == asio::error::eof || error == asio::error::broken_pipe ||
            error == asio::error::connection_reset || error == asio::error::bad_descriptor ||
-           error == std::error_code(EIO, std::system_category());
+           IsSystemError(error, {EIO});
 }
 
 } // namespace
@@ -157,25 +164,33 @@ struct SerialConnection::Impl {
     }
 
     std::string openProblem(const std::error_code& error) const {
-        if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted) {
 #ifdef _WIN32
+        if (IsSystemError(error, {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION})) {
             return device +
                    " could not be opened: it is in use by another program, or Flintor may not use it.";
+        }
+        if (IsSystemError(error, {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND})) {
+            return "There is no serial port " + device + ". Is the adapter plugged in?";
+        }
+        if (IsSystemError(error, {ERROR_INVALID_FUNCTION, ERROR_INVALID_PARAMETER, ERROR_NOT_SUPPORTED})) {
+            return device + " is not a serial port.";
+        }
 #else
+        if (IsSystemError(error, {EACCES, EPERM})) {
             return "Flintor may not open " + device +
                    ": no permission (on Linux, join the group that owns it, often dialout, and log in "
                    "again).";
-#endif
         }
-        if (error == std::errc::device_or_resource_busy) {
+        if (IsSystemError(error, {EBUSY, EWOULDBLOCK})) {
             return device + " is in use by another program.";
         }
-        if (error == std::errc::no_such_file_or_directory || error == std::errc::no_such_device) {
-            return "There is no serial port " + device + ".";
+        if (IsSystemError(error, {ENOENT, ENODEV, ENXIO})) {
+            return "There is no serial port " + device + ". Is the adapter plugged in?";
         }
-        if (error == std::errc::inappropriate_io_control_operation || error == std::errc::invalid_argument) {
+        if (IsSystemError(error, {ENOTTY, EINVAL})) {
             return device + " is not a serial port.";
         }
+#endif
         return device + " could not be opened as a serial port: " + error.message() + ".";
     }
 
@@ -194,8 +209,7 @@ struct SerialConnection::Impl {
         if (::flock(port.native_handle(), LOCK_EX | LOCK_NB) != 0) {
             const int lockError = errno;
             closePort();
-            return lockError == EWOULDBLOCK ? device + " is in use by another program."
-                                            : openProblem(std::error_code(lockError, std::system_category()));
+            return openProblem(std::error_code(lockError, asio::error::get_system_category()));
         }
         ::ioctl(port.native_handle(), TIOCEXCL);
 #endif

@@ -149,9 +149,11 @@ struct ConsoleServer {
                 std::lock_guard lock(mutex);
                 commands.push_back(ConsoleConversation::Escaped(entered, std::string::npos));
             }
-            if (settings.faults.silence) {
+            // The Enter that clears the keys of the break-in is still answered.
+            if (settings.faults.silence && linesAnswered > 0) {
                 return;
             }
+            ++linesAnswered;
             echo("\r\n");
             execute(entered);
             return;
@@ -326,6 +328,7 @@ struct ConsoleServer {
     int countdownLeft = 0;
     std::string line;
     bool lastWasCr = false;
+    int linesAnswered = 0;
     std::string outQueue;
     bool writing = false;
 

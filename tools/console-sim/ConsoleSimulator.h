@@ -30,7 +30,7 @@ struct ConsoleFaults {
     bool forgetWrites = false;              ///< setenv prints nothing and keeps nothing
     bool hangUpOnWrite = false;             ///< setenv keeps the value, then the line goes dead
     bool endlessLine = false;               ///< printenv is answered by endless bytes without a line end
-    bool silence = false;                   ///< once at the prompt nothing is answered any more
+    bool silence = false;                   ///< after the first line at the prompt nothing is answered
 };
 
 /// What the simulated console is and holds.

@@ -36,7 +36,7 @@ constexpr const char* kUsage =
     "  --forget-writes       setenv prints nothing and keeps nothing\n"
     "  --hang-up-on-write    setenv keeps the value, then the line goes dead\n"
     "  --endless-line        printenv is answered by endless bytes without a line end\n"
-    "  --silence             once at the prompt nothing is answered any more\n";
+    "  --silence             after the first line at the prompt nothing is answered\n";
 
 int Usage(const std::string& problem) {
     std::cerr << "console-sim: " << problem << "\n" << kUsage;
