@@ -246,42 +246,44 @@ std::optional<ConsoleNotice> ConsoleConversation::nextNotice() {
 void ConsoleConversation::split(std::string_view bytes) {
     while (!bytes.empty() && m_state != State::Ended) {
         // An LF right after a CR ends no second line.
-        if (m_lastWasCr && bytes.front() == '\n') {
-            bytes.remove_prefix(1);
-            m_lastWasCr = false;
-            ++(m_state == State::BreakingIn || m_state == State::Clearing ? m_waitedBytes : m_outputBytes);
-            continue;
-        }
-        const std::size_t stop = bytes.find_first_of("\r\n");
+        const bool joinedLf = m_lastWasCr && bytes.front() == '\n';
+        const std::size_t stop = joinedLf ? 0 : bytes.find_first_of("\r\n");
         const std::string_view piece = bytes.substr(0, stop);
+        const std::size_t segment = piece.size() + (stop == std::string_view::npos ? 0 : 1);
         const bool waiting = m_state == State::BreakingIn || m_state == State::Clearing;
         std::size_t& counted = waiting ? m_waitedBytes : m_outputBytes;
-        counted += piece.size() + (stop == std::string_view::npos ? 0 : 1);
-        if (waiting && counted > kMostWaitingText) {
-            end(FailureKind::TooMuchText, Capitalised(m_peer) + " sent more than " +
-                                              std::to_string(kMostWaitingText) +
-                                              " bytes without a prompt; the wait was ended.");
-            return;
-        }
-        if (!waiting && counted > kLongestConsoleOutput) {
-            end(FailureKind::TooMuchText,
-                Capitalised(m_peer) + " printed more than " + std::to_string(kLongestConsoleOutput) +
-                    " bytes" + (m_request.empty() ? std::string() : " in answer to " + m_request) +
-                    "; the conversation was ended.");
-            return;
-        }
-        if (m_partial.size() + piece.size() > kLongestReplyLine) {
+        // Whichever limit the bytes reach first ends the conversation, however they were cut on their way.
+        const std::size_t lineRoom = kLongestReplyLine - m_partial.size();
+        const std::size_t countRoom = (waiting ? kMostWaitingText : kLongestConsoleOutput) - counted;
+        if (piece.size() > lineRoom && lineRoom <= countRoom) {
             end(FailureKind::LineTooLong, Capitalised(m_peer) + " sent a line longer than " +
                                               std::to_string(kLongestReplyLine) +
                                               " bytes; the conversation was ended.");
             return;
         }
+        if (segment > countRoom) {
+            end(FailureKind::TooMuchText,
+                waiting
+                    ? Capitalised(m_peer) + " sent more than " + std::to_string(kMostWaitingText) +
+                          " bytes without a prompt; the wait was ended."
+                    : Capitalised(m_peer) + " printed more than " + std::to_string(kLongestConsoleOutput) +
+                          " bytes" + (m_request.empty() ? std::string() : " in answer to " + m_request) +
+                          "; the conversation was ended.");
+            return;
+        }
+        counted += segment;
         m_partial += piece;
+        m_lastWasCr = m_lastWasCr && piece.empty();
         if (stop == std::string_view::npos) {
             return;
         }
-        m_lastWasCr = bytes[stop] == '\r';
+        const bool carriageReturn = bytes[stop] == '\r';
         bytes.remove_prefix(stop + 1);
+        if (joinedLf) {
+            m_lastWasCr = false;
+            continue;
+        }
+        m_lastWasCr = carriageReturn;
         std::string line = std::move(m_partial);
         m_partial.clear();
         handleLine(line);
