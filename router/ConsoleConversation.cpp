@@ -64,10 +64,6 @@ std::optional<ValueLine> ParseValueLine(std::string_view line) {
     return ValueLine{name, Trimmed(rest)};
 }
 
-std::string Quoted(std::string_view text) {
-    return '"' + ConsoleConversation::Escaped(text) + '"';
-}
-
 } // namespace
 
 std::string ConsoleSetenvCommand(const PartitionBounds& bounds) {
@@ -84,27 +80,6 @@ std::string ConsoleSetenvCommand(const PartitionBounds& bounds) {
 }
 
 ConsoleConversation::ConsoleConversation(std::string peer) : m_peer(std::move(peer)) {}
-
-std::string ConsoleConversation::Escaped(std::string_view text, std::size_t longest) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string escaped;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        std::string piece;
-        if (c == '\\') {
-            piece = "\\\\";
-        } else if (byte < 0x20 || byte >= 0x7F) {
-            piece = {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 0xF]};
-        } else {
-            piece = std::string(1, c);
-        }
-        if (escaped.size() + piece.size() > longest) {
-            return escaped + "...";
-        }
-        escaped += piece;
-    }
-    return escaped;
-}
 
 std::string ConsoleConversation::PromptOf(std::string_view line) {
     if (line.size() > kLongestPromptLine) {
@@ -294,7 +269,7 @@ void ConsoleConversation::handleLine(const std::string& line) {
     if (Trimmed(line).empty()) {
         return;
     }
-    record('<', Escaped(line, std::string::npos));
+    record('<', Escaped(line));
     switch (m_state) {
     case State::BreakingIn:
         handleWaitingLine(line);
@@ -308,9 +283,9 @@ void ConsoleConversation::handleLine(const std::string& line) {
         // command was taken to have ended where it had not.
         const auto value = ParseValueLine(line);
         if ((value && !value->value.empty()) || !PromptOf(line).empty()) {
-            end(FailureKind::UnexpectedReply, Capitalised(m_peer) + " printed " + Quoted(line) +
-                                                  " when nothing was asked; the conversation was not "
-                                                  "understood.");
+            end(FailureKind::NotUnderstood, Capitalised(m_peer) + " printed " + QuotedShort(line) +
+                                                " when nothing was asked; the conversation was not "
+                                                "understood.");
         }
         break;
     }
@@ -342,7 +317,7 @@ void ConsoleConversation::handleWaitingLine(const std::string& line) {
         m_notices.push_back(ConsoleNotice::BootLoaderSeen);
     }
     if (m_bannerLines.size() < kMostBannerLines) {
-        m_bannerLines.push_back(Escaped(Trimmed(line), kLongestReplyLine));
+        m_bannerLines.push_back(Escaped(Trimmed(line)));
     }
 }
 
@@ -362,10 +337,10 @@ void ConsoleConversation::handleOutputLine(const std::string& line) {
             if (named != m_names.end()) {
                 auto& seen = m_values[static_cast<std::size_t>(named - m_names.begin())];
                 if (seen && seen->value != value->value) {
-                    end(FailureKind::UnexpectedReply,
+                    end(FailureKind::NotUnderstood,
                         Capitalised(m_peer) + " printed two values for " + std::string(value->name) +
-                            " in answer to " + m_request + ": " + Quoted(seen->line) + " and " +
-                            Quoted(line) + "; the conversation was not understood.");
+                            " in answer to " + m_request + ": " + QuotedShort(seen->line) + " and " +
+                            QuotedShort(line) + "; the conversation was not understood.");
                     return;
                 }
                 seen = ValueSeen{std::string(value->value), line};
@@ -392,7 +367,7 @@ void ConsoleConversation::checkPrompt() {
     if (prompt.empty() || (m_state != State::BreakingIn && prompt != m_prompt)) {
         return;
     }
-    record('<', Escaped(m_partial, std::string::npos));
+    record('<', Escaped(m_partial));
     m_partial.clear();
     switch (m_state) {
     case State::BreakingIn:
@@ -419,9 +394,8 @@ void ConsoleConversation::checkPrompt() {
         finishWrite();
         break;
     case State::Ready:
-        end(FailureKind::UnexpectedReply, Capitalised(m_peer) +
-                                              " showed its prompt again when nothing was "
-                                              "asked; the conversation was not understood.");
+        end(FailureKind::NotUnderstood, Capitalised(m_peer) + " showed its prompt again when nothing was "
+                                                              "asked; the conversation was not understood.");
         break;
     default:
         break;
@@ -444,7 +418,7 @@ void ConsoleConversation::promptSeen(const std::string& prompt) {
 void ConsoleConversation::finishRead() {
     if (m_single && m_otherCount > 0) {
         m_singleFormRefused = true;
-        note("printenv NAME printed " + Quoted(m_otherLines.front()) +
+        note("printenv NAME printed " + QuotedShort(m_otherLines.front()) +
              "; the whole list is read instead, now and later");
         m_single = false;
         sendCommand("printenv");
@@ -453,9 +427,9 @@ void ConsoleConversation::finishRead() {
     if (!m_single && m_valueLines == 0) {
         std::string printed;
         for (const auto& line : m_otherLines) {
-            printed += (printed.empty() ? "" : ", ") + Quoted(line);
+            printed += (printed.empty() ? "" : ", ") + QuotedShort(line);
         }
-        end(FailureKind::UnexpectedReply,
+        end(FailureKind::NotUnderstood,
             Capitalised(m_peer) + " answered printenv without listing any variable" +
                 (printed.empty() ? std::string() : " (it printed " + printed + ")") +
                 "; the conversation was not understood.");
@@ -468,7 +442,7 @@ void ConsoleConversation::finishRead() {
         if (const auto& seen = m_values[i]) {
             event.kind = ConversationEventKind::ValueRead;
             event.value = seen->value;
-            event.reply = Escaped(seen->line, kLongestReplyLine);
+            event.reply = Escaped(seen->line);
         } else {
             event.kind = ConversationEventKind::ValueUnset;
         }
@@ -492,7 +466,7 @@ void ConsoleConversation::finishWrite() {
 void ConsoleConversation::sendCommand(const std::string& command) {
     if (!m_partial.empty()) {
         // Text that came after the prompt without a line end would otherwise start the command's output.
-        record('<', Escaped(m_partial, std::string::npos));
+        record('<', Escaped(m_partial));
         m_partial.clear();
     }
     m_outgoing += command;

@@ -40,7 +40,9 @@ std::string ConsoleSetenvCommand(const PartitionBounds& bounds);
 /// fresh prompt, so that the keys pressed to break in are not part of the first command), printenv and
 /// setenv. It can send nothing but ESC, Enter, "printenv", "printenv NAME" and "setenv mtdN START,END".
 /// Lines end with CR, LF or both; a command's output ends at the prompt, and its echo is no output.
-/// Values are passed on as the router gave them; the transcript and messages escape control bytes.
+/// Values are passed on as the router gave them; the transcript and messages escape the bytes outside
+/// printable ASCII. Framing is strict: a second, different value for a name, or a value or prompt that
+/// nothing asked for, ends the conversation as not understood.
 class ConsoleConversation {
 public:
     using TimePoint = std::chrono::steady_clock::time_point;
@@ -101,9 +103,6 @@ public:
     /// Commands sent ("> printenv"), lines received ("< ...", escaped) and notes ("* ..."), LF after each.
     const std::string& transcript() const { return m_transcript; }
 
-    /// Text for the owner: control bytes, bytes from 0x7F up and '\' written as "\x1b" and "\\", and cut
-    /// at longest bytes with "..." after it.
-    static std::string Escaped(std::string_view text, std::size_t longest = 80);
     /// The prompt a console line ends its output with ("(psbl)", "Adam2_AR7RD >"), control bytes and
     /// blanks at its end aside; empty when the line is none.
     static std::string PromptOf(std::string_view line);

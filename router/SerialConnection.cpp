@@ -71,7 +71,7 @@ bool IsHangUp(const std::error_code& error) {
 } // namespace
 
 SerialDevicePath SerialDevicePathOf(std::string_view name, bool windowsNames) {
-    const std::string shown = ConsoleConversation::Escaped(name);
+    const std::string shown = EscapedShort(name);
     if (name.empty()) {
         return {"", "No serial port was named."};
     }

@@ -194,7 +194,7 @@ TEST(ConsoleConversation, ReadsPrintenvUpToThePrompt) {
         EXPECT_EQ(answered.sent, c.sent);
         if (*c.failure) {
             ASSERT_EQ(answered.events.size(), 1u);
-            EXPECT_EQ(answered.events[0].failure, FailureKind::UnexpectedReply);
+            EXPECT_EQ(answered.events[0].failure, FailureKind::NotUnderstood);
             EXPECT_NE(answered.events[0].message.find(c.failure), std::string::npos)
                 << answered.events[0].message;
             continue;
@@ -344,8 +344,8 @@ TEST(ConsoleConversation, EndsOnLongLinesFloodsHangUpsAndUnaskedOutput) {
         {"hang-up mid-output", true, true, "mtd0 0x1,0x2\r\n", true, FailureKind::Closed},
         {"hang-up while waiting", false, false, "PSPBoot", true, FailureKind::Closed},
         {"harmless text unasked", true, false, "\r\neth0: link up\r\n", false, FailureKind::None},
-        {"a value unasked", true, false, "mtd0 0x1,0x2\r\n", false, FailureKind::UnexpectedReply},
-        {"a prompt unasked", true, false, "\r\n(psbl) ", false, FailureKind::UnexpectedReply},
+        {"a value unasked", true, false, "mtd0 0x1,0x2\r\n", false, FailureKind::NotUnderstood},
+        {"a prompt unasked", true, false, "\r\n(psbl) ", false, FailureKind::NotUnderstood},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,6 +1,6 @@
 #include "ConsoleSimulator.h"
 
-#include "ConsoleConversation.h"
+#include "AsciiText.h"
 
 #include <algorithm>
 #include <array>
@@ -147,7 +147,7 @@ struct ConsoleServer {
             line.clear();
             {
                 std::lock_guard lock(mutex);
-                commands.push_back(ConsoleConversation::Escaped(entered, std::string::npos));
+                commands.push_back(Escaped(entered));
             }
             // The Enter that clears the keys of the break-in is still answered.
             if (settings.faults.silence && linesAnswered > 0) {
