@@ -64,7 +64,7 @@ ConsoleSettings Simulated(bool adam2, ConsoleFaults faults = {}) {
     ConsoleSettings settings;
     settings.adam2 = adam2;
     settings.environment = SampleEnvironment(adam2);
-    settings.countdownStep = milliseconds(150);
+    settings.countdownStep = milliseconds(80);
     settings.faults = faults;
     return settings;
 }
@@ -122,7 +122,7 @@ TEST(SerialConnection, ReadsAndWritesThroughEachFaultOfTheConsole) {
          ""},
         {"switched on late",
          false,
-         {.powerOnDelay = milliseconds(500)},
+         {.powerOnDelay = milliseconds(300)},
          Quick(),
          FailureKind::None,
          FailureKind::None,
@@ -150,7 +150,7 @@ TEST(SerialConnection, ReadsAndWritesThroughEachFaultOfTheConsole) {
         {"boots anyway every time",
          true,
          {.bootsAnyway = 1, .rebootDelay = milliseconds(0)},
-         Quick(milliseconds(1500)),
+         Quick(milliseconds(700)),
          FailureKind::NoAnswer,
          FailureKind::None,
          FailureKind::None,
@@ -176,7 +176,7 @@ TEST(SerialConnection, ReadsAndWritesThroughEachFaultOfTheConsole) {
          ""},
         {"slow console",
          false,
-         {.charDelay = milliseconds(2)},
+         {.charDelay = milliseconds(1)},
          Quick(),
          FailureKind::None,
          FailureKind::None,
