@@ -89,198 +89,140 @@ void ExpectOnlyPrintenvAndSetenv(const std::vector<std::string>& commands) {
 }
 
 TEST(SerialConnection, ReadsAndWritesThroughEachFaultOfTheConsole) {
+    using F = FailureKind;
+    enum class Step { None, Open, Read, Write }; // where the conversation ends
     const PartitionBounds repair{1, 0x90010090u, 0x90020000u};
-    const std::string repaired = "0x90010090,0x90020000";
+    const char* const repaired = "0x90010090,0x90020000";
     const struct {
         const char* name;
         bool adam2;
         ConsoleFaults faults;
-        SerialOptions options;
-        FailureKind openFailure; // then nothing else is tried
-        FailureKind readFailure;
-        FailureKind writeFailure;
-        const char* readBack; // mtd1 after the write; "-" when not read back
-        const char* message;  // part of the failure's message
+        int wait, replyTimeout; // ms
+        Step failsAt;
+        F failure;
+        const char* expected; // part of the failure's message; without a failure mtd1 read back
     } cases[] = {
-        {"PSPBoot",
-         false,
-         {},
-         Quick(),
-         FailureKind::None,
-         FailureKind::None,
-         FailureKind::None,
-         "0x90010090,0x90020000",
-         ""},
-        {"Adam2",
-         true,
-         {},
-         Quick(),
-         FailureKind::None,
-         FailureKind::None,
-         FailureKind::None,
-         "0x90010090,0x90020000",
-         ""},
+        {"PSPBoot", false, {}, 3000, 2000, Step::None, F::None, repaired},
+        {"Adam2", true, {}, 3000, 2000, Step::None, F::None, repaired},
         {"switched on late",
          false,
          {.powerOnDelay = milliseconds(300)},
-         Quick(),
-         FailureKind::None,
-         FailureKind::None,
-         FailureKind::None,
-         "0x90010090,0x90020000",
-         ""},
+         3000,
+         2000,
+         Step::None,
+         F::None,
+         repaired},
         {"nothing connected",
          true,
          {.neverPowersOn = true},
-         Quick(milliseconds(300)),
-         FailureKind::NoAnswer,
-         FailureKind::None,
-         FailureKind::None,
-         "-",
+         300,
+         2000,
+         Step::Open,
+         F::NoAnswer,
          "Nothing was received"},
         {"boots anyway, then the next power-on",
          false,
          {.bootsAnyway = 1, .rebootDelay = milliseconds(100)},
-         Quick(),
-         FailureKind::None,
-         FailureKind::None,
-         FailureKind::None,
-         "0x90010090,0x90020000",
-         ""},
+         3000,
+         2000,
+         Step::None,
+         F::None,
+         repaired},
         {"boots anyway every time",
          true,
          {.bootsAnyway = 1, .rebootDelay = milliseconds(0)},
-         Quick(milliseconds(700)),
-         FailureKind::NoAnswer,
-         FailureKind::None,
-         FailureKind::None,
-         "-",
+         700,
+         2000,
+         Step::Open,
+         F::NoAnswer,
          "booted its firmware instead"},
-        {"noise before the banner",
-         true,
-         {.noise = true},
-         Quick(),
-         FailureKind::None,
-         FailureKind::None,
-         FailureKind::None,
-         "0x90010090,0x90020000",
-         ""},
-        {"no echo",
-         false,
-         {.noEcho = true},
-         Quick(),
-         FailureKind::None,
-         FailureKind::None,
-         FailureKind::None,
-         "0x90010090,0x90020000",
-         ""},
-        {"slow console",
-         false,
-         {.charDelay = milliseconds(1)},
-         Quick(),
-         FailureKind::None,
-         FailureKind::None,
-         FailureKind::None,
-         "0x90010090,0x90020000",
-         ""},
+        {"noise before the banner", true, {.noise = true}, 3000, 2000, Step::None, F::None, repaired},
+        {"no echo", false, {.noEcho = true}, 3000, 2000, Step::None, F::None, repaired},
+        {"slow console", false, {.charDelay = milliseconds(1)}, 3000, 2000, Step::None, F::None, repaired},
         {"setenv not kept",
          true,
          {.forgetWrites = true},
-         Quick(),
-         FailureKind::None,
-         FailureKind::None,
-         FailureKind::None,
-         "0x90010000,0x90020000",
-         ""},
+         3000,
+         2000,
+         Step::None,
+         F::None,
+         "0x90010000,0x90020000"},
         {"hang-up mid-write",
          false,
          {.hangUpOnWrite = true},
-         Quick(),
-         FailureKind::None,
-         FailureKind::None,
-         FailureKind::Closed,
-         "-",
+         3000,
+         2000,
+         Step::Write,
+         F::Closed,
          "hung up before answering setenv mtd1"},
         {"endless line",
          true,
          {.endlessLine = true},
-         Quick(),
-         FailureKind::None,
-         FailureKind::LineTooLong,
-         FailureKind::None,
-         "-",
+         3000,
+         2000,
+         Step::Read,
+         F::LineTooLong,
          "longer than 4096 bytes"},
         {"silence",
          false,
          {.silence = true},
-         Quick(milliseconds(3000), milliseconds(200)),
-         FailureKind::None,
-         FailureKind::Timeout,
-         FailureKind::None,
-         "-",
+         3000,
+         200,
+         Step::Read,
+         F::Timeout,
          "did not answer printenv with its prompt within 200 ms"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ConsoleSimulator simulator(Simulated(c.adam2, c.faults));
-        SerialConnection connection(simulator.devicePath(), c.options);
-        std::vector<std::string> progress;
+        SerialConnection connection(simulator.devicePath(),
+                                    Quick(milliseconds(c.wait), milliseconds(c.replyTimeout)));
+        std::string progress;
         const auto opened =
-            connection.open([&progress](const RouterProgress& report) { progress.push_back(report.text); });
-        const std::string& failureMessage = opened.message;
-        EXPECT_EQ(opened.failure, c.openFailure) << failureMessage;
-        if (c.openFailure != FailureKind::None) {
+            connection.open([&progress](const RouterProgress& report) { progress += report.text; });
+        const auto failed = [&](Step step, const ConversationEvent& event) {
+            EXPECT_EQ(event.failure, c.failsAt == step ? c.failure : F::None) << event.message;
+            if (c.failsAt == step) {
+                EXPECT_NE(event.message.find(c.expected), std::string::npos) << event.message;
+            }
+            return c.failsAt == step;
+        };
+        if (failed(Step::Open, opened)) {
             EXPECT_NE(opened.message.find(simulator.devicePath()), std::string::npos) << opened.message;
-            EXPECT_NE(opened.message.find(c.message), std::string::npos) << opened.message;
             continue;
         }
-        ASSERT_EQ(opened.kind, ConversationEventKind::Banner);
         EXPECT_EQ(connection.prompt(), c.adam2 ? "Adam2_AR7RD >" : "(psbl)");
         EXPECT_NE(connection.banner().find(c.adam2 ? "Adam2 boot loader" : "PSPBoot"), std::string::npos);
         EXPECT_EQ(connection.banner().find("\\x"), std::string::npos) << "noise in the banner";
-        if (c.faults.bootsAnyway > 0) {
-            EXPECT_EQ(simulator.powerOns(), 2);
-            EXPECT_NE(std::find_if(progress.begin(), progress.end(),
-                                   [](const std::string& text) {
-                                       return text.find("booted its firmware") != std::string::npos;
-                                   }),
-                      progress.end());
-        }
+        EXPECT_EQ(simulator.powerOns(), 1 + c.faults.bootsAnyway);
+        EXPECT_EQ(progress.find("booted its firmware") != std::string::npos, c.faults.bootsAnyway > 0);
 
         const auto values = connection.readValues(Names());
-        if (c.readFailure != FailureKind::None) {
-            ASSERT_EQ(values.size(), 1u);
-            EXPECT_EQ(values[0].failure, c.readFailure);
-            EXPECT_NE(values[0].message.find(c.message), std::string::npos) << values[0].message;
+        if (failed(Step::Read, values[0])) {
             continue;
         }
         ASSERT_EQ(values.size(), kRouterVariables.size());
+        const SimulatedEnvironment held = SampleEnvironment(c.adam2);
         for (std::size_t i = 0; i < values.size(); ++i) {
-            EXPECT_EQ(values[i].name, kRouterVariables[i]);
-            const auto held = SampleEnvironment(c.adam2);
             const auto it = std::find_if(held.begin(), held.end(),
                                          [&](const auto& v) { return v.first == kRouterVariables[i]; });
-            EXPECT_EQ(values[i].kind, it == held.end() ? ConversationEventKind::ValueUnset
-                                                       : ConversationEventKind::ValueRead);
+            EXPECT_EQ(values[i].name, kRouterVariables[i]);
             EXPECT_EQ(values[i].value, it == held.end() ? "" : it->second);
         }
 
         std::string sent;
         const auto written = connection.writePartition(repair, &sent);
-        EXPECT_EQ(written.failure, c.writeFailure) << written.message;
         EXPECT_EQ(sent, "setenv mtd1 0x90010090,0x90020000");
-        if (c.writeFailure != FailureKind::None) {
-            EXPECT_NE(written.message.find(c.message), std::string::npos) << written.message;
-            EXPECT_EQ(connection.readValue("mtd1").failure, c.writeFailure);
+        if (failed(Step::Write, written)) {
+            EXPECT_EQ(connection.readValue("mtd1").failure, c.failure);
             EXPECT_EQ(simulator.value("mtd1"), repaired);
             continue;
         }
         EXPECT_EQ(written.kind, ConversationEventKind::WriteAccepted);
-        const auto readBack = connection.readValue("mtd1");
-        EXPECT_EQ(readBack.value, c.readBack);
-        ExpectOnlyPrintenvAndSetenv(simulator.commands());
+        EXPECT_EQ(connection.readValue("mtd1").value, c.expected);
         // Adam2 does not know printenv NAME: the whole list is read back instead.
         const auto commands = simulator.commands();
+        ExpectOnlyPrintenvAndSetenv(commands);
         std::vector<std::string> expected = {"printenv", "setenv mtd1 0x90010090,0x90020000",
                                              "printenv mtd1"};
         if (c.adam2) {
