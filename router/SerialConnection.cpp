@@ -474,6 +474,9 @@ struct SerialConnection::Impl {
         while (auto event = conversation.nextEvent()) {
             events.push_back(std::move(*event));
         }
+        if (events.empty()) {
+            throw std::logic_error("the console was at its prompt without an answer");
+        }
         return events;
     }
 
