@@ -14,8 +14,11 @@
 #include <filesystem>
 #include <initializer_list>
 #include <stdexcept>
+#include <tuple>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -97,6 +100,52 @@ SerialDevicePath SerialDevicePathOf(std::string_view name, bool windowsNames) {
         return {std::string(name), ""}; // a driver's own name, as some adapters have
     }
     return {"", "\"" + shown + "\" is no serial port name: write it as COM3 or \\\\.\\COM12."};
+}
+
+std::vector<std::string> SerialPortNames(const std::string& folder) {
+    // (kind, number, name): the kinds in the order an owner most likely wants them.
+    std::vector<std::tuple<std::size_t, unsigned long, std::string>> found;
+    const auto add = [&found](std::size_t kind, std::string_view digits, std::string name) {
+        if (!digits.empty() && digits.size() <= 6 &&
+            std::all_of(digits.begin(), digits.end(), IsAsciiDigit)) {
+            found.emplace_back(kind, std::stoul(std::string(digits)), std::move(name));
+        }
+    };
+#ifdef _WIN32
+    (void)folder;
+    // Every DOS device name, NUL after each; COM ports among them.
+    std::vector<char> names(64 * 1024);
+    DWORD length = 0;
+    while ((length = ::QueryDosDeviceA(nullptr, names.data(), static_cast<DWORD>(names.size()))) == 0 &&
+           ::GetLastError() == ERROR_INSUFFICIENT_BUFFER && names.size() < 16 * 1024 * 1024) {
+        names.resize(names.size() * 2);
+    }
+    for (std::size_t at = 0; at < length && names[at] != '\0';) {
+        const std::string name(names.data() + at);
+        if (StartsWithIgnoringCase(name, "COM")) {
+            add(0, std::string_view(name).substr(3), name);
+        }
+        at += name.size() + 1;
+    }
+#else
+    constexpr std::array<std::string_view, 3> kKinds = {"ttyUSB", "ttyACM", "ttyS"};
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        for (std::size_t kind = 0; kind < kKinds.size(); ++kind) {
+            if (name.rfind(kKinds[kind], 0) == 0) {
+                add(kind, std::string_view(name).substr(kKinds[kind].size()), entry.path().string());
+                break;
+            }
+        }
+    }
+#endif
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> ports;
+    for (auto& [kind, number, name] : found) {
+        ports.push_back(std::move(name));
+    }
+    return ports;
 }
 
 struct SerialConnection::Impl {

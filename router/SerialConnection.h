@@ -37,6 +37,11 @@ struct SerialDevicePath {
 /// characters or of more than 256 bytes is unusable everywhere.
 SerialDevicePath SerialDevicePathOf(std::string_view name, bool windowsNames = kWindowsDeviceNames);
 
+/// The serial ports present, for an owner to choose from: on Windows the COM ports the system knows
+/// ("COM3"), elsewhere the devices of folder whose names begin ttyUSB, ttyACM or ttyS (USB adapters first),
+/// by number within each kind ("/dev/ttyUSB0", "/dev/ttyS2", "/dev/ttyS10").
+std::vector<std::string> SerialPortNames(const std::string& folder = "/dev");
+
 /// How the console is reached and how long to wait for what.
 struct SerialOptions {
     unsigned baudRate = kDefaultBaudRate;

@@ -56,6 +56,23 @@ TEST(SerialConnection, TakesWindowsPortNamesAndPathsElsewhere) {
 
 #ifdef FLINTOR_CONSOLE_SIM
 
+TEST(SerialConnection, ListsUsbAdaptersFirstAndPortsByNumber) {
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("flintor-ports-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    for (const char* name :
+         {"ttyS10", "ttyS2", "ttyACM0", "ttyUSB1", "ttyUSB0", "tty1", "ttySx", "console"}) {
+        std::ofstream(folder / name).put('\n');
+    }
+    std::vector<std::string> expected;
+    for (const char* name : {"ttyUSB0", "ttyUSB1", "ttyACM0", "ttyS2", "ttyS10"}) {
+        expected.push_back((folder / name).string());
+    }
+    EXPECT_EQ(SerialPortNames(folder.string()), expected);
+    std::filesystem::remove_all(folder);
+    EXPECT_TRUE(SerialPortNames(folder.string()).empty());
+}
+
 std::vector<std::string> Names() {
     return {kRouterVariables.begin(), kRouterVariables.end()};
 }
