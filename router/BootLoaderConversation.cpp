@@ -423,7 +423,7 @@ void BootLoaderConversation::handleWriteReply(int code, const std::string& line)
 }
 
 std::optional<std::uint16_t> PassivePort(std::string_view reply) {
-    if (ReplyCode(reply) != 227) {
+    if (ReplyCode(reply) != 227 || !IsFinalLine(reply)) {
         return std::nullopt;
     }
     std::string_view text = reply.substr(std::min<std::size_t>(reply.size(), 4));
