@@ -127,6 +127,7 @@ struct RouterConnection::Impl {
         std::error_code ignored;
         socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
         socket.close(ignored);
+        abortData();
     }
 
     ConversationEvent cancelledFailure() {
@@ -611,7 +612,7 @@ struct RouterConnection::Impl {
             closeData();
             return result;
         }
-        const std::uint64_t most = size + kImageReadSlack;
+        const std::uint64_t most = size + std::min(kImageReadSlack, UINT64_MAX - size);
         dataBuffer.resize(64 * 1024);
         report(progress, RouterProgress::Stage::ReadingImage, "reading the image area back (0 %)", 0, size);
         while (true) {
