@@ -11,7 +11,7 @@ namespace {
 using Kind = ConversationEventKind;
 using State = BootLoaderConversation::State;
 
-BootLoaderConversation LoggedIn() {
+BootLoaderConversation AfterLogin() {
     BootLoaderConversation conversation;
     conversation.receive("220 ADAM2 FTP Server ready.\r\n");
     conversation.login("adam2", "adam2");
@@ -51,104 +51,47 @@ TEST(ImageTransferSteps, PassivePortIsTheLastTwoNumbersWhateverAddressTheyFollow
 }
 
 TEST(ImageTransferSteps, EachReplyDecidesItsStepAndARefusalStopsTheTransfer) {
-    const std::string ready = "200 Type set to I.\r\n200 Media set to FLSH.\r\n227 Entering Passive Mode "
-                              "(192,0,2,1,4,1).\r\n";
+    // The replies to TYPE I, MEDIA FLSH and PASV, then those to STOR or RETR.
+    const auto R = [](const char* transfer) {
+        return "200 Type set to I.\r\n200 FLSH\r\n227 Passive Mode (192,0,2,1,4,1).\r\n" +
+               std::string(transfer);
+    };
+    using enum ConversationEventKind;
+    using F = FailureKind;
+    // Rows: STOR or RETR; how many of TYPE I, MEDIA FLSH and PASV were accepted; the events after them.
     const struct {
+        char command;
         const char* name;
-        bool retrieve;
         std::string replies;
+        int setUp;
         std::vector<Kind> kinds;
-        FailureKind failure;
+        FailureKind failure = F::None;
     } cases[] = {
-        {"written",
-         false,
-         ready + "150 Opening BINARY mode\r\n226 Transfer complete.\r\n",
-         {Kind::SettingAccepted, Kind::SettingAccepted, Kind::PassiveOpened, Kind::TransferStarted,
-          Kind::TransferDone},
-         FailureKind::None},
-        {"multi-line and preliminary replies",
-         false,
-         "200-Binary\r\n200 Type set to I.\r\n200 Media set to FLSH.\r\n227-Passive\r\n227 "
-         "(127,0,0,1,4,1)\r\n"
-         "110 Restart marker\r\n150-Opening\r\n150 data connection\r\n150 again\r\n250 Done.\r\n",
-         {Kind::SettingAccepted, Kind::SettingAccepted, Kind::PassiveOpened, Kind::TransferStarted,
-          Kind::TransferDone},
-         FailureKind::None},
-        {"STOR refused",
-         false,
-         ready + "550 Permission denied.\r\n",
-         {Kind::SettingAccepted, Kind::SettingAccepted, Kind::PassiveOpened, Kind::TransferRefused},
-         FailureKind::None},
-        {"refused after the data",
-         false,
-         ready + "150 Opening\r\n426 Connection closed; transfer aborted.\r\n",
-         {Kind::SettingAccepted, Kind::SettingAccepted, Kind::PassiveOpened, Kind::TransferStarted,
-          Kind::TransferRefused},
-         FailureKind::None},
-        {"226 before the 150",
-         false,
-         ready + "226 Transfer complete.\r\n",
-         {Kind::SettingAccepted, Kind::SettingAccepted, Kind::PassiveOpened, Kind::Failure},
-         FailureKind::UnexpectedReply},
-        {"no 226 but another 2xx",
-         false,
-         ready + "150 Opening\r\n200 OK\r\n",
-         {Kind::SettingAccepted, Kind::SettingAccepted, Kind::PassiveOpened, Kind::TransferStarted,
-          Kind::Failure},
-         FailureKind::UnexpectedReply},
-        {"227 without a port",
-         false,
-         "200 I\r\n200 FLSH\r\n227 Entering Passive Mode (127,0,0,1)\r\n",
-         {Kind::SettingAccepted, Kind::SettingAccepted, Kind::Failure},
-         FailureKind::UnexpectedReply},
-        {"PASV refused",
-         false,
-         "200 I\r\n200 FLSH\r\n502 Command not implemented.\r\n",
-         {Kind::SettingAccepted, Kind::SettingAccepted, Kind::CommandRefused},
-         FailureKind::None},
-        {"TYPE refused", false, "504 Type not supported.\r\n", {Kind::CommandRefused}, FailureKind::None},
-        {"MEDIA half accepted",
-         false,
-         "200 I\r\n202 Superfluous\r\n",
-         {Kind::SettingAccepted, Kind::Failure},
-         FailureKind::UnexpectedReply},
-        {"closed after the data",
-         false,
-         ready + "150 Opening\r\n",
-         {Kind::SettingAccepted, Kind::SettingAccepted, Kind::PassiveOpened, Kind::TransferStarted,
-          Kind::Failure},
-         FailureKind::Closed},
-        {"read back",
-         true,
-         ready + "150 Opening\r\n226 Transfer complete.\r\n",
-         {Kind::SettingAccepted, Kind::SettingAccepted, Kind::PassiveOpened, Kind::TransferStarted,
-          Kind::TransferDone},
-         FailureKind::None},
-        {"RETR not implemented",
-         true,
-         ready + "502 Command not implemented.\r\n",
-         {Kind::SettingAccepted, Kind::SettingAccepted, Kind::PassiveOpened, Kind::TransferUnsupported},
-         FailureKind::None},
-        {"RETR not understood",
-         true,
-         ready + "500 'RETR': command not understood.\r\n",
-         {Kind::SettingAccepted, Kind::SettingAccepted, Kind::PassiveOpened, Kind::TransferUnsupported},
-         FailureKind::None},
-        {"RETR refused",
-         true,
-         ready + "550 No such partition.\r\n",
-         {Kind::SettingAccepted, Kind::SettingAccepted, Kind::PassiveOpened, Kind::TransferRefused},
-         FailureKind::None},
-        {"RETR broken off",
-         true,
-         ready + "150 Opening\r\n502 Stopped\r\n",
-         {Kind::SettingAccepted, Kind::SettingAccepted, Kind::PassiveOpened, Kind::TransferStarted,
-          Kind::TransferRefused},
-         FailureKind::None},
+        {'S', "written", R("150 Open\r\n226 Done\r\n"), 3, {TransferStarted, TransferDone}},
+        {'S',
+         "multi-line and preliminary replies",
+         "200-Binary\r\n200 I\r\n200 FLSH\r\n227-Passive\r\n227 (127,0,0,1,4,1)\r\n110 Marker\r\n150-Open\r\n"
+         "150 Data\r\n150 again\r\n250 Done.\r\n",
+         3,
+         {TransferStarted, TransferDone}},
+        {'S', "STOR refused", R("550 Permission denied.\r\n"), 3, {TransferRefused}},
+        {'S', "426 after the data", R("150 Open\r\n426 Closed\r\n"), 3, {TransferStarted, TransferRefused}},
+        {'S', "226 before the 150", R("226 Done\r\n"), 3, {Failure}, F::UnexpectedReply},
+        {'S', "200 for 226", R("150 Open\r\n200 OK\r\n"), 3, {TransferStarted, Failure}, F::UnexpectedReply},
+        {'S', "closed after the data", R("150 Open\r\n"), 3, {TransferStarted, Failure}, F::Closed},
+        {'S', "227, no port", "200 I\r\n200 F\r\n227 (127,0,0,1)\r\n", 2, {Failure}, F::UnexpectedReply},
+        {'S', "PASV refused", "200 I\r\n200 FLSH\r\n502 Not implemented.\r\n", 2, {CommandRefused}},
+        {'S', "TYPE refused", "504 Type not supported.\r\n", 0, {CommandRefused}},
+        {'S', "MEDIA half accepted", "200 I\r\n202 Superfluous\r\n", 1, {Failure}, F::UnexpectedReply},
+        {'R', "read back", R("150 Open\r\n226 Done\r\n"), 3, {TransferStarted, TransferDone}},
+        {'R', "RETR not implemented", R("502 Command not implemented.\r\n"), 3, {TransferUnsupported}},
+        {'R', "RETR not understood", R("500 'RETR' not understood.\r\n"), 3, {TransferUnsupported}},
+        {'R', "RETR refused", R("550 No such partition.\r\n"), 3, {TransferRefused}},
+        {'R', "RETR broken off", R("150 Open\r\n502 Stopped\r\n"), 3, {TransferStarted, TransferRefused}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        BootLoaderConversation conversation = LoggedIn();
+        BootLoaderConversation conversation = AfterLogin();
         // Everything arrives at once; each reply waits for its request.
         conversation.receive(c.replies);
         conversation.connectionClosed();
@@ -161,20 +104,24 @@ TEST(ImageTransferSteps, EachReplyDecidesItsStepAndARefusalStopsTheTransfer) {
         };
         for (int step = 0; step < 4 && conversation.state() == State::Ready && goesOn(); ++step) {
             const std::string command =
-                step == 0    ? conversation.requestBinaryType()
-                : step == 1  ? conversation.requestFlashMedia()
-                : step == 2  ? conversation.requestPassive()
-                : c.retrieve ? (port = conversation.passivePort(), conversation.requestRetrieve())
-                             : (port = conversation.passivePort(), conversation.requestStore("image.bin"));
+                step == 0   ? conversation.requestBinaryType()
+                : step == 1 ? conversation.requestFlashMedia()
+                : step == 2 ? conversation.requestPassive()
+                : c.command == 'R'
+                    ? (port = conversation.passivePort(), conversation.requestRetrieve())
+                    : (port = conversation.passivePort(), conversation.requestStore("image.bin"));
             expectedSent += command + "\r\n";
             while (auto event = conversation.nextEvent()) {
                 kinds.push_back(event->kind);
-                EXPECT_EQ(event->failure, event->kind == Kind::Failure ? c.failure : FailureKind::None);
+                EXPECT_EQ(event->failure, event->kind == Failure ? c.failure : F::None);
             }
         }
-        EXPECT_EQ(kinds, c.kinds);
+        std::vector<Kind> expected = {SettingAccepted, SettingAccepted, PassiveOpened};
+        expected.resize(c.setUp);
+        expected.insert(expected.end(), c.kinds.begin(), c.kinds.end());
+        EXPECT_EQ(kinds, expected);
         EXPECT_EQ(conversation.takeOutgoing(), expectedSent);
-        if (c.kinds.size() > 3) {
+        if (c.setUp == 3) {
             // The port of the 227, never its address; a transfer takes it.
             EXPECT_EQ(port, 1025);
             EXPECT_EQ(conversation.passivePort(), std::nullopt);
@@ -186,20 +133,20 @@ TEST(ImageTransferSteps, RebootIsTheLastCommand) {
     for (const auto& [reply, kind] : std::vector<std::pair<std::string, Kind>>{
              {"221 Goodbye.\r\n", Kind::Rebooting},
              {"502 Command not implemented.\r\n", Kind::CommandRefused}}) {
-        BootLoaderConversation conversation = LoggedIn();
+        BootLoaderConversation conversation = AfterLogin();
         EXPECT_EQ(conversation.requestReboot(), "REBOOT");
         conversation.receive(reply);
         EXPECT_EQ(conversation.nextEvent()->kind, kind);
         EXPECT_EQ(conversation.state(), kind == Kind::Rebooting ? State::Restarted : State::Ready);
     }
-    BootLoaderConversation restarted = LoggedIn();
+    BootLoaderConversation restarted = AfterLogin();
     restarted.requestReboot();
     restarted.receive("221 Goodbye.\r\n");
     EXPECT_THROW(restarted.requestValue("mtd0"), std::logic_error);
 }
 
 TEST(ImageTransferSteps, SendsTheImageToMtd4OnlyAndOnlyInBinaryToTheFlash) {
-    BootLoaderConversation conversation = LoggedIn();
+    BootLoaderConversation conversation = AfterLogin();
     const auto answer = [&conversation](const char* reply) {
         conversation.receive(reply);
         while (conversation.nextEvent()) {
