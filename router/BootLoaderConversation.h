@@ -99,7 +99,8 @@ std::optional<std::uint16_t> PassivePort(std::string_view reply);
 std::string ImageNameForStor(std::string_view fileName);
 
 /// The conversation with the boot loader's FTP server: the greeting, the login, GETENV and SETENV. The
-/// only commands it can send are USER, PASS, GETENV and SETENV; a password goes to the wire only, never
+/// only commands it can send are USER, PASS, GETENV and SETENV; for the image area alone TYPE I, MEDIA
+/// FLSH, PASV, STOR and RETR of mtd4; and REBOOT. A password goes to the wire only, never
 /// into the transcript or an event. Replies are read as RFC 959 has them (multi-line replies, CR LF or a
 /// bare LF), and are matched with the requests in order.
 class BootLoaderConversation {
