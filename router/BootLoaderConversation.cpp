@@ -113,6 +113,12 @@ bool BootLoaderConversation::awaitingReply() const {
     case State::LoggingIn:
     case State::Reading:
     case State::Writing:
+    case State::SettingType:
+    case State::SettingMedia:
+    case State::Opening:
+    case State::Storing:
+    case State::Retrieving:
+    case State::Rebooting:
         return true;
     default:
         return false;
@@ -381,6 +387,10 @@ void BootLoaderConversation::notUnderstood(const std::string& why) {
 }
 
 void BootLoaderConversation::handleReply(int code, const std::string& received, const std::string& line) {
+    if (transferring()) {
+        handleTransferReply(code, line);
+        return;
+    }
     if (code / 100 == 1) {
         // "120 Service ready in 1 minute", "150 ...": the reply that counts is still to come.
         if (m_state == State::AwaitingBanner) {
@@ -478,6 +488,221 @@ void BootLoaderConversation::handleWriteReply(int code, const std::string& line)
     event.kind = code == 200 ? ConversationEventKind::WriteAccepted : ConversationEventKind::WriteRefused;
     event.name = m_variable;
     event.reply = line;
+    announce(std::move(event));
+}
+
+std::optional<std::uint16_t> PassivePort(std::string_view reply) {
+    if (ReplyCode(reply) != 227 || !IsFinalLine(reply)) {
+        return std::nullopt;
+    }
+    std::string_view text = reply.substr(std::min<std::size_t>(reply.size(), 4));
+    // RFC 1123 lets a server leave the parentheses out; the numbers then start at the first digit.
+    const std::size_t open = text.find('(');
+    const bool parenthesised = open != std::string_view::npos;
+    const std::size_t first = parenthesised ? open + 1 : text.find_first_of("0123456789");
+    if (first == std::string_view::npos) {
+        return std::nullopt;
+    }
+    text.remove_prefix(first);
+    unsigned numbers[6] = {};
+    for (int i = 0; i < 6; ++i) {
+        while (!text.empty() && IsBlank(text.front())) {
+            text.remove_prefix(1);
+        }
+        std::size_t digits = 0;
+        unsigned value = 0;
+        while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9' && digits < 4) {
+            value = value * 10 + static_cast<unsigned>(text[digits] - '0');
+            ++digits;
+        }
+        if (digits == 0 || digits > 3 || value > 255) {
+            return std::nullopt;
+        }
+        numbers[i] = value;
+        text.remove_prefix(digits);
+        while (!text.empty() && IsBlank(text.front())) {
+            text.remove_prefix(1);
+        }
+        if (i < 5) {
+            if (text.empty() || text.front() != ',') {
+                return std::nullopt;
+            }
+            text.remove_prefix(1);
+        }
+    }
+    if (parenthesised
+            ? text.empty() || text.front() != ')'
+            : !text.empty() && (text.front() == ',' || (text.front() >= '0' && text.front() <= '9'))) {
+        return std::nullopt;
+    }
+    const unsigned port = numbers[4] * 256 + numbers[5];
+    if (port == 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(port);
+}
+
+namespace {
+
+bool IsImageNameCharacter(char c) {
+    return IsWordCharacter(c) || c == '.' || c == '+' || c == '-';
+}
+
+// "mtd0" to "mtd5" in any letter case: a boot loader could take such a name for the partition.
+bool IsPartitionName(std::string_view name) {
+    return name.size() == 4 && EqualsIgnoringCase(name.substr(0, 3), "mtd") && name[3] >= '0' &&
+           name[3] <= '5';
+}
+
+} // namespace
+
+bool BootLoaderConversation::IsImageName(std::string_view name) {
+    return !name.empty() && name.size() <= 64 &&
+           std::all_of(name.begin(), name.end(), IsImageNameCharacter) && !IsPartitionName(name);
+}
+
+std::string ImageNameForStor(std::string_view fileName) {
+    const std::size_t slash = fileName.find_last_of("/\\");
+    if (slash != std::string_view::npos) {
+        fileName.remove_prefix(slash + 1);
+    }
+    std::string name(fileName.substr(0, 64));
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return !IsImageNameCharacter(c); }, '_');
+    if (name.empty()) {
+        return "image.bin";
+    }
+    return IsPartitionName(name) ? "image-" + name : name;
+}
+
+std::string BootLoaderConversation::requestStep(State state, const std::string& command) {
+    if (m_state != State::Ready) {
+        throw std::logic_error(command + " outside the ready state");
+    }
+    m_state = state;
+    send(command, command);
+    process();
+    return m_request;
+}
+
+std::string BootLoaderConversation::requestBinaryType() {
+    return requestStep(State::SettingType, "TYPE I");
+}
+
+std::string BootLoaderConversation::requestFlashMedia() {
+    return requestStep(State::SettingMedia, "MEDIA FLSH");
+}
+
+std::string BootLoaderConversation::requestPassive() {
+    m_passivePort.reset();
+    return requestStep(State::Opening, "PASV");
+}
+
+std::string BootLoaderConversation::requestStore(std::string_view name) {
+    if (!IsImageName(name)) {
+        throw std::invalid_argument("not a name STOR can give an image");
+    }
+    // In ASCII mode or to SDRAM the bytes would not land unchanged in the flash.
+    if (m_state != State::Ready || !m_binaryType || !m_flashMedia || !m_passivePort) {
+        throw std::logic_error("STOR before TYPE I, MEDIA FLSH and PASV were answered");
+    }
+    m_passivePort.reset();
+    m_transferStarted = false;
+    m_variable = kImagePartition;
+    return requestStep(State::Storing, "STOR " + std::string(name) + " " + std::string(kImagePartition));
+}
+
+std::string BootLoaderConversation::requestRetrieve() {
+    if (m_state != State::Ready || !m_binaryType || !m_flashMedia || !m_passivePort) {
+        throw std::logic_error("RETR before TYPE I, MEDIA FLSH and PASV were answered");
+    }
+    m_passivePort.reset();
+    m_transferStarted = false;
+    m_variable = kImagePartition;
+    return requestStep(State::Retrieving, "RETR " + std::string(kImagePartition));
+}
+
+std::string BootLoaderConversation::requestReboot() {
+    return requestStep(State::Rebooting, "REBOOT");
+}
+
+bool BootLoaderConversation::transferring() const {
+    switch (m_state) {
+    case State::SettingType:
+    case State::SettingMedia:
+    case State::Opening:
+    case State::Storing:
+    case State::Retrieving:
+    case State::Rebooting:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void BootLoaderConversation::handleTransferReply(int code, const std::string& line) {
+    const State state = m_state;
+    const bool transfer = state == State::Storing || state == State::Retrieving;
+    ConversationEvent event;
+    event.reply = line;
+    if (transfer) {
+        event.name = kImagePartition;
+    }
+    if (code / 100 == 1) {
+        // "150 Opening BINARY mode data connection": the data may flow. Other preliminary replies wait on.
+        if (transfer && !m_transferStarted && (code == 150 || code == 125)) {
+            m_transferStarted = true;
+            event.kind = ConversationEventKind::TransferStarted;
+            announce(std::move(event));
+        }
+        return;
+    }
+    if (code / 100 == 4 || code / 100 == 5) {
+        event.kind =
+            !transfer ? ConversationEventKind::CommandRefused
+            : state == State::Retrieving && !m_transferStarted && (code == 500 || code == 502 || code == 504)
+                ? ConversationEventKind::TransferUnsupported
+                : ConversationEventKind::TransferRefused;
+        m_state = State::Ready;
+        announce(std::move(event));
+        return;
+    }
+    std::optional<std::uint16_t> port;
+    bool fits = false;
+    switch (state) {
+    case State::SettingType:
+    case State::SettingMedia:
+        fits = code == 200;
+        event.kind = ConversationEventKind::SettingAccepted;
+        (state == State::SettingType ? m_binaryType : m_flashMedia) = fits;
+        break;
+    case State::Opening:
+        port = code == 227 ? PassivePort(line) : std::nullopt;
+        fits = port.has_value();
+        event.kind = ConversationEventKind::PassiveOpened;
+        break;
+    case State::Storing:
+    case State::Retrieving:
+        // A 226 before the 150 would say that bytes were taken that were never sent.
+        fits = m_transferStarted && (code == 226 || code == 250);
+        event.kind = ConversationEventKind::TransferDone;
+        break;
+    default:
+        fits = code / 100 == 2;
+        event.kind = ConversationEventKind::Rebooting;
+        break;
+    }
+    if (!fits) {
+        end(ConversationEventKind::Failure, FailureKind::UnexpectedReply,
+            Capitalised(m_peer) + " answered " + m_request + " with " + Quoted(line) +
+                (state == State::Opening && code == 227 ? ", which names no data port." : "."),
+            line);
+        return;
+    }
+    if (state == State::Opening) {
+        m_passivePort = port;
+    }
+    m_state = state == State::Rebooting ? State::Restarted : State::Ready;
     announce(std::move(event));
 }
 

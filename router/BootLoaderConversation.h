@@ -7,6 +7,7 @@
 #include "modMTD.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
@@ -36,6 +37,7 @@ enum class FailureKind {
     Network,         ///< the system reported an error on the connection
     Cancelled,       ///< the caller cancelled
     NotUnderstood,   ///< value lines that fit no request: another name, two values, a value after the reply
+    TooMuchData,     ///< a data connection brought more bytes than the partition holds
 };
 
 /// What the conversation saw.
@@ -48,6 +50,25 @@ enum class ConversationEventKind {
     WriteAccepted, ///< SETENV was answered 200
     WriteRefused,  ///< SETENV was answered otherwise
     Failure,       ///< the conversation has ended (failure, message)
+
+    // The steps of an image transfer.
+
+    /// TYPE I or MEDIA FLSH was answered 200.
+    SettingAccepted,
+    /// PASV was answered 227 with a data port (passivePort()).
+    PassiveOpened,
+    /// STOR or RETR was answered 150: the data connection carries the bytes now.
+    TransferStarted,
+    /// STOR or RETR was answered 226 after its data.
+    TransferDone,
+    /// STOR or RETR was answered 4xx or 5xx, before or after its data.
+    TransferRefused,
+    /// RETR was answered 500, 502 or 504: the boot loader cannot send a partition.
+    TransferUnsupported,
+    /// TYPE, MEDIA, PASV or REBOOT was answered 4xx or 5xx.
+    CommandRefused,
+    /// REBOOT was accepted: the router restarts, and nothing more is sent.
+    Rebooting,
 };
 
 /// One thing the conversation saw. A value is the router's bytes as they came; every other text from the
@@ -65,13 +86,28 @@ struct ConversationEvent {
 /// "SETENV mtd1,0x90020090,0x900A0000", the text of the FTP output form without "quote ".
 std::string SetenvCommand(const PartitionBounds& bounds);
 
+/// The one partition an image is written to and read from: the image area.
+inline constexpr std::string_view kImagePartition = "mtd4";
+
+/// The data port of a reply to PASV, "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2).": p1 * 256 + p2. The
+/// address h1..h4 is read as part of the form and never returned: the data connection goes to the control
+/// connection's peer, whatever a reply names. None for another code, for anything but six numbers of 0 to
+/// 255 (in parentheses, or after the code's text without them) and for port 0.
+std::optional<std::uint16_t> PassivePort(std::string_view reply);
+
+/// The name STOR gives the image, made from its file name (without folders): letters, digits and "._+-"
+/// kept, anything else '_', at most 64 bytes; "image.bin" for an empty name, "image-" before a partition
+/// name.
+std::string ImageNameForStor(std::string_view fileName);
+
 /// The conversation with the boot loader's FTP server: the greeting, the login, GETENV and SETENV. The
-/// only commands it can send are USER, PASS, GETENV and SETENV; a password goes to the wire only, never
-/// into the transcript or an event, and is masked wherever the router repeats it. Replies are read as RFC
-/// 959 has them (multi-line replies; CR LF, a bare LF or a bare CR), and are matched with the requests in
-/// order. Framing is strict: a value counts only for the name asked and before that request's final
-/// reply; a value line of another variable Flintor reads, or a second, different value for the name asked,
-/// ends the conversation as not understood (identical repeats are harmless).
+/// only commands it can send are USER, PASS, GETENV and SETENV; for the image area alone TYPE I, MEDIA
+/// FLSH, PASV, STOR and RETR of mtd4; and REBOOT. A password goes to the wire only, never into the
+/// transcript or an event, and is masked wherever the router repeats it. Replies are read as RFC 959 has
+/// them (multi-line replies; CR LF, a bare LF or a bare CR), and are matched with the requests in order.
+/// Framing is strict: a value counts only for the name asked and before that request's final reply; a
+/// value line of another variable Flintor reads, or a second, different value for the name asked, ends
+/// the conversation as not understood (identical repeats are harmless).
 class BootLoaderConversation {
 public:
     enum class State {
@@ -82,6 +118,13 @@ public:
         Reading,        ///< GETENV is unanswered
         Writing,        ///< SETENV is unanswered
         Ended,          ///< refused or failed; nothing more is sent or read
+        SettingType,    ///< TYPE I is unanswered
+        SettingMedia,   ///< MEDIA FLSH is unanswered
+        Opening,        ///< PASV is unanswered
+        Storing,        ///< STOR is unanswered, or its data is under way (after the 150)
+        Retrieving,     ///< RETR is unanswered, or its data is under way (after the 150)
+        Rebooting,      ///< REBOOT is unanswered
+        Restarted,      ///< REBOOT was accepted; nothing more is sent
     };
 
     /// peer names the router in messages ("the router at 192.168.1.1:21").
@@ -106,6 +149,26 @@ public:
     /// throws std::invalid_argument, as SetenvCommand does, for a number outside 0 to 5. Returns the command.
     std::string requestWrite(const PartitionBounds& bounds);
 
+    // An image goes to the image area (and comes back) in these steps, each from State::Ready, each
+    // throwing std::logic_error out of turn: TYPE I, MEDIA FLSH, PASV, then STOR or RETR of mtd4 alone.
+
+    /// Sends TYPE I, so that the image's bytes go unchanged. Returns the command.
+    std::string requestBinaryType();
+    /// Sends MEDIA FLSH: STOR and RETR then concern the flash, rather than SDRAM. Returns the command.
+    std::string requestFlashMedia();
+    /// Sends PASV; a 227 reply with a port gives PassiveOpened and passivePort(). Returns the command.
+    std::string requestPassive();
+    /// Sends "STOR name mtd4": 150, then the data (the transport's), then 226 once the router has written
+    /// its flash. Needs TYPE I and MEDIA FLSH accepted on this conversation and a PASV port that no STOR or
+    /// RETR used yet; std::invalid_argument for a name IsImageName refuses. Returns the command.
+    std::string requestStore(std::string_view name);
+    /// Sends "RETR mtd4", with the same needs as requestStore: 150, the data, 226; or TransferUnsupported.
+    std::string requestRetrieve();
+    /// Sends REBOOT, the last command of a conversation. Returns the command.
+    std::string requestReboot();
+    /// The data port of the last PASV until a STOR or RETR takes it.
+    std::optional<std::uint16_t> passivePort() const { return m_passivePort; }
+
     /// The bytes to send now (commands end in CR LF); empty when there are none.
     std::string takeOutgoing();
     /// The next event seen, in order; none when there is none yet.
@@ -129,6 +192,8 @@ public:
     static bool IsSendableText(std::string_view text);
     /// A login that can be sent: a user name, and both it and the password sendable text.
     static bool CanLogIn(std::string_view user, std::string_view password);
+    /// A name STOR may give the image: 1 to 64 letters, digits and "._+-", and no partition name ("mtd2").
+    static bool IsImageName(std::string_view name);
 
 private:
     struct Line {
@@ -149,6 +214,9 @@ private:
     void handleLoginReply(int code, const std::string& line);
     void handleValueReply(int code, const std::string& line);
     void handleWriteReply(int code, const std::string& line);
+    bool transferring() const;
+    void handleTransferReply(int code, const std::string& line);
+    std::string requestStep(State state, const std::string& command);
     void send(const std::string& command, const std::string& shown);
     void announce(ConversationEvent event);
     ConversationEvent end(ConversationEventKind kind, FailureKind failure, const std::string& message,
@@ -177,6 +245,10 @@ private:
     std::deque<ConversationEvent> m_events;
     std::string m_transcript;
     bool m_transcriptFull = false;
+    bool m_binaryType = false;                  // TYPE I was accepted
+    bool m_flashMedia = false;                  // MEDIA FLSH was accepted
+    std::optional<std::uint16_t> m_passivePort; // from the last 227, until STOR or RETR takes it
+    bool m_transferStarted = false;             // the unanswered STOR or RETR got its 150
 };
 
 } // namespace flintor

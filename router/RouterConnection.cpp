@@ -9,6 +9,7 @@
 #include <asio/steady_timer.hpp>
 #include <asio/write.hpp>
 #include <atomic>
+#include <mutex>
 #include <stdexcept>
 #include <vector>
 
@@ -22,6 +23,9 @@ using std::chrono::milliseconds;
 // "10 seconds", "1 second", "150 ms".
 std::string DurationText(milliseconds duration) {
     const auto ms = duration.count();
+    if (ms >= 120'000 && ms % 60'000 == 0) {
+        return std::to_string(ms / 60'000) + " minutes";
+    }
     if (ms % 1000 != 0) {
         return std::to_string(ms) + " ms";
     }
@@ -47,6 +51,9 @@ struct RouterConnection::Impl {
         this->options.retryInterval = std::max(this->options.retryInterval, milliseconds(1));
         this->options.replyTimeout = std::max(this->options.replyTimeout, milliseconds(1));
         this->options.wait = std::max(this->options.wait, milliseconds(0));
+        this->options.dataStallTimeout = std::max(this->options.dataStallTimeout, milliseconds(1));
+        this->options.flashReplyTimeout = std::max(this->options.flashReplyTimeout, milliseconds(1));
+        replyWait = this->options.replyTimeout;
     }
 
     // Runs an operation that start() begins with a completion handler until the handler has run. The
@@ -102,6 +109,7 @@ struct RouterConnection::Impl {
     void abortIo() {
         std::error_code ignored;
         socket.cancel(ignored);
+        data.cancel(ignored);
         resolver.cancel();
         timer.cancel();
     }
@@ -119,6 +127,7 @@ struct RouterConnection::Impl {
         std::error_code ignored;
         socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
         socket.close(ignored);
+        abortData();
     }
 
     ConversationEvent cancelledFailure() {
@@ -140,7 +149,7 @@ struct RouterConnection::Impl {
             return failed(FailureKind::Timeout,
                           "The router at " + address.text() + " did not " +
                               (request.empty() ? std::string("greet") : "answer " + request) + " within " +
-                              DurationText(options.replyTimeout) + ".");
+                              DurationText(replyWait) + ".");
         }
         return failed(FailureKind::Network, "The connection to the router at " + address.text() +
                                                 " failed: " + error.message() + ".");
@@ -151,7 +160,7 @@ struct RouterConnection::Impl {
     // up yet) and silentClose is set.
     std::optional<ConversationEvent> exchange(bool retryOnSilentClose = false, bool* silentClose = nullptr) {
         wrote = false;
-        auto deadline = Clock::now() + options.replyTimeout;
+        auto deadline = Clock::now() + replyWait;
         bool heard = false;
         bool closed = false;
         while (true) {
@@ -166,7 +175,7 @@ struct RouterConnection::Impl {
             bool timedOut = false;
             if (const std::string outgoing = conversation.takeOutgoing(); !outgoing.empty()) {
                 // Each command has its own time for the reply.
-                deadline = Clock::now() + options.replyTimeout;
+                deadline = Clock::now() + replyWait;
                 const auto error = run(
                     [&](auto handler) {
                         asio::async_write(socket, asio::buffer(outgoing), std::move(handler));
@@ -372,6 +381,296 @@ struct RouterConnection::Impl {
         return std::nullopt;
     }
 
+    // An image transfer, from TYPE I to the 226.
+
+    void report(const RouterProgressSink& progress, RouterProgress::Stage stage, std::string text,
+                std::uint64_t done = 0, std::uint64_t total = 0) {
+        if (progress) {
+            RouterProgress event{stage, std::move(text), {}};
+            event.bytesDone = done;
+            event.bytesTotal = total;
+            progress(event);
+        }
+    }
+
+    void reportStep(const RouterProgressSink& progress, const std::string& command,
+                    const ConversationEvent& event) {
+        if (event.kind != ConversationEventKind::Failure) {
+            report(progress, RouterProgress::Stage::TransferStep, "sent " + command + ": " + event.reply);
+        }
+    }
+
+    // TYPE I, MEDIA FLSH and PASV: PassiveOpened, or the event that ended them.
+    ConversationEvent prepareTransfer(const RouterProgressSink& progress) {
+        ConversationEvent event;
+        for (const auto request :
+             {&BootLoaderConversation::requestBinaryType, &BootLoaderConversation::requestFlashMedia,
+              &BootLoaderConversation::requestPassive}) {
+            const std::string command = (conversation.*request)();
+            event = *exchange();
+            reportStep(progress, command, event);
+            if (event.kind != ConversationEventKind::SettingAccepted &&
+                event.kind != ConversationEventKind::PassiveOpened) {
+                break;
+            }
+        }
+        return event;
+    }
+
+    // The data connection: to the control connection's peer, never to an address a reply names.
+    std::optional<ConversationEvent> openData(std::uint16_t port) {
+        std::error_code error;
+        const auto peer = socket.remote_endpoint(error);
+        if (error) {
+            return transportFailure(error, false);
+        }
+        const asio::ip::tcp::endpoint target(peer.address(), port);
+        const std::string where = RouterAddress{target.address().to_string(), port}.text();
+        if ((options.loopbackOnly || LoopbackOnlyRequested()) && !target.address().is_loopback()) {
+            return failed(FailureKind::AddressRefused,
+                          "The data connection would go to " + where +
+                              ", and only loopback addresses may be contacted while " +
+                              kLoopbackOnlyVariable + " is set.");
+        }
+        closeData();
+        bool timedOut = false;
+        error = run([&](auto handler) { data.async_connect(target, std::move(handler)); },
+                    Clock::now() + options.replyTimeout, timedOut);
+        if (error) {
+            closeData();
+            if (cancelled) {
+                return cancelledFailure();
+            }
+            return failed(
+                timedOut ? FailureKind::Timeout : FailureKind::Network,
+                "The data connection to " + where + " could not be opened: " +
+                    (timedOut ? "no answer within " + DurationText(options.replyTimeout) : error.message()) +
+                    ".");
+        }
+        conversation.note("data connection to " + where);
+        return std::nullopt;
+    }
+
+    void closeData() {
+        std::error_code ignored;
+        data.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+        data.close(ignored);
+    }
+
+    // Ends the data connection with a reset, so that the router sees a broken transfer, never an end of
+    // file that would pass for the end of the image.
+    void abortData() {
+        std::error_code ignored;
+        if (data.is_open()) {
+            data.set_option(asio::socket_base::linger(true, 0), ignored);
+        }
+        data.close(ignored);
+    }
+
+    // The data connection broke: the router's reply on the control connection tells why, if it comes.
+    ConversationEvent dataBroken(const std::error_code& error, std::uint64_t moved, std::uint64_t total) {
+        abortData();
+        const std::string what = std::to_string(moved) + " of " + std::to_string(total) + " bytes";
+        conversation.note("the data connection broke after " + what + ": " + error.message());
+        ConversationEvent event = *exchange();
+        if (event.kind == ConversationEventKind::TransferRefused) {
+            return event;
+        }
+        return failed(event.kind == ConversationEventKind::Failure ? event.failure
+                                                                   : FailureKind::UnexpectedReply,
+                      "The data connection to the router at " + address.text() + " broke after " + what +
+                          " (" + error.message() + ")" +
+                          (event.kind == ConversationEventKind::Failure
+                               ? "; " + event.message
+                               : ", and the router answered " + event.reply + "."));
+    }
+
+    ConversationEvent stalled(std::uint64_t moved, std::uint64_t total, const char* verb) {
+        abortData();
+        return failed(FailureKind::Timeout,
+                      "No byte moved on the data connection to the router at " + address.text() + " for " +
+                          DurationText(options.dataStallTimeout) + " (" + std::to_string(moved) + " of " +
+                          std::to_string(total) + " bytes " + verb + ").");
+    }
+
+    // Percentages change often enough for the owner and rarely enough for a terminal.
+    static bool NewPercent(std::uint64_t before, std::uint64_t after, std::uint64_t total) {
+        return total == 0 || before * 100 / total != after * 100 / total;
+    }
+
+    static std::string Percent(std::uint64_t done, std::uint64_t total) {
+        return std::to_string(total == 0 ? 100 : std::min<std::uint64_t>(done * 100 / total, 100)) + " %";
+    }
+
+    ImageTransferResult writeImage(std::string_view name, std::span<const std::uint8_t> image,
+                                   const RouterProgressSink& progress) {
+        ImageTransferResult result;
+        if (auto failure = unusable()) {
+            result.event = *failure;
+            return result;
+        }
+        transferProgress = &progress;
+        struct Reset {
+            Impl& impl;
+            ~Reset() {
+                std::lock_guard lock(impl.cancelMutex);
+                impl.uncancellable = false;
+                impl.transferProgress = nullptr;
+                impl.replyWait = impl.options.replyTimeout;
+            }
+        } reset{*this};
+
+        result.event = prepareTransfer(progress);
+        if (result.event.kind != ConversationEventKind::PassiveOpened) {
+            return result;
+        }
+        if (auto failure = openData(*conversation.passivePort())) {
+            result.event = *failure;
+            return result;
+        }
+        const std::string command = conversation.requestStore(ImageNameForStor(name));
+        result.event = *exchange();
+        if (result.event.kind != ConversationEventKind::TransferStarted) {
+            abortData();
+            return result;
+        }
+        reportStep(progress, command, result.event);
+        result.imageAreaTouched = true;
+        {
+            // From the first byte on, stopping would leave the image area half written.
+            std::lock_guard lock(cancelMutex);
+            uncancellable = !cancelled;
+        }
+        if (!uncancellable) {
+            abortData();
+            result.event =
+                failed(FailureKind::Cancelled, "Cancelled before the first byte of the image was sent.");
+            return result;
+        }
+        const std::uint64_t total = image.size();
+        report(progress, RouterProgress::Stage::SendingImage, "sending the image (0 %)", 0, total);
+        while (result.bytes < total) {
+            // Whatever the system takes at once: the image is never copied.
+            const std::size_t left = image.size() - static_cast<std::size_t>(result.bytes);
+            const std::size_t piece = std::min<std::size_t>(left, 1024 * 1024);
+            bool timedOut = false;
+            std::size_t count = 0;
+            const auto error = run(
+                [&](auto handler) {
+                    data.async_write_some(asio::buffer(image.data() + result.bytes, piece),
+                                          std::move(handler));
+                },
+                Clock::now() + options.dataStallTimeout, timedOut, &count);
+            if (timedOut) {
+                result.event = stalled(result.bytes, total, "sent");
+                return result;
+            }
+            if (error) {
+                result.event = dataBroken(error, result.bytes, total);
+                return result;
+            }
+            const std::uint64_t before = result.bytes;
+            result.bytes += count;
+            if (NewPercent(before, result.bytes, total)) {
+                report(progress, RouterProgress::Stage::SendingImage,
+                       "sending the image (" + Percent(result.bytes, total) + ")", result.bytes, total);
+            }
+        }
+        // The end of the data: the router takes what came as the whole image.
+        std::error_code ignored;
+        data.shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
+        data.close(ignored);
+        conversation.note("sent " + std::to_string(total) +
+                          " bytes; waiting for the router to write its flash");
+        report(progress, RouterProgress::Stage::WritingFlash,
+               "the router is writing its flash; do not switch it off");
+        replyWait = options.flashReplyTimeout;
+        result.event = *exchange();
+        reportStep(progress, command, result.event);
+        return result;
+    }
+
+    ImageTransferResult readImage(std::uint64_t size, const ImageSink& sink,
+                                  const RouterProgressSink& progress) {
+        ImageTransferResult result;
+        if (auto failure = unusable()) {
+            result.event = *failure;
+            return result;
+        }
+        result.event = prepareTransfer(progress);
+        if (result.event.kind != ConversationEventKind::PassiveOpened) {
+            return result;
+        }
+        if (auto failure = openData(*conversation.passivePort())) {
+            result.event = *failure;
+            return result;
+        }
+        const std::string command = conversation.requestRetrieve();
+        result.event = *exchange();
+        reportStep(progress, command, result.event);
+        if (result.event.kind != ConversationEventKind::TransferStarted) {
+            closeData();
+            return result;
+        }
+        const std::uint64_t most = size + std::min(kImageReadSlack, UINT64_MAX - size);
+        dataBuffer.resize(64 * 1024);
+        report(progress, RouterProgress::Stage::ReadingImage, "reading the image area back (0 %)", 0, size);
+        while (true) {
+            bool timedOut = false;
+            std::size_t count = 0;
+            const auto error =
+                run([&](auto handler) { data.async_read_some(asio::buffer(dataBuffer), std::move(handler)); },
+                    Clock::now() + options.dataStallTimeout, timedOut, &count);
+            if (error == asio::error::eof) {
+                break;
+            }
+            if (cancelled) {
+                abortData();
+                result.event = cancelledFailure();
+                return result;
+            }
+            if (timedOut) {
+                result.event = stalled(result.bytes, size, "received");
+                return result;
+            }
+            if (error) {
+                result.event = dataBroken(error, result.bytes, size);
+                return result;
+            }
+            const std::uint64_t before = result.bytes;
+            result.bytes += count;
+            if (result.bytes > most) {
+                abortData();
+                result.event =
+                    failed(FailureKind::TooMuchData,
+                           "The router at " + address.text() + " sent more than " + std::to_string(most) +
+                               " bytes for " + std::string(kImagePartition) + ", whose size is " +
+                               std::to_string(size) + " bytes; the read was ended.");
+                return result;
+            }
+            sink(std::span<const std::uint8_t>(dataBuffer.data(), count));
+            if (NewPercent(before, std::min(result.bytes, size), size)) {
+                report(progress, RouterProgress::Stage::ReadingImage,
+                       "reading the image area back (" + Percent(result.bytes, size) + ")",
+                       std::min(result.bytes, size), size);
+            }
+        }
+        closeData();
+        result.event = *exchange();
+        reportStep(progress, command, result.event);
+        return result;
+    }
+
+    // Runs on the thread that talks, from cancel() through the io context.
+    void reportCancelRefused() {
+        conversation.note("a cancel request came while the image was being written; the write goes on");
+        if (transferProgress != nullptr) {
+            report(*transferProgress, RouterProgress::Stage::CancelRefused,
+                   "the image is being written: stopping now would leave " + std::string(kImagePartition) +
+                       " half written, so the write goes on");
+        }
+    }
+
     RouterAddress address;
     ConnectionOptions options;
     asio::io_context io;
@@ -385,6 +684,17 @@ struct RouterConnection::Impl {
     int attempts = 0;
     bool opened = false;
     bool wrote = false; // the last exchange put its command on the wire
+
+    // An image transfer.
+    asio::ip::tcp::socket data{io};
+    milliseconds replyWait{}; // for the reply being awaited
+    std::vector<std::uint8_t> dataBuffer;
+    // The image write's progress, while it runs.
+    const RouterProgressSink* transferProgress = nullptr;
+    // Guards uncancellable, and cancelled against it.
+    std::mutex cancelMutex;
+    // The image is being written: cancel() is refused.
+    bool uncancellable = false;
 };
 
 RouterConnection::RouterConnection(RouterAddress address, ConnectionOptions options)
@@ -418,8 +728,40 @@ ConversationEvent RouterConnection::writePartition(const PartitionBounds& bounds
     return event;
 }
 
+ImageTransferResult RouterConnection::writeImage(std::string_view name, std::span<const std::uint8_t> image,
+                                                 const RouterProgressSink& progress) {
+    if (image.empty()) {
+        throw std::invalid_argument("an empty image");
+    }
+    return m_impl->writeImage(name, image, progress);
+}
+
+ImageTransferResult RouterConnection::readImage(std::uint64_t size, const ImageSink& sink,
+                                                const RouterProgressSink& progress) {
+    return m_impl->readImage(size, sink, progress);
+}
+
+ConversationEvent RouterConnection::reboot() {
+    if (auto failure = m_impl->unusable()) {
+        return *failure;
+    }
+    m_impl->conversation.requestReboot();
+    ConversationEvent event = *m_impl->exchange();
+    if (event.kind == ConversationEventKind::Rebooting) {
+        m_impl->closeSocket();
+    }
+    return event;
+}
+
 void RouterConnection::cancel() {
-    m_impl->cancelled = true;
+    {
+        std::lock_guard lock(m_impl->cancelMutex);
+        if (m_impl->uncancellable) {
+            asio::post(m_impl->io, [impl = m_impl.get()] { impl->reportCancelRefused(); });
+            return;
+        }
+        m_impl->cancelled = true;
+    }
     // The handler runs on the thread that talks, inside its wait; posting is the one thread-safe way in.
     asio::post(m_impl->io, [impl = m_impl.get()] { impl->abortIo(); });
 }

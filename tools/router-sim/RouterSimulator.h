@@ -1,8 +1,9 @@
 #pragma once
 
 // A simulated Adam2 or PSP boot loader FTP server on a loopback address, for the tests, the benchmarks
-// and for trying the router features without a router. It answers USER, PASS, GETENV, SETENV, UNSETENV
-// and REBOOT as the boot loaders do, and can be told to misbehave in the ways real ones do.
+// and for trying the router features without a router. It answers USER, PASS, GETENV, SETENV, UNSETENV,
+// TYPE, MEDIA, PASV, STOR, RETR and REBOOT as the boot loaders do, holds a flash that STOR writes to where
+// its own partition values point, and can be told to misbehave in the ways real ones do.
 
 #include "RouterAddress.h"
 
@@ -39,7 +40,28 @@ struct SimulatorFaults {
     bool dropAfterWrite = false; ///< SETENV changes the value, then the connection drops unanswered
     /// GETENV answers its final "200" reply first and the value line after it, as a badly framed server.
     bool valueAfterReply = false;
+    /// STOR answers 226 this long after the image's last byte, as a router that programs its flash.
+    std::chrono::milliseconds flashTime{0};
+    bool noRetr = false;      ///< RETR is answered 502, as by boot loaders that cannot send a partition
+    bool refuseStore = false; ///< STOR is answered 550 and nothing is written
+    /// When not negative: the byte this far into a partition STOR wrote keeps a wrong value (a bit flipped).
+    std::int64_t stuckByte = -1;
+    /// When not negative: after this many bytes of a STOR or RETR the data connection is reset, and 426
+    /// answered.
+    std::int64_t dataDiesAfter = -1;
+    /// When not negative: after this many bytes of a STOR or RETR no byte more moves on the data connection
+    /// and nothing is answered.
+    std::int64_t dataStallsAfter = -1;
+    /// The IPv4 address the 227 reply names ("192.0.2.1"), when not empty, in place of the one the data
+    /// listener is on; the listener stays on loopback.
+    std::string passiveAddress = {};
 };
+
+/// The bytes that fill the flash where the starting mtd2 (boot block), mtd3 (configuration block) and mtd4
+/// (image area) values point; the rest of the flash is erased (0xFF).
+inline constexpr const char* kSimulatedBootBlock = "boot block of the simulated boot loader ";
+inline constexpr const char* kSimulatedConfiguration = "configuration block of the simulated router ";
+inline constexpr const char* kSimulatedOldImage = "firmware image that was there before ";
 
 /// What the simulated boot loader is and holds.
 struct SimulatorSettings {
@@ -54,7 +76,13 @@ struct SimulatorSettings {
     std::string host = "127.0.0.1"; ///< a loopback address; anything else is refused
     std::uint16_t port = 0;         ///< 0: an ephemeral port
     SimulatorFaults faults;
+    /// The flash's size in bytes, at most kMostSimulatedFlash; 0: the environment's flashsize value, or
+    /// 4 MiB without one.
+    std::uint32_t flashSize = 0;
 };
+
+/// The largest simulated flash.
+inline constexpr std::uint32_t kMostSimulatedFlash = 256u * 1024 * 1024;
 
 /// The environment of our sample captures: samples/captures/adam2-ftp-getenv.txt (Adam2: its second
 /// layout block of samples/adam2-4mb.bin, all the same) or psp-printenv.txt (PSP: mtd0 left from an
@@ -82,6 +110,8 @@ public:
     void setValue(const std::string& name, const std::string& value);
     /// Every command line received so far, on all connections, in order.
     std::vector<std::string> commands() const;
+    /// The whole flash as it is now; its first byte is at FlashBase (0x90000000).
+    std::vector<std::uint8_t> flash() const;
     /// Blocks until the power-on window has ended (at once without a window); true when the server
     /// stopped listening then, false when someone had logged in and it stays.
     bool waitForWindowEnd() const;

@@ -6,6 +6,7 @@
 #include "RouterSimulator.h"
 
 #include <asio/io_context.hpp>
+#include <asio/ip/address_v4.hpp>
 #include <asio/signal_set.hpp>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +31,7 @@ constexpr const char* kUsage =
     "  --user NAME, --password WORD   the login (default adam2 / adam2)\n"
     "  --continuation        answer GETENV with \"200-name value\" lines\n"
     "  --greeting TEXT       greet with \"220 TEXT\" instead of the boot loader's own greeting\n"
+    "  --flash-size N        a flash of N bytes (0x for hexadecimal; default: the flashsize value)\n"
     "Faults:\n"
     "  --late-start MS       refuse connections for MS milliseconds\n"
     "  --window MS           stop listening after MS milliseconds unless someone logged in\n"
@@ -40,7 +42,14 @@ constexpr const char* kUsage =
     "  --refuse-writes       refuse every SETENV\n"
     "  --forget-writes       accept SETENV but keep nothing\n"
     "  --drop-after-write    keep what SETENV sets, then drop the connection unanswered\n"
-    "  --value-after-reply   answer GETENV with its 200 reply first and the value line after it\n";
+    "  --value-after-reply   answer GETENV with its 200 reply first and the value line after it\n"
+    "  --flash-time MS       answer a STOR's 226 MS milliseconds after its last byte\n"
+    "  --no-retr             answer RETR with 502 (not implemented)\n"
+    "  --refuse-stor         refuse every STOR (550)\n"
+    "  --stuck-byte N        the byte N bytes into a partition STOR wrote keeps a wrong value\n"
+    "  --data-dies-after N   reset the data connection after N bytes of a STOR or RETR, answer 426\n"
+    "  --data-stalls-after N move no byte more after N bytes of a STOR or RETR, answer nothing\n"
+    "  --passive-address A   name IPv4 address A in the 227 reply (the data listener stays on loopback)\n";
 
 int Usage(const std::string& problem) {
     std::cerr << "router-sim: " << problem << "\n" << kUsage;
@@ -54,6 +63,20 @@ std::optional<long long> ReadNumber(const char* text, long long least, long long
     }
     char* end = nullptr;
     const long long number = std::strtoll(text, &end, 10);
+    if (end == text || *end != '\0' || number < least || number > most) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+// A count of bytes, decimal or 0x hexadecimal, with nothing after it.
+std::optional<long long> ReadBytes(const char* text, long long least, long long most) {
+    if (text == nullptr || *text == '-') {
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    const long long number =
+        std::strtoll(text, &end, text[0] == '0' && (text[1] == 'x' || text[1] == 'X') ? 16 : 10);
     if (end == text || *end != '\0' || number < least || number > most) {
         return std::nullopt;
     }
@@ -109,11 +132,39 @@ int main(int argc, char** argv) {
             faults.dropAfterWrite = true;
         } else if (option == "--value-after-reply") {
             faults.valueAfterReply = true;
-        } else if (option == "--late-start" || option == "--window" || option == "--slow") {
+        } else if (option == "--no-retr") {
+            faults.noRetr = true;
+        } else if (option == "--refuse-stor") {
+            faults.refuseStore = true;
+        } else if (option == "--flash-size") {
+            const auto size = ReadBytes(argument(), 0x10000, flintor::kMostSimulatedFlash);
+            if (!size) {
+                return Usage("--flash-size needs a number of bytes from 64 KiB to 256 MiB");
+            }
+            settings.flashSize = static_cast<std::uint32_t>(*size);
+        } else if (option == "--stuck-byte" || option == "--data-dies-after" ||
+                   option == "--data-stalls-after") {
+            const auto bytes = ReadBytes(argument(), 0, flintor::kMostSimulatedFlash);
+            if (!bytes) {
+                return Usage(std::string(option) + " needs a number of bytes");
+            }
+            (option == "--stuck-byte"        ? faults.stuckByte
+             : option == "--data-dies-after" ? faults.dataDiesAfter
+                                             : faults.dataStallsAfter) = *bytes;
+        } else if (option == "--passive-address") {
+            const char* value = argument();
+            std::error_code error;
+            if (value == nullptr || (asio::ip::make_address_v4(value, error), error)) {
+                return Usage("--passive-address needs an IPv4 address (four decimal parts)");
+            }
+            faults.passiveAddress = value;
+        } else if (option == "--late-start" || option == "--window" || option == "--slow" ||
+                   option == "--flash-time") {
             const char* value = argument();
             std::chrono::milliseconds& target = option == "--late-start" ? faults.lateStart
                                                 : option == "--window"   ? faults.powerOnWindow
-                                                                         : faults.replyDelay;
+                                                : option == "--slow"     ? faults.replyDelay
+                                                                         : faults.flashTime;
             if (value == nullptr || !ReadMilliseconds(value, target)) {
                 return Usage(std::string(option) + " needs a number of milliseconds");
             }
