@@ -240,8 +240,13 @@ std::string CaptureText(const RouterReading& reading) {
 
 std::string RecordText(const RouterReading& reading, const RouterAddress& address,
                        std::chrono::system_clock::time_point when) {
+    return RecordText(reading, "at " + address.text(), when);
+}
+
+std::string RecordText(const RouterReading& reading, const std::string& where,
+                       std::chrono::system_clock::time_point when) {
     const std::string time = TimeText(when, "%Y-%m-%d at %H:%M:%S");
-    std::string header = Header("at " + address.text(), time);
+    std::string header = Header(where, time);
     if (!ReadsAsNothing(header)) {
         header = Header("of the router", time);
     }

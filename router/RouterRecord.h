@@ -47,6 +47,10 @@ std::string CaptureText(const RouterReading& reading);
 /// with CR LF line ends. ReadRouterEnvironment reads from it exactly the values the router held.
 std::string RecordText(const RouterReading& reading, const RouterAddress& address,
                        std::chrono::system_clock::time_point when);
+/// The same for a router reached elsewhere: where as RouterLink::where() gives it ("on the console
+/// /dev/ttyUSB0").
+std::string RecordText(const RouterReading& reading, const std::string& where,
+                       std::chrono::system_clock::time_point when);
 
 /// "flintor-router-YYYYMMDD-HHMMSS.txt" for the local time when.
 std::string RecordFileName(std::chrono::system_clock::time_point when);

@@ -25,8 +25,13 @@ std::string ReadBackText(const PartitionWrite& write) {
 } // namespace
 
 RouterSession::RouterSession(RouterAddress address, RouterSessionOptions options)
-    : m_options(std::move(options)),
-      m_connection(std::make_unique<RouterConnection>(std::move(address), m_options.connection)) {}
+    : m_options(std::move(options)), m_address(address),
+      m_link(MakeFtpLink(std::move(address), m_options.user, m_options.password, m_options.connection)) {}
+
+RouterSession::RouterSession(std::unique_ptr<RouterLink> link) : m_link(std::move(link)) {
+    m_options.user.clear();
+    m_options.password.clear();
+}
 
 RouterSession::~RouterSession() = default;
 
@@ -38,21 +43,25 @@ RouterReadResult RouterSession::read(const RouterProgressSink& progress) {
         return result;
     };
     m_lastReading.reset();
-    // A second read finds the connection open: open() then tells how the first call ended.
-    const ConversationEvent login = m_connection->open(m_options.user, m_options.password, progress);
+    // A second read finds the link open: open() then tells how the first call ended.
+    const ConversationEvent login = m_link->open(progress);
     if (login.kind != ConversationEventKind::LoggedIn) {
         return failed(login);
     }
     RouterReading reading;
-    reading.banner = m_connection->banner();
-    for (const std::string_view name : kRouterVariables) {
-        const ConversationEvent event = m_connection->readValue(name);
-        if (event.kind == ConversationEventKind::Failure) {
-            return failed(event);
-        }
-        RouterValue value{std::string(name), std::nullopt};
-        if (event.kind == ConversationEventKind::ValueRead) {
-            value.value = event.value;
+    reading.banner = m_link->banner();
+    const std::vector<std::string> names(kRouterVariables.begin(), kRouterVariables.end());
+    const std::vector<ConversationEvent> events = m_link->readValues(names);
+    if (events.size() != names.size()) {
+        ConversationEvent failure;
+        failure.failure = FailureKind::UnexpectedReply;
+        failure.message = Capitalised(m_link->peer()) + " did not answer for each variable asked for.";
+        return failed(events.size() == 1 ? events.front() : failure);
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        RouterValue value{names[i], std::nullopt};
+        if (events[i].kind == ConversationEventKind::ValueRead) {
+            value.value = events[i].value;
         }
         reading.values.push_back(std::move(value));
     }
@@ -78,7 +87,7 @@ ApplyResult RouterSession::apply(const std::vector<PartitionBounds>& repair, con
     ApplyResult result;
     if (expected && !m_lastReading->sameValues(*expected)) {
         result.changedSinceRead = true;
-        result.message = "The router at " + address().text() +
+        result.message = Capitalised(m_link->peer()) +
                          " no longer holds the values read before; nothing was written. Read it again.";
         return result;
     }
@@ -102,7 +111,7 @@ ApplyResult RouterSession::apply(const std::vector<PartitionBounds>& repair, con
         }
         PartitionWrite write;
         write.name = NameOf(bounds);
-        const ConversationEvent reply = m_connection->writePartition(bounds, &write.sent);
+        const ConversationEvent reply = m_link->writePartition(bounds, &write.sent);
         if (!write.sent.empty()) {
             report(RouterProgress::Stage::Writing,
                    "sent " + write.sent + ": " +
@@ -119,7 +128,7 @@ ApplyResult RouterSession::apply(const std::vector<PartitionBounds>& repair, con
             break;
         }
         // A refused write is read back too: the owner needs to know what the router holds now.
-        const ConversationEvent readBack = m_connection->readValue(write.name);
+        const ConversationEvent readBack = m_link->readValue(write.name);
         if (readBack.kind == ConversationEventKind::ValueRead) {
             write.readBackValue = readBack.value;
             write.readBack = ParsePartitionValue(bounds.number, readBack.value);
@@ -140,8 +149,8 @@ ApplyResult RouterSession::apply(const std::vector<PartitionBounds>& repair, con
         result.writes.push_back(std::move(write));
         const PartitionWrite& done = result.writes.back();
         if (!accepted) {
-            result.message = "The router at " + address().text() + " refused " + done.sent + " with \"" +
-                             done.reply + "\"; nothing more was written.";
+            result.message = Capitalised(m_link->peer()) + " refused " + done.sent + " with \"" + done.reply +
+                             "\"; nothing more was written.";
             break;
         }
         if (!ok) {
@@ -163,19 +172,28 @@ ApplyResult RouterSession::apply(const std::vector<PartitionBounds>& repair, con
 }
 
 void RouterSession::cancel() {
-    m_connection->cancel();
+    m_link->cancel();
 }
 
 void RouterSession::stopAfterCurrent() {
     std::lock_guard lock(m_mutex);
     m_stopRequested = true;
     if (!m_writing) {
-        m_connection->cancel();
+        m_link->cancel();
     }
 }
 
 const RouterAddress& RouterSession::address() const {
-    return m_connection->address();
+    static const RouterAddress none{};
+    return m_address ? *m_address : none;
+}
+
+std::string RouterSession::where() const {
+    return m_link->where();
+}
+
+RouterLink& RouterSession::link() {
+    return *m_link;
 }
 
 const std::string& RouterSession::user() const {
@@ -183,7 +201,7 @@ const std::string& RouterSession::user() const {
 }
 
 const std::string& RouterSession::transcript() const {
-    return m_connection->transcript();
+    return m_link->transcript();
 }
 
 std::vector<PartitionBounds> RepairPartitions(const RouterComparison& comparison) {

@@ -5,6 +5,7 @@
 
 #include "RouterComparison.h"
 #include "RouterConnection.h"
+#include "RouterLink.h"
 #include "RouterRecord.h"
 
 #include <memory>
@@ -51,11 +52,14 @@ struct ApplyResult {
     std::string message;           ///< why the writes stopped; empty when ok
 };
 
-/// A session with the router's boot loader: one connection, opened by the first read. Its calls block;
-/// cancel() and stopAfterCurrent() may come from any thread while it lives.
+/// A session with the router's boot loader: one link (its FTP server or its serial console), opened by the
+/// first read. Its calls block; cancel() and stopAfterCurrent() may come from any thread while it lives.
 class RouterSession {
 public:
+    /// A session with the FTP server at address.
     explicit RouterSession(RouterAddress address, RouterSessionOptions options = {});
+    /// A session over any link (MakeConsoleLink, MakeFtpLink).
+    explicit RouterSession(std::unique_ptr<RouterLink> link);
     ~RouterSession();
     RouterSession(const RouterSession&) = delete;
     RouterSession& operator=(const RouterSession&) = delete;
@@ -79,16 +83,21 @@ public:
     /// apply() the partition in hand is written and read back, and no further one is begun.
     void stopAfterCurrent();
 
-    /// The router's address.
+    /// The FTP server's address; an empty one for a session over the console.
     const RouterAddress& address() const;
-    /// The user name the session logs in with.
+    /// "at 192.168.1.1:21", "on the console /dev/ttyUSB0".
+    std::string where() const;
+    /// The link the session talks through.
+    RouterLink& link();
+    /// The user name the session logs in with (FTP).
     const std::string& user() const;
     /// The conversation so far, for the owner to read: commands, replies and notes; the password masked.
     const std::string& transcript() const;
 
 private:
     RouterSessionOptions m_options;
-    std::unique_ptr<RouterConnection> m_connection;
+    std::optional<RouterAddress> m_address;
+    std::unique_ptr<RouterLink> m_link;
     std::optional<RouterReading> m_lastReading;
     std::mutex m_mutex; // guards the two flags below
     bool m_stopRequested = false;

@@ -170,7 +170,7 @@ TEST(ImageTransfer, LandsWhereTheRoutersMtd4PointsAndNowhereElse) {
             EXPECT_TRUE(back ==
                         std::vector<std::uint8_t>(expected.begin() + start, expected.begin() + start + size));
         }
-        if (c.faults.passiveAddress.empty() && !c.adam2 && c.read == TransferDone && !c.routerMtd4) {
+        if (!c.faults.passiveAddress && !c.adam2 && c.read == TransferDone && !c.routerMtd4) {
             EXPECT_EQ(connection.reboot().kind, Kind::Rebooting);
             const std::vector<std::string> commands = simulator.commands();
             EXPECT_EQ(std::vector<std::string>(commands.begin() + 2, commands.end()),

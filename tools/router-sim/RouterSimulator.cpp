@@ -435,7 +435,8 @@ private:
             return;
         }
         const std::uint16_t port = acceptor->local_endpoint().port();
-        std::string named = m_server.settings.faults.passiveAddress;
+        const char* passive = m_server.settings.faults.passiveAddress;
+        std::string named = passive ? passive : "";
         if (named.empty()) {
             named = host.is_v4() ? host.to_string() : "127.0.0.1";
         }

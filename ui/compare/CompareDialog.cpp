@@ -641,6 +641,11 @@ void CompareDialog::showRouterProgress(const flintor::RouterProgress& progress) 
         break;
     case flintor::RouterProgress::Stage::Writing:
     case flintor::RouterProgress::Stage::ReadBack:
+    case flintor::RouterProgress::Stage::TransferStep:
+    case flintor::RouterProgress::Stage::SendingImage:
+    case flintor::RouterProgress::Stage::WritingFlash:
+    case flintor::RouterProgress::Stage::ReadingImage:
+    case flintor::RouterProgress::Stage::CancelRefused:
         text = fromStd(flintor::Capitalised(progress.text));
         break;
     }
