@@ -803,13 +803,20 @@ void CompareDialog::readCapture() {
         flintor::RouterCaptureReading reading = flintor::ReadRouterEnvironment(
             std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), !fromRouter);
         if (reading.environment) {
-            QList<int> numbers;
+            QList<int> numbers, unreadable;
             for (const flintor::PartitionBounds& bounds : reading.environment->partitions)
                 numbers << bounds.number;
-            showMessage(numbers.isEmpty()
-                            ? QStringLiteral("The router holds no mtd values.")
-                            : QStringLiteral("Read %1 from the capture.").arg(nameList(numbers)),
-                        false);
+            for (const flintor::UnreadableValue& value : reading.environment->unreadable)
+                unreadable << value.number;
+            QString message =
+                numbers.isEmpty() && unreadable.isEmpty() ? QStringLiteral("The router holds no mtd values.")
+                : numbers.isEmpty()                       ? QString()
+                                    : QStringLiteral("Read %1 from the capture.").arg(nameList(numbers));
+            if (!unreadable.isEmpty())
+                message += QStringLiteral("%1%2 %3 no address range.")
+                               .arg(message.isEmpty() ? QString() : QStringLiteral(" "), nameList(unreadable),
+                                    unreadable.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"));
+            showMessage(message, false);
             m_environment = std::move(reading.environment);
         } else {
             showMessage(fromStd(reading.error), true);
