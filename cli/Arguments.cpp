@@ -1,6 +1,7 @@
 #include "Arguments.h"
 
 #include "BootLoaderConversation.h"
+#include "SerialConnection.h"
 
 #include <algorithm>
 #include <array>
@@ -121,7 +122,10 @@ ParseResult Error(std::string text) {
 ParseResult ParseArguments(const std::vector<std::string>& args) {
     CliOptions options;
     bool mtd5Given = false;
-    std::string routerOnly; // an option that only --router uses
+    std::string linkOnly;  // an option that only a link to the router uses (--router or --serial)
+    std::string loginOnly; // an option of the FTP login, which the console does not ask for
+    bool baudGiven = false;
+    bool writeImage = false; // the image goes over the network only, never through the console
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -142,10 +146,11 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
+        writeImage = writeImage || name == "--write-image";
         const bool takesValue = name == "--flash" || name == "--bootloader" || name == "--mtd5" ||
                                 name == "--output" || name == "--compare" || name == "--router" ||
                                 name == "--user" || name == "--password" || name == "--wait" ||
-                                name == "--record";
+                                name == "--record" || name == "--serial" || name == "--baud";
         if (!takesValue) {
             if (value) {
                 return Error("option " + name + " takes no value");
@@ -156,7 +161,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
                 options.json = true;
             } else if (name == "--apply") {
                 options.apply = true;
-                routerOnly = name;
+                linkOnly = name;
             } else if (name == "--help" || name == "-h") {
                 options.help = true;
             } else if (name == "--version") {
@@ -197,6 +202,31 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
                 return Error("--router may be given once");
             }
             options.router = *value;
+        } else if (name == "--serial") {
+            if (value->empty()) {
+                return Error("--serial takes the serial port of the router's console, such as /dev/ttyUSB0 "
+                             "or COM3");
+            }
+            if (options.serial) {
+                return Error("--serial may be given once");
+            }
+            options.serial = *value;
+        } else if (name == "--baud") {
+            const auto speed =
+                std::find_if(kConsoleBaudRates.begin(), kConsoleBaudRates.end(),
+                             [&value](unsigned rate) { return *value == std::to_string(rate); });
+            if (speed == kConsoleBaudRates.end()) {
+                std::string speeds;
+                for (const unsigned rate : kConsoleBaudRates) {
+                    speeds += (speeds.empty()                     ? ""
+                               : rate == kConsoleBaudRates.back() ? " or "
+                                                                  : ", ") +
+                              std::to_string(rate);
+                }
+                return Error("--baud takes " + speeds + ", not \"" + *value + "\"");
+            }
+            options.baudRate = *speed;
+            baudGiven = true;
         } else if (name == "--user" || name == "--password") {
             // The text of a refused password is not repeated: it may be the right one, mistyped.
             if (!BootLoaderConversation::IsSendableText(*value) || (name == "--user" && value->empty())) {
@@ -205,7 +235,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
                                  : "--password takes at most 256 bytes without control characters");
             }
             (name == "--user" ? options.user : options.password) = *value;
-            routerOnly = name;
+            loginOnly = name;
         } else if (name == "--wait") {
             const bool digits =
                 !value->empty() && value->size() <= 5 && std::all_of(value->begin(), value->end(), IsDigit);
@@ -214,13 +244,13 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
                              std::to_string(kLongestWait) + ", not \"" + *value + "\"");
             }
             options.waitSeconds = std::stoi(*value);
-            routerOnly = name;
+            linkOnly = name;
         } else if (name == "--record") {
             if (value->empty()) {
                 return Error("--record takes the name of a file to create");
             }
             options.record = *value;
-            routerOnly = name;
+            linkOnly = name;
         } else if (name == "--mtd5") {
             const auto choice = IndexOf(kMtd5Choices, *value);
             if (!choice) {
@@ -244,12 +274,26 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
         return Error(
             "--router and --compare cannot be given together: the router's values come from one of them");
     }
-    if (!routerOnly.empty() && !options.router) {
-        return Error(routerOnly + " needs --router");
+    if (options.serial && (options.router || options.compare)) {
+        return Error(std::string("--serial and ") + (options.router ? "--router" : "--compare") +
+                     " cannot be given together: the router's values come from one of them");
+    }
+    if (options.serial && writeImage) {
+        return Error("--write-image needs --router: an image goes over the network, never through the "
+                     "serial console");
+    }
+    if (!linkOnly.empty() && !options.router && !options.serial) {
+        return Error(linkOnly + " needs --router or --serial");
+    }
+    if (!loginOnly.empty() && !options.router) {
+        return Error(loginOnly + " needs --router: the serial console asks for no login");
+    }
+    if (baudGiven && !options.serial) {
+        return Error("--baud needs --serial");
     }
     // As in the window, an mtd5 size can be requested only for the PSP boot loader; a comparison may
     // learn the boot loader from the router capture, and checks it then.
-    const bool comparing = options.compare || options.router;
+    const bool comparing = options.compare || options.router || options.serial;
     if (mtd5Given && !options.psp && !(comparing && !options.adam2)) {
         return Error("--mtd5 needs --bootloader psp");
     }
@@ -264,6 +308,9 @@ std::string UsageText() {
            "       flintor-calc --router HOST[:PORT] [--user NAME] [--password WORD] [--wait SECONDS]\n"
            "                    [--apply] [--record FILE] [--flash SIZE] [--bootloader adam2|psp]\n"
            "                    [--mtd5 CHOICE] [--output FORM] [--json] IMAGE\n"
+           "       flintor-calc --serial DEVICE [--baud N] [--wait SECONDS] [--apply] [--record FILE]\n"
+           "                    [--flash SIZE] [--bootloader adam2|psp] [--mtd5 CHOICE] [--output FORM]\n"
+           "                    [--json] IMAGE\n"
            "       flintor-calc --help | --version\n";
 }
 
@@ -294,7 +341,14 @@ std::string HelpText() {
            "                        to the router without --apply\n"
            "  --user NAME           the boot loader's login name (default adam2)\n"
            "  --password WORD       its password (default adam2); never printed or recorded\n"
-           "  --wait SECONDS        how long to keep trying to reach the router (default 60)\n"
+           "  --serial DEVICE       compare as --router does, with the values read at the boot loader's\n"
+           "                        serial console on DEVICE (such as /dev/ttyUSB0, or COM3 on Windows):\n"
+           "                        switch the router on when asked, Flintor presses ESC for you to stop\n"
+           "                        it at the boot loader's prompt\n"
+           "  --baud N              the console's speed: 38400 (default), 115200, 57600, 19200, 9600,\n"
+           "                        4800, 2400 or 1200\n"
+           "  --wait SECONDS        how long to keep trying to reach the router, or to wait for its\n"
+           "                        console's prompt (default 60)\n"
            "  --apply               repair the router: its values are first saved in a record, then each\n"
            "                        partition that differs, is missing or unreadable is set and read\n"
            "                        back; writing stops at the first failure. mtd2 (the boot block) and\n"
@@ -306,12 +360,13 @@ std::string HelpText() {
            "  --help                show this text\n"
            "  --version             show the version\n"
            "\n"
-           "Messages go to standard error. Exit status: 0 success, 1 the image, the choices or the\n"
-           "capture were rejected, 2 usage error, 3 (--compare, --router) the router's values differ\n"
-           "from the calculated ones, 4 (--router) the router could not be read and nothing was\n"
-           "written, 5 (--apply) a write was refused or broken off, or a value read back differs, 6\n"
-           "(--apply) the router's layout forbids the write: its mtd2 or mtd3 is not where the\n"
-           "calculated layout puts it, and nothing was written.\n";
+           "Messages go to standard error. Exit status: 0 success, 1 the image, the choices, the\n"
+           "capture or the serial port's name were rejected, 2 usage error, 3 (--compare, --router,\n"
+           "--serial) the router's values differ from the calculated ones, 4 (--router, --serial) the\n"
+           "router could not be read (or its serial port not opened) and nothing was written, 5\n"
+           "(--apply) a write was refused or broken off, or a value read back differs, 6 (--apply) the\n"
+           "router's layout forbids the write: its mtd2 or mtd3 is not where the calculated layout puts\n"
+           "it, and nothing was written.\n";
 }
 
 } // namespace flintor::cli

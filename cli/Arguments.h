@@ -23,6 +23,8 @@ struct CliOptions {
     bool version = false;
     std::optional<std::string> compare; ///< --compare: the router capture's path, "-" for standard input
     std::optional<std::string> router;  ///< --router: HOST[:PORT] of the boot loader's FTP server, as typed
+    std::optional<std::string> serial;  ///< --serial: the serial port of the boot loader's console, as typed
+    unsigned baudRate = 38400;          ///< --baud: the console's speed
     std::string user = "adam2";         ///< --user
     std::string password = "adam2";     ///< --password; never printed
     int waitSeconds = 60;               ///< --wait: how long the router may take to answer at power-on

@@ -11,7 +11,7 @@
 namespace flintor::cli {
 
 int RunCalculation(CliOptions options, std::ostream& out, std::ostream& err, std::istream& in) {
-    if (options.router) {
+    if (options.router || options.serial) {
         return RunRouterCommand(std::move(options), out, err);
     }
     std::optional<RouterCapture> capture;

@@ -6,13 +6,15 @@
 #include "RouterSession.h"
 
 #include <chrono>
+#include <memory>
 #include <sstream>
 
 namespace flintor::cli {
 
 namespace {
 
-// Each step once: the wait is told when it begins, not again at every second that passes.
+// Each step once: the wait is told when it begins, not again at every second that passes; what the
+// console shows meanwhile (a firmware booted instead) is told each time.
 RouterProgressSink ProgressNotes(std::ostream& err) {
     return [&err, waiting = false](const RouterProgress& progress) mutable {
         const bool wait = progress.stage == RouterProgress::Stage::Waiting;
@@ -20,8 +22,35 @@ RouterProgressSink ProgressNotes(std::ostream& err) {
             err << kNote << progress.text << '\n';
             err.flush();
         }
-        waiting = wait;
+        waiting = wait || (waiting && progress.stage == RouterProgress::Stage::Notice);
     };
+}
+
+// The session over the link the command line names; none when the name or address is refused, with
+// the exit status.
+std::unique_ptr<RouterSession> OpenSession(const CliOptions& options, std::ostream& err, int& status) {
+    if (options.serial) {
+        if (const SerialDevicePath device = SerialDevicePathOf(*options.serial); !device.error.empty()) {
+            err << kPrefix << "--serial: " << device.error << '\n';
+            status = kExitRejected;
+            return nullptr;
+        }
+        SerialOptions serial;
+        serial.baudRate = options.baudRate;
+        serial.wait = std::chrono::seconds(options.waitSeconds);
+        return std::make_unique<RouterSession>(MakeConsoleLink(*options.serial, serial));
+    }
+    const RouterAddressParsing address = ParseRouterAddress(*options.router);
+    if (!address.address) {
+        err << kPrefix << "--router: " << address.error << '\n' << UsageText();
+        status = kExitUsage;
+        return nullptr;
+    }
+    RouterSessionOptions sessionOptions;
+    sessionOptions.user = options.user;
+    sessionOptions.password = options.password;
+    sessionOptions.connection.wait = std::chrono::seconds(options.waitSeconds);
+    return std::make_unique<RouterSession>(*address.address, sessionOptions);
 }
 
 std::string ReadBackText(const PartitionWrite& write) {
@@ -47,7 +76,21 @@ std::string AppliedText(const RouterComparison& comparison, const ApplyResult& a
     return text.str();
 }
 
-Json SessionJson(const RouterSession& session, const RouterReading& reading) {
+Json SessionJson(RouterSession& session, const RouterReading& reading) {
+    if (const SerialConnection* console = session.link().console()) {
+        // The banner's lines alone: the prompt that ends them has its own key.
+        std::string banner = console->banner();
+        if (banner.ends_with(console->prompt())) {
+            banner.resize(banner.size() - console->prompt().size());
+        }
+        while (!banner.empty() && banner.back() == '\n') {
+            banner.pop_back();
+        }
+        return Json{{"device", console->device()},
+                    {"baud", console->baudRate()},
+                    {"banner", banner},
+                    {"prompt", console->prompt()}};
+    }
     return Json{{"host", session.address().host},
                 {"port", session.address().port},
                 {"banner", reading.banner},
@@ -80,11 +123,12 @@ Json AppliedJson(const ApplyResult& applied) {
 } // namespace
 
 int RunRouterCommand(CliOptions options, std::ostream& out, std::ostream& err) {
-    const RouterAddressParsing address = ParseRouterAddress(*options.router);
-    if (!address.address) {
-        err << kPrefix << "--router: " << address.error << '\n' << UsageText();
-        return kExitUsage;
+    int status = kExitRejected;
+    const std::unique_ptr<RouterSession> opened = OpenSession(options, err, status);
+    if (!opened) {
+        return status;
     }
+    RouterSession& session = *opened;
     // What can be refused without the router is refused before the owner switches it on.
     if (options.record) {
         if (const std::string problem = RecordPathProblem(*options.record); !problem.empty()) {
@@ -96,11 +140,6 @@ int RunRouterCommand(CliOptions options, std::ostream& out, std::ostream& err) {
         return kExitRejected;
     }
 
-    RouterSessionOptions sessionOptions;
-    sessionOptions.user = options.user;
-    sessionOptions.password = options.password;
-    sessionOptions.connection.wait = std::chrono::seconds(options.waitSeconds);
-    RouterSession session(*address.address, sessionOptions);
     const RouterReadResult read = session.read(ProgressNotes(err));
     if (!read.reading) {
         err << kPrefix << read.message << '\n';
@@ -108,7 +147,6 @@ int RunRouterCommand(CliOptions options, std::ostream& out, std::ostream& err) {
     }
     const RouterReading& reading = *read.reading;
 
-    int status = kExitRejected;
     std::optional<RouterCapture> capture =
         PrepareComparison(options, ReadRouterEnvironment(CaptureText(reading), false), err, status);
     if (!capture) {
@@ -128,7 +166,7 @@ int RunRouterCommand(CliOptions options, std::ostream& out, std::ostream& err) {
     std::optional<std::string> recordPath;
     if (options.record || (options.apply && !refused && !repair.empty())) {
         const auto now = std::chrono::system_clock::now();
-        const std::string text = RecordText(reading, *address.address, now);
+        const std::string text = RecordText(reading, session.where(), now);
         const RecordWriting record =
             options.record ? WriteRecordFile(*options.record, text) : WriteNewRecordFile({}, text, now);
         if (!record.error.empty()) {

@@ -454,12 +454,10 @@ void ConsoleConversation::finishWrite() {
     m_state = State::Ready;
     ConversationEvent event;
     event.name = m_variable;
-    // setenv prints nothing when it took the value.
+    // setenv prints nothing when it took the value: its answer is the prompt alone.
     event.kind =
         m_otherCount == 0 ? ConversationEventKind::WriteAccepted : ConversationEventKind::WriteRefused;
-    if (m_otherCount > 0) {
-        event.reply = Escaped(m_otherLines.front());
-    }
+    event.reply = m_otherCount == 0 ? m_prompt : Escaped(m_otherLines.front());
     announce(std::move(event));
 }
 

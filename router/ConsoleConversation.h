@@ -75,8 +75,8 @@ public:
     std::string requestValues(const std::vector<std::string>& names);
     /// printenv NAME, or printenv where that form proved not understood: one ValueRead or ValueUnset.
     std::string requestValue(std::string_view name);
-    /// setenv of the bounds in the PC tool form: WriteAccepted when the prompt comes back with nothing
-    /// before it, WriteRefused (its reply the first line printed) otherwise.
+    /// setenv of the bounds in the PC tool form: WriteAccepted (its reply the prompt) when the prompt comes
+    /// back with nothing before it, WriteRefused (its reply the first line printed) otherwise.
     std::string requestWrite(const PartitionBounds& bounds);
 
     /// The bytes to send at time now: ESC when one is due while breaking in, the commands (ending in CR).

@@ -37,6 +37,7 @@ inline constexpr std::uint64_t kImageReadSlack = 64 * 1024;
 struct RouterProgress {
     enum class Stage {
         Waiting,   ///< no answer yet; repeated as the whole seconds left change
+        Notice,    ///< while waiting, what the console showed: the boot loader starting, the firmware instead
         Connected, ///< the router accepted the connection
         LoggedIn,  ///< the login was accepted
         Writing,   ///< a SETENV was sent, with its reply

@@ -71,6 +71,7 @@ public:
     std::string where() const override { return "on the console " + m_connection.device(); }
     const std::string& banner() const override { return m_connection.banner(); }
     const std::string& transcript() const override { return m_connection.transcript(); }
+    const SerialConnection* console() const override { return &m_connection; }
 
 private:
     SerialConnection m_connection;

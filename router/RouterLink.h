@@ -41,6 +41,9 @@ public:
     virtual const std::string& transcript() const = 0;
     /// The FTP connection, for what only the FTP server offers (the image area); nullptr on the console.
     virtual RouterConnection* ftp() { return nullptr; }
+    /// The serial connection, for what only the console tells (its device, speed and prompt); nullptr
+    /// over FTP.
+    virtual const SerialConnection* console() const { return nullptr; }
 
     /// "the router at 192.168.1.1:21".
     std::string peer() const { return "the router " + where(); }

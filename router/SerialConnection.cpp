@@ -354,7 +354,7 @@ struct SerialConnection::Impl {
             }
             while (const auto notice = conversation.nextNotice()) {
                 report(
-                    progress, RouterProgress::Stage::Waiting,
+                    progress, RouterProgress::Stage::Notice,
                     *notice == ConsoleNotice::FirmwareBooted
                         ? "the router booted its firmware instead of stopping at its boot loader; switch it "
                           "off and on again, Flintor waits on"
@@ -391,7 +391,7 @@ struct SerialConnection::Impl {
                     shownSeconds = SecondsLeft(left);
                     report(progress, RouterProgress::Stage::Waiting,
                            "waiting for the boot loader's prompt on " + device +
-                               "; switch the router on now, Flintor presses ESC",
+                               ": switch the router on now; Flintor presses ESC for you",
                            left);
                 }
             }

@@ -8,6 +8,7 @@
 #include "ConsoleConversation.h"
 #include "RouterConnection.h"
 
+#include <array>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -18,6 +19,9 @@ namespace flintor {
 
 /// The console's speed unless the owner names another; some PSP routers use 115200.
 inline constexpr unsigned kDefaultBaudRate = 38400;
+/// The speeds an owner may choose, the boot loaders' usual ones first.
+inline constexpr std::array<unsigned, 8> kConsoleBaudRates = {38400, 115200, 57600, 19200,
+                                                              9600,  4800,   2400,  1200};
 
 /// Whether device names follow the rules of Windows (COM3) on this system.
 #ifdef _WIN32
@@ -61,8 +65,9 @@ public:
     /// event (the banner, the prompt as its reply) or Failure. A name that is unusable fails as
     /// AddressRefused, a port that cannot be opened (missing, a plain file, no serial port, in use, no
     /// permission) as Network, no prompt within the wait as NoAnswer; each message names the device.
-    /// Progress reports the opening (Connected), the countdown and what the console showed (Waiting) and
-    /// the prompt (LoggedIn). Later calls send nothing and tell how the first one ended.
+    /// Progress reports the opening (Connected), the countdown (Waiting), what the console showed
+    /// meanwhile (Notice) and the prompt (LoggedIn). Later calls send nothing and tell how the first one
+    /// ended.
     ConversationEvent open(const RouterProgressSink& progress = {});
     /// printenv NAME (or printenv where that is not understood): ValueRead, ValueUnset or Failure.
     ConversationEvent readValue(std::string_view name);

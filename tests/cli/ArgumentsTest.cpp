@@ -73,6 +73,13 @@ TEST(ParseArguments, EverythingElseIsAUsageError) {
         {"--router", "r", "--user", "", "fw.bin"},
         {"--router", "r", "--user", "adam2\x01", "fw.bin"},
         {"--router", "r", "--password", "sec\r\nREBOOT", "fw.bin"},
+        {"--serial", "COM3", "--router", "r", "fw.bin"},
+        {"--serial", "COM3", "--compare", "c", "fw.bin"},
+        {"--serial", "COM3", "--serial", "COM4", "fw.bin"},
+        {"--serial", "COM3", "--user", "adam2", "fw.bin"},
+        {"--serial", "COM3", "--baud", "38401", "fw.bin"},
+        {"--router", "r", "--baud", "38400", "fw.bin"},
+        {"--serial=", "fw.bin"},
     };
     for (const auto& args : cases) {
         const ParseResult result = ParseArguments(args);
@@ -87,6 +94,14 @@ TEST(ParseArguments, WaitTakesFromNoTimeToAnHour) {
         EXPECT_EQ(Parsed({"--router", "r", "--wait", std::to_string(seconds), "fw.bin"}).waitSeconds,
                   seconds);
     }
+}
+
+TEST(ParseArguments, SerialTakesAPortAndItsSpeedAndTheOptionsOfARead) {
+    const CliOptions options =
+        Parsed({"--serial", "\\\\.\\COM12", "--baud=115200", "--apply", "--wait", "5", "fw.bin"});
+    EXPECT_EQ(options.serial, "\\\\.\\COM12");
+    EXPECT_EQ(options.baudRate, 115200u);
+    EXPECT_EQ(Parsed({"--serial", "COM3", "--record", "r.txt", "fw.bin"}).baudRate, 38400u);
 }
 
 TEST(ParseArguments, OptionsInAnyOrderWithSpaceOrEquals) {

@@ -5,6 +5,7 @@
 #include "LoopbackOnly.h"
 #include "RouterSimulator.h"
 #include "RunProcess.h"
+#include "SerialConnection.h"
 #include "TestFiles.h"
 #include "Texts.h"
 
@@ -12,6 +13,10 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+
+#ifdef FLINTOR_CONSOLE_SIM
+#include "ConsoleSimulator.h"
+#endif
 
 namespace flintor::cli {
 namespace {
@@ -277,6 +282,114 @@ TEST(RouterCommand, ProgramRepairsAndDescribesItInJson) {
     EXPECT_EQ(refusal["calculated"], (Json{{"start", 0x903F0000u}, {"end", 0x90400000u}}));
     EXPECT_TRUE(Has(refusal["reason"], "nothing was written"));
     EXPECT_EQ(Json::parse(refused.out)["applied"], Json::array());
+}
+
+// --serial through the same workflow as --router: a read, a repair read back and recorded, the refusal,
+// and the device names refused before anything is opened (COM names on Windows, where that is all that
+// runs). The console's faults are tested with its transport.
+TEST(RouterCommand, OverTheSerialConsoleReadsRepairsAndRefusesAsOverFtp) {
+    test::TempDir dir;
+    const std::string plain = dir.file("capture.txt");
+    std::ofstream(test::PathOf(plain)) << "mtd0 0x90020000,0x903f0000\n";
+    const struct {
+        const char* name;
+        const char* device; // nullptr: the simulated console's
+        std::vector<std::string> args;
+        int status;
+        const char* out;
+        const char* err;
+        const char* mtd0After;
+    } cases[] = {
+        {"read",
+         nullptr,
+         {},
+         3,
+         "mtd0       0x900A0000, 0x90400000  0x90022000",
+         "Flintor presses ESC for you",
+         "0x900a0000,0x90400000"},
+        {"repaired",
+         nullptr,
+         {"--apply", "--record", "--json", "--baud", "115200"},
+         0,
+         "\"applied\"",
+         "every repaired partition reads back as calculated",
+         "0x90022000,0x90400000"},
+        {"the layout forbids the write",
+         nullptr,
+         {"--apply", "--bootloader", "adam2"},
+         6,
+         "mtd3",
+         "Flintor never moves",
+         "0x900a0000,0x90400000"},
+        {"unusable name",
+         kWindowsDeviceNames ? "/dev/ttyUSB0" : "/dev/ttyUSB\x01",
+         {"--apply"},
+         1,
+         "",
+         kWindowsDeviceNames ? "write it as COM3" : "no usable serial port name",
+         nullptr},
+        {"no serial port",
+         kWindowsDeviceNames ? nullptr : plain.c_str(),
+         {"--apply"},
+         4,
+         "",
+         "is a plain file, not a serial port",
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+#ifdef FLINTOR_CONSOLE_SIM
+        ConsoleSettings settings;
+        settings.adam2 = false;
+        settings.environment = SampleEnvironment(false);
+        settings.countdownStep = std::chrono::milliseconds(80);
+        ConsoleSimulator console(settings);
+        const std::string device = c.device ? c.device : console.devicePath();
+#else
+        if (!c.device) {
+            continue;
+        }
+        const std::string device = c.device;
+#endif
+        const std::string record = dir.file(std::string(c.name) + ".txt");
+        std::vector<std::string> args = {"--serial", device, "--wait", "5"};
+        for (const auto& arg : c.args) {
+            args.push_back(arg);
+            if (arg == "--record") {
+                args.push_back(record);
+            }
+        }
+        args.push_back(kPspImage);
+        std::ostringstream out, err;
+        std::istringstream in;
+        EXPECT_EQ(RunFlintorCalc(args, out, err, in), c.status) << err.str();
+        EXPECT_TRUE(Has(out.str(), c.out)) << out.str();
+        EXPECT_TRUE(Has(err.str(), c.err)) << err.str();
+        if (c.status == 4) {
+            EXPECT_TRUE(Has(err.str(), device)) << "the device is named";
+        }
+#ifdef FLINTOR_CONSOLE_SIM
+        EXPECT_EQ(console.value("mtd0"), c.mtd0After ? c.mtd0After : "0x900a0000,0x90400000");
+        for (const auto& command : console.commands()) {
+            EXPECT_TRUE(command.find_first_not_of("\\x1b") == std::string::npos || command == "printenv" ||
+                        command.starts_with("printenv mtd") || command == "setenv mtd0 0x90022000,0x90400000")
+                << command;
+        }
+        if (Has(c.out, "applied")) {
+            const Json json = Json::parse(out.str());
+            EXPECT_EQ(json["session"], (Json{{"device", device},
+                                             {"baud", 115200},
+                                             {"banner", json["session"]["banner"]},
+                                             {"prompt", "(psbl)"}}));
+            EXPECT_TRUE(Has(json["session"]["banner"], "PSPBoot")) << json["session"];
+            EXPECT_EQ(json["record"], record);
+            EXPECT_EQ(json["applied"][0]["sent"], "setenv mtd0 0x90022000,0x90400000");
+            EXPECT_EQ(json["applied"][0]["reply"], "(psbl)");
+            EXPECT_EQ(json["applied"][0]["ok"], true);
+            EXPECT_TRUE(Has(FileText(record), "on the console " + device));
+        }
+#endif
+    }
 }
 
 } // namespace

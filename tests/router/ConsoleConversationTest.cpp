@@ -191,8 +191,8 @@ TEST(ConsoleConversation, TakesSetenvWithoutOutputForAccepted) {
         Kind kind;
         std::string reply;
     } cases[] = {
-        {command + "\r\n(psbl) ", Kind::WriteAccepted, ""},
-        {"(psbl) ", Kind::WriteAccepted, ""},
+        {command + "\r\n(psbl) ", Kind::WriteAccepted, "(psbl)"},
+        {"(psbl) ", Kind::WriteAccepted, "(psbl)"},
         {command + "\r\nUsage: setenv NAME VALUE\r\n(psbl) ", Kind::WriteRefused, "Usage: setenv NAME VALUE"},
         {"setenv mtd1 0x9002009,0x900A0000\r\n(psbl) ", Kind::WriteRefused,
          "setenv mtd1 0x9002009,0x900A0000"},
