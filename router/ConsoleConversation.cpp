@@ -182,8 +182,11 @@ std::string ConsoleConversation::requestWrite(const PartitionBounds& bounds) {
 std::string ConsoleConversation::takeOutgoing(TimePoint now) {
     if (m_state == State::BreakingIn && (!m_nextEscape || now >= *m_nextEscape)) {
         if (!m_nextEscape) {
-            note("pressing ESC every " + std::to_string(kBreakInInterval.count()) +
+            // A console left at its prompt (by an earlier session) shows a fresh one for Enter, and for
+            // no ESC; a boot loader that is counting down takes Enter for a key as well, or ignores it.
+            note("pressing Enter once, then ESC every " + std::to_string(kBreakInInterval.count()) +
                  " ms until a prompt appears");
+            m_outgoing += '\r';
         }
         m_outgoing += '\x1b';
         m_nextEscape = now + kBreakInInterval;

@@ -36,8 +36,9 @@ enum class ConsoleNotice {
 /// otherwise): "setenv mtd1 0x90020090,0x900A0000".
 std::string ConsoleSetenvCommand(const PartitionBounds& bounds);
 
-/// The console conversation: the break-in after power-on (ESC until a prompt, then a bare Enter and a
-/// fresh prompt, so that the keys pressed to break in are not part of the first command), printenv and
+/// The console conversation: the break-in after power-on (Enter once, for a console already at its
+/// prompt, and ESC until a prompt; then a bare Enter and a fresh prompt, so that the keys pressed to
+/// break in are not part of the first command), printenv and
 /// setenv. It can send nothing but ESC, Enter, "printenv", "printenv NAME" and "setenv mtdN START,END".
 /// Lines end with CR, LF or both; a command's output ends at the prompt, and its echo is no output.
 /// Values are passed on as the router gave them; the transcript and messages escape the bytes outside

@@ -233,6 +233,7 @@ TEST(ConsoleConversation, BreaksInWithEscapeAndClearsTheKeysBeforeTheFirstComman
          {ConsoleNotice::BootLoaderSeen},
          "PSPBoot 1.4\n(psbl)",
          "(psbl)"},
+        {"already at its prompt", {"\r\n(psbl) "}, {}, "(psbl)", "(psbl)"},
         {"firmware booted, then the next power-on",
          {"PSPBoot 1.4\r\nPress ESC for monitor... 3 2 1\r\n",
           "Linux version 2.4.17\r\nKernel command line: x\r\nVFS: Mounted root\r\n",
@@ -253,9 +254,9 @@ TEST(ConsoleConversation, BreaksInWithEscapeAndClearsTheKeysBeforeTheFirstComman
         }
         EXPECT_EQ(conversation.state(), State::Clearing);
         sent += conversation.takeOutgoing(now);
-        // ESC every 50 ms until the prompt, then one Enter and nothing more.
+        // Enter, ESC every 50 ms until the prompt, then one Enter and nothing more.
         const std::size_t escapes = (c.boot.size() + 1) / 2;
-        EXPECT_EQ(sent, std::string(escapes, '\x1b') + "\r");
+        EXPECT_EQ(sent, "\r" + std::string(escapes, '\x1b') + "\r");
         EXPECT_FALSE(conversation.wakeTime());
         std::vector<ConsoleNotice> notices;
         while (auto notice = conversation.nextNotice()) {
@@ -276,7 +277,7 @@ TEST(ConsoleConversation, BreaksInWithEscapeAndClearsTheKeysBeforeTheFirstComman
 
     // An ESC at least every 100 ms, whenever the caller asks, and no more than that asks for.
     ConsoleConversation waiting;
-    EXPECT_EQ(waiting.takeOutgoing(kStart), "\x1b");
+    EXPECT_EQ(waiting.takeOutgoing(kStart), "\r\x1b");
     EXPECT_LE(*waiting.wakeTime(), kStart + milliseconds(100));
     EXPECT_EQ(waiting.takeOutgoing(kStart + milliseconds(1)), "");
     EXPECT_EQ(waiting.takeOutgoing(kStart + milliseconds(100)), "\x1b");
@@ -365,7 +366,7 @@ TEST(ConsoleConversation, SendsNoCommandButPrintenvAndSetenv) {
     EXPECT_EQ(conversation.takeOutgoing(kStart), "printenv mtd0\r");
     ConsoleConversation waiting;
     EXPECT_THROW(waiting.requestValues({"mtd0"}), std::logic_error);
-    EXPECT_EQ(waiting.takeOutgoing(kStart), "\x1b");
+    EXPECT_EQ(waiting.takeOutgoing(kStart), "\r\x1b");
 }
 
 } // namespace

@@ -104,11 +104,6 @@ QString statusText(flintor::PartitionStatus status) {
     return word;
 }
 
-// The router's address as the owner would write it: the boot loader's port goes without saying.
-QString addressText(const flintor::RouterAddress& address) {
-    return address.port == flintor::kFtpPort ? fromStd(address.host) : fromStd(address.text());
-}
-
 // "Read back" of a written partition: whether it reads back as calculated, with a mark for those who
 // do not see the colour. A partition of the repair that no write reached is "not written".
 QString readBackText(const flintor::PartitionWrite* write) {
@@ -197,9 +192,9 @@ CompareDialog::CompareDialog(CompareHost& host, QWidget* parent) : QDialog(paren
     setAcceptDrops(true);
     m_recordFolder =
         QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/records");
-    m_confirmWrite = [](QWidget* parent, const QString& address, const QStringList& commands,
+    m_confirmWrite = [](QWidget* parent, const QString& where, const QStringList& commands,
                         const QString& recordPath) {
-        return RouterWriteConfirmation(address, commands, recordPath, parent).exec() == QDialog::Accepted;
+        return RouterWriteConfirmation(where, commands, recordPath, parent).exec() == QDialog::Accepted;
     };
     createControls();
     // The window's choices decide the settings check, the output form and the comparison, and each
@@ -395,12 +390,7 @@ void CompareDialog::createControls() {
     openRow->addWidget(m_message, 1);
     left->addLayout(openRow);
     // The router's own way to the text box, laid out as the file's.
-    auto* addressRow = new QHBoxLayout;
-    auto* addressLabel = new QLabel(QStringLiteral("Router &address:"), this);
-    addressLabel->setBuddy(m_routerAddress);
-    addressRow->addWidget(addressLabel);
-    addressRow->addWidget(m_routerAddress, 1);
-    left->addLayout(addressRow);
+    left->addWidget(m_connection);
     auto* readRow = new QHBoxLayout;
     readRow->addWidget(m_readRouter);
     readRow->addWidget(m_cancelRouter);
@@ -456,8 +446,8 @@ void CompareDialog::createControls() {
     whole->addWidget(buttons);
 
     setTabOrder(m_capture, m_open);
-    setTabOrder(m_open, m_routerAddress);
-    setTabOrder(m_routerAddress, m_readRouter);
+    setTabOrder(m_open, m_connection->firstControl());
+    setTabOrder(m_connection->lastControl(), m_readRouter);
     setTabOrder(m_readRouter, m_cancelRouter);
     setTabOrder(m_cancelRouter, m_useSettings);
     setTabOrder(m_useSettings, m_notes);
@@ -471,12 +461,9 @@ void CompareDialog::createControls() {
 }
 
 void CompareDialog::createRouterControls() {
-    m_routerAddress = new QLineEdit(m_host.routerAddress(), this);
-    m_routerAddress->setObjectName(QStringLiteral("routerAddress"));
-    m_routerAddress->setAccessibleName(QStringLiteral("Router address"));
-    m_routerAddress->setToolTip(
-        QStringLiteral("The router's address, with :PORT when its boot loader does not answer on port 21"));
-    connect(m_routerAddress, &QLineEdit::returnPressed, this, &CompareDialog::readFromRouter);
+    m_connection = new RouterLinkChooser(m_host, this);
+    m_connection->setObjectName(QStringLiteral("routerConnection"));
+    connect(m_connection, &RouterLinkChooser::submitted, this, &CompareDialog::readFromRouter);
     m_readRouter = button(this, QStringLiteral("&Read from router"), QStringLiteral("readRouterButton"));
     m_readRouter->setToolTip(
         QStringLiteral("Wait for the router's boot loader and read its partition values"));
@@ -519,19 +506,16 @@ bool CompareDialog::talkingToRouter() const {
 void CompareDialog::readFromRouter() {
     if (m_task)
         return;
-    const QString typed = m_routerAddress->text().trimmed();
-    const flintor::RouterAddressParsing parsed = flintor::ParseRouterAddress(typed.toStdString());
-    if (!parsed.address) {
-        showRouterStatus(fromStd(parsed.error), true);
+    QString error;
+    const std::optional<RouterReach> reach = m_connection->useChoice(error);
+    if (!reach) {
+        showRouterStatus(error, true);
         return;
     }
-    m_host.setRouterAddress(typed);
-    auto* task = new RouterTask(*parsed.address, m_routerOptions, this);
+    auto* task = new RouterTask(reach->session(m_routerOptions), this);
     connect(task, &RouterTask::readFinished, this,
-            [this, address = *parsed.address](const flintor::RouterReadResult& result) {
-                finishRead(result, address);
-            });
-    startTask(task);
+            [this, reach = *reach](const flintor::RouterReadResult& result) { finishRead(result, reach); });
+    startTask(task, *reach);
     task->read();
 }
 
@@ -539,14 +523,14 @@ void CompareDialog::writeToRouter() {
     const std::vector<flintor::PartitionBounds> repair = routerRepair();
     if (m_task || repair.empty())
         return;
+    const RouterReach reach = m_read->reach;
     QStringList commands;
     for (const flintor::PartitionBounds& bounds : repair)
-        commands << fromStd(flintor::SetenvCommand(bounds));
+        commands << reach.setenvCommand(bounds);
     const auto when = std::chrono::system_clock::now();
     const QString recordPath =
         QDir::cleanPath(m_recordFolder + QLatin1Char('/') + fromStd(flintor::RecordFileName(when)));
-    const flintor::RouterAddress address = m_read->address;
-    if (!m_confirmWrite || !m_confirmWrite(this, addressText(address), commands, recordPath))
+    if (!m_confirmWrite || !m_confirmWrite(this, reach.where(), commands, recordPath))
         return;
     // The owner agreed to these commands: if the reading or the calculation changed while asking,
     // they are not the ones to send.
@@ -555,16 +539,14 @@ void CompareDialog::writeToRouter() {
                          true);
         return;
     }
-    auto* task = new RouterTask(address, m_routerOptions, this);
-    connect(task, &RouterTask::writingStarted, this, [this, address] {
-        showRouterStatus(
-            QStringLiteral("Writing the repair to the router at %1 ...").arg(addressText(address)), false);
+    auto* task = new RouterTask(reach.session(m_routerOptions), this);
+    connect(task, &RouterTask::writingStarted, this, [this, reach] {
+        showRouterStatus(QStringLiteral("Writing the repair to the router %1 ...").arg(reach.where()), false);
     });
-    connect(task, &RouterTask::writeFinished, this,
-            [this, repair, address](const RouterWriteOutcome& outcome) {
-                finishWrite(outcome, repair, address);
-            });
-    startTask(task);
+    connect(task, &RouterTask::writeFinished, this, [this, repair, reach](const RouterWriteOutcome& outcome) {
+        finishWrite(outcome, repair, reach);
+    });
+    startTask(task, reach);
     task->write(*m_read->reading, repair, m_recordFolder, when);
 }
 
@@ -596,15 +578,16 @@ void CompareDialog::done(int result) {
     QDialog::done(result);
 }
 
-void CompareDialog::startTask(RouterTask* task) {
+void CompareDialog::startTask(RouterTask* task, const RouterReach& reach) {
     m_task = task;
+    m_taskReach = reach;
+    m_waitNote.clear();
     connect(task, &RouterTask::progressed, this, &CompareDialog::showRouterProgress);
     const bool readHadFocus = m_readRouter->hasFocus();
     showRouterControls();
     if (readHadFocus)
         m_cancelRouter->setFocus();
-    showRouterStatus(QStringLiteral("Connecting to the router at %1 ...").arg(addressText(task->address())),
-                     false);
+    showRouterStatus(QStringLiteral("Connecting to the router %1 ...").arg(reach.where()), false);
 }
 
 void CompareDialog::endTask() {
@@ -622,22 +605,30 @@ void CompareDialog::endTask() {
 void CompareDialog::showRouterProgress(const flintor::RouterProgress& progress) {
     if (!m_task)
         return;
-    const QString address = addressText(m_task->address());
+    const bool console = !m_taskReach.address;
     QString text;
     switch (progress.stage) {
+    case flintor::RouterProgress::Stage::Notice:
+        // Said until the console shows something else: the next second of the countdown must not hide it.
+        m_waitNote = QStringLiteral(". ") + fromStd(flintor::Capitalised(progress.text)) + QLatin1Char('.');
+        [[fallthrough]];
     case flintor::RouterProgress::Stage::Waiting: {
         const auto seconds = (progress.waitLeft.count() + 999) / 1000;
-        text = QStringLiteral("Waiting for the boot loader at %1 ... switch the router on now (%2 %3 left)")
-                   .arg(address)
+        text = QStringLiteral("Waiting for the boot loader %1 ... switch the router on now%2 (%3 %4 left)%5")
+                   .arg(m_taskReach.where(),
+                        console ? QStringLiteral("; Flintor presses ESC for you") : QString())
                    .arg(seconds)
-                   .arg(seconds == 1 ? QStringLiteral("second") : QStringLiteral("seconds"));
+                   .arg(seconds == 1 ? QStringLiteral("second") : QStringLiteral("seconds"), m_waitNote);
         break;
     }
     case flintor::RouterProgress::Stage::Connected:
-        text = QStringLiteral("Connected to the router at %1; logging in ...").arg(address);
+        text = console
+                   ? fromStd(flintor::Capitalised(progress.text)) + QStringLiteral(" ...")
+                   : QStringLiteral("Connected to the router %1; logging in ...").arg(m_taskReach.where());
         break;
     case flintor::RouterProgress::Stage::LoggedIn:
-        text = QStringLiteral("Logged in; reading the partition values ...");
+        text = console ? QStringLiteral("At the boot loader's prompt; reading the partition values ...")
+                       : QStringLiteral("Logged in; reading the partition values ...");
         break;
     case flintor::RouterProgress::Stage::Writing:
     case flintor::RouterProgress::Stage::ReadBack:
@@ -652,8 +643,7 @@ void CompareDialog::showRouterProgress(const flintor::RouterProgress& progress) 
     showRouterStatus(text, false);
 }
 
-void CompareDialog::finishRead(const flintor::RouterReadResult& result,
-                               const flintor::RouterAddress& address) {
+void CompareDialog::finishRead(const flintor::RouterReadResult& result, const RouterReach& reach) {
     endTask();
     if (!result.reading) {
         QString text = fromStd(result.message);
@@ -668,8 +658,8 @@ void CompareDialog::finishRead(const flintor::RouterReadResult& result,
     m_repairBegun.clear();
     m_writes.clear();
     m_capture->setPlainText(fromStd(flintor::CaptureText(*result.reading)));
-    m_read = RouterRead{m_capture->toPlainText(), address, result.reading};
-    showRouterStatus(QStringLiteral("Read from the router at %1.").arg(addressText(address)), false);
+    m_read = RouterRead{m_capture->toPlainText(), reach, result.reading};
+    showRouterStatus(QStringLiteral("Read from the router %1.").arg(reach.where()), false);
     m_shownRefusal.clear();
     // A refusal to write what the read shows replaces the line.
     readCapture();
@@ -677,7 +667,7 @@ void CompareDialog::finishRead(const flintor::RouterReadResult& result,
 
 void CompareDialog::finishWrite(const RouterWriteOutcome& outcome,
                                 const std::vector<flintor::PartitionBounds>& repair,
-                                const flintor::RouterAddress& address) {
+                                const RouterReach& reach) {
     endTask();
     const QString nothing = QStringLiteral(" Nothing was written.");
     if (!outcome.read.reading) {
@@ -686,11 +676,10 @@ void CompareDialog::finishWrite(const RouterWriteOutcome& outcome,
     } else if (outcome.changedSinceRead) {
         if (m_read)
             m_read->reading.reset();
-        showRouterStatus(
-            QStringLiteral("The router at %1 no longer holds the values read before; nothing was "
-                           "written. Read it again.")
-                .arg(addressText(address)),
-            true);
+        showRouterStatus(QStringLiteral("The router %1 no longer holds the values read before; nothing was "
+                                        "written. Read it again.")
+                             .arg(reach.where()),
+                         true);
     } else if (outcome.stoppedBeforeWriting) {
         showRouterStatus(QStringLiteral("Stopped before the first write.") + nothing, false);
     } else if (!outcome.applied) {
@@ -738,7 +727,7 @@ std::vector<flintor::PartitionBounds> CompareDialog::routerRepair() const {
 
 void CompareDialog::showRouterControls() {
     const bool busy = m_task != nullptr;
-    m_routerAddress->setEnabled(!busy);
+    m_connection->setEnabled(!busy);
     m_readRouter->setVisible(!busy);
     m_cancelRouter->setVisible(busy);
     // The boot block or configuration block of the router read is not where the layout puts them: the

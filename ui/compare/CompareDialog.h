@@ -3,6 +3,7 @@
 #include "CompareHost.h"
 #include "RouterComparison.h"
 #include "RouterEnvironment.h"
+#include "RouterLinkChooser.h"
 #include "RouterSession.h"
 
 #include <QDialog>
@@ -15,7 +16,6 @@
 
 class OrvoPartitions;
 class QLabel;
-class QLineEdit;
 class QMimeData;
 class QPlainTextEdit;
 class QPushButton;
@@ -30,7 +30,8 @@ struct RouterWriteOutcome;
 /// that put the router's values back. Non-modal; it reaches the main window only through its
 /// CompareHost and changes it only when asked to.
 ///
-/// It also talks to the router's boot loader itself, on a thread of its own: "Read from router" fills
+/// It also talks to the router's boot loader itself, over the network or its serial console (the owner
+/// chooses in a RouterLinkChooser), on a thread of its own: "Read from router" fills
 /// the text box as a paste would, and "Write repair to router..." (after a read, when something differs)
 /// asks first, keeps a record of the router's values under the user's data folder, writes the repair and
 /// shows how each partition reads back. Closing the dialog while it waits for the router cancels; closing
@@ -57,9 +58,9 @@ public:
     /// Replaces the file dialog of the Open button, so that tests choose the file themselves.
     void setFileChooser(FileChooser chooser) { m_fileChooser = std::move(chooser); }
 
-    /// Asks the owner whether to write `commands` to the router at `address`, with the record going to
-    /// `recordPath`; true to write.
-    using WriteConfirmation = std::function<bool(QWidget* parent, const QString& address,
+    /// Asks the owner whether to write `commands` to the router `where` ("at 192.168.1.1", "on the console
+    /// /dev/ttyUSB0"), with the record going to `recordPath`; true to write.
+    using WriteConfirmation = std::function<bool(QWidget* parent, const QString& where,
                                                  const QStringList& commands, const QString& recordPath)>;
     /// Replaces the confirmation before writing (RouterWriteConfirmation), so that tests answer it.
     void setWriteConfirmation(WriteConfirmation confirmation) { m_confirmWrite = std::move(confirmation); }
@@ -81,7 +82,8 @@ public slots:
     void chooseCaptureFile();
     /// Sets the boot loader and flash size the capture reveals in the main window.
     void useSettings();
-    /// Reads the partition values from the router at the address in the address box.
+    /// Reads the partition values from the router the way chosen: at the address in the address box, or
+    /// on the serial port.
     void readFromRouter();
     /// Asks, then writes the repair to the router that was read.
     void writeToRouter();
@@ -105,11 +107,11 @@ private:
     void showCommands();
     void showNotes();
     void createRouterControls();
-    void startTask(RouterTask* task);
+    void startTask(RouterTask* task, const RouterReach& reach);
     void showRouterProgress(const flintor::RouterProgress& progress);
-    void finishRead(const flintor::RouterReadResult& result, const flintor::RouterAddress& address);
+    void finishRead(const flintor::RouterReadResult& result, const RouterReach& reach);
     void finishWrite(const RouterWriteOutcome& outcome, const std::vector<flintor::PartitionBounds>& repair,
-                     const flintor::RouterAddress& address);
+                     const RouterReach& reach);
     void endTask();
     void showRouterStatus(const QString& text, bool refusal);
     void showRouterControls();
@@ -155,10 +157,12 @@ private:
     flintor::RouterSessionOptions m_routerOptions;
     QString m_recordFolder;
     QPointer<RouterTask> m_task;
+    RouterReach m_taskReach; // the way the task reaches the router
+    QString m_waitNote;      // what the console showed during the task's wait
     // The last read from the router, while the text box holds its text as read.
     struct RouterRead {
-        QString text;                   // the text box's text as the read left it
-        flintor::RouterAddress address; // where it was read
+        QString text;      // the text box's text as the read left it
+        RouterReach reach; // where it was read
         // The reading to repair; none once the router was written to or the dialog closed.
         std::optional<flintor::RouterReading> reading;
     };
@@ -167,7 +171,7 @@ private:
     std::vector<flintor::PartitionBounds> m_repairBegun;
     std::vector<flintor::PartitionWrite> m_writes;
 
-    QLineEdit* m_routerAddress = nullptr;
+    RouterLinkChooser* m_connection = nullptr;
     QPushButton* m_readRouter = nullptr;
     QPushButton* m_cancelRouter = nullptr;
     QLabel* m_routerIcon = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SerialConnection.h"
 #include "Workflow.h"
 
 #include <QString>
@@ -13,9 +14,19 @@ class QObject;
 /// The router address the comparison offers until the owner keeps another: the common one of these routers.
 inline constexpr const char* kDefaultRouterAddress = "192.168.1.1";
 
+/// How the comparison reaches the router: over the network (at the router address) or at its console on
+/// a serial port.
+struct RouterLinkChoice {
+    bool serial = false;
+    QString port; ///< the serial port last named; empty when none
+    unsigned baudRate = flintor::kDefaultBaudRate;
+    bool operator==(const RouterLinkChoice&) const = default;
+};
+
 /// What the comparison with the router needs from the window it compares for (frmMain): the window's
 /// choices and last calculation, word when either changes, and the one thing it asks of the window,
-/// to use the settings a capture reveals, and the router address it keeps with its settings.
+/// to use the settings a capture reveals, and the router address and way to the router it keeps with its
+/// settings.
 class CompareHost {
 public:
     virtual ~CompareHost() = default;
@@ -39,4 +50,9 @@ public:
     virtual QString routerAddress() const = 0;
     /// Keeps `address` (a valid one) as the router address, stored with the window's settings.
     virtual void setRouterAddress(const QString& address) = 0;
+    /// The way to the router to offer, as the owner last used it; the network when none is kept, and
+    /// no port or the default speed for one kept that cannot be used.
+    virtual RouterLinkChoice routerLink() const = 0;
+    /// Keeps `choice` (with a usable port or none), stored with the window's settings.
+    virtual void setRouterLink(const RouterLinkChoice& choice) = 0;
 };

@@ -8,7 +8,10 @@
 #include <stdexcept>
 
 RouterTask::RouterTask(flintor::RouterAddress address, flintor::RouterSessionOptions options, QObject* parent)
-    : QObject(parent), m_session(std::move(address), std::move(options)) {}
+    : RouterTask(std::make_unique<flintor::RouterSession>(std::move(address), std::move(options)), parent) {}
+
+RouterTask::RouterTask(std::unique_ptr<flintor::RouterSession> session, QObject* parent)
+    : QObject(parent), m_session(std::move(session)) {}
 
 RouterTask::~RouterTask() {
     stop();
@@ -35,7 +38,7 @@ flintor::RouterProgressSink RouterTask::progressSink() {
 
 void RouterTask::read() {
     run([this] {
-        flintor::RouterReadResult result = m_session.read(progressSink());
+        flintor::RouterReadResult result = m_session->read(progressSink());
         post([this, result = std::move(result)] { emit readFinished(result); });
     });
 }
@@ -44,7 +47,7 @@ void RouterTask::write(flintor::RouterReading expected, std::vector<flintor::Par
                        QString recordFolder, std::chrono::system_clock::time_point when) {
     run([this, expected = std::move(expected), repair = std::move(repair), recordFolder, when] {
         RouterWriteOutcome outcome;
-        outcome.read = m_session.read(progressSink());
+        outcome.read = m_session->read(progressSink());
         if (!outcome.read.reading) {
             // Nothing more: the failure is the read's.
         } else if (!outcome.read.reading->sameValues(expected)) {
@@ -54,7 +57,7 @@ void RouterTask::write(flintor::RouterReading expected, std::vector<flintor::Par
         } else {
             // The way back is on the disk before the router is changed; without it nothing is written.
             QDir().mkpath(recordFolder);
-            const std::string text = flintor::RecordText(*outcome.read.reading, m_session.address(),
+            const std::string text = flintor::RecordText(*outcome.read.reading, m_session->where(),
                                                          std::chrono::system_clock::now());
             outcome.record =
                 flintor::WriteNewRecordFile(QFile::encodeName(recordFolder).toStdString(), text, when);
@@ -62,7 +65,7 @@ void RouterTask::write(flintor::RouterReading expected, std::vector<flintor::Par
                 m_writing = true;
                 post([this] { emit writingStarted(); });
                 try {
-                    outcome.applied = m_session.apply(repair, &expected, progressSink());
+                    outcome.applied = m_session->apply(repair, &expected, progressSink());
                 } catch (const std::exception& error) {
                     // A repair the dialog built wrongly: nothing was sent for it.
                     flintor::ApplyResult refused;
@@ -77,5 +80,5 @@ void RouterTask::write(flintor::RouterReading expected, std::vector<flintor::Par
 
 void RouterTask::stop() {
     m_stopRequested = true;
-    m_session.stopAfterCurrent();
+    m_session->stopAfterCurrent();
 }

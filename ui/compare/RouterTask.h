@@ -32,6 +32,8 @@ class RouterTask : public QObject {
 public:
     RouterTask(flintor::RouterAddress address, flintor::RouterSessionOptions options,
                QObject* parent = nullptr);
+    /// A task with a session over any link (the FTP server, the console).
+    explicit RouterTask(std::unique_ptr<flintor::RouterSession> session, QObject* parent = nullptr);
     ~RouterTask() override;
 
     /// Reads the router's variables; readFinished() follows. One read or write per task.
@@ -46,8 +48,8 @@ public:
     void stop();
     /// The writes to the router have begun.
     bool writing() const { return m_writing; }
-    /// The router's address.
-    const flintor::RouterAddress& address() const { return m_session.address(); }
+    /// The router's address; an empty one over the console.
+    const flintor::RouterAddress& address() const { return m_session->address(); }
 
 signals:
     /// Where the conversation stands.
@@ -65,7 +67,7 @@ private:
     void post(std::function<void()> deliver);
     flintor::RouterProgressSink progressSink();
 
-    flintor::RouterSession m_session;
+    std::unique_ptr<flintor::RouterSession> m_session;
     std::unique_ptr<QThread> m_thread;
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_writing{false};

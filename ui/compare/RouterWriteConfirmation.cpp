@@ -11,15 +11,15 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-RouterWriteConfirmation::RouterWriteConfirmation(const QString& address, const QStringList& commands,
+RouterWriteConfirmation::RouterWriteConfirmation(const QString& where, const QStringList& commands,
                                                  const QString& recordPath, QWidget* parent)
     : QDialog(parent), m_recordPath(recordPath) {
     setWindowTitle(QStringLiteral("Write repair to router - Flintor"));
 
     auto* intro = new QLabel(
-        QStringLiteral("Flintor will send these &commands to the router at %1, in this order, and read each "
+        QStringLiteral("Flintor will send these &commands to the router %1, in this order, and read each "
                        "value back at once. It stops at the first that fails.")
-            .arg(address),
+            .arg(where),
         this);
     intro->setWordWrap(true);
     auto* list = new QPlainTextEdit(commands.join(QLatin1Char('\n')), this);

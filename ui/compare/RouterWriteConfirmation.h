@@ -17,8 +17,9 @@ class RouterWriteConfirmation : public QDialog {
     Q_OBJECT
 
 public:
-    /// Asks for the commands to `address` ("192.168.1.1"), with the record going to `recordPath`.
-    RouterWriteConfirmation(const QString& address, const QStringList& commands, const QString& recordPath,
+    /// Asks for the commands to the router `where` ("at 192.168.1.1", "on the console /dev/ttyUSB0"), with
+    /// the record going to `recordPath`.
+    RouterWriteConfirmation(const QString& where, const QStringList& commands, const QString& recordPath,
                             QWidget* parent);
 
     /// Opens the record's folder in the desktop's file manager (made when missing).

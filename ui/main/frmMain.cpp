@@ -53,6 +53,7 @@
 #ifdef FLINTOR_FONTCONFIG
 #include <fontconfig/fontconfig.h>
 #endif
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <exception>
@@ -75,6 +76,9 @@ constexpr const char* kSettingsSection = "Paths";
 constexpr const char* kSettingsKey = "Last path";
 constexpr const char* kRouterSection = "Router";
 constexpr const char* kRouterKey = "Address";
+constexpr const char* kRouterLinkKey = "Connection"; // "network" or "serial"
+constexpr const char* kSerialPortKey = "Serial port";
+constexpr const char* kSerialSpeedKey = "Speed";
 constexpr int kClientWidth = 8280;
 constexpr int kClientHeight = 8940;
 
@@ -665,6 +669,13 @@ void frmMain::Form_QueryUnload() {
     WriteSetting(kSettingsSection, kSettingsKey, Dir1->path(), SettingsFile);
     if (m_routerAddressGiven)
         WriteSetting(kRouterSection, kRouterKey, *m_routerAddress, SettingsFile);
+    if (m_routerLinkGiven) {
+        WriteSetting(kRouterSection, kRouterLinkKey,
+                     m_routerLink->serial ? QStringLiteral("serial") : QStringLiteral("network"),
+                     SettingsFile);
+        WriteSetting(kRouterSection, kSerialPortKey, m_routerLink->port, SettingsFile);
+        WriteSetting(kRouterSection, kSerialSpeedKey, QString::number(m_routerLink->baudRate), SettingsFile);
+    }
     DisableDragDrop(this);
 }
 
@@ -809,6 +820,34 @@ void frmMain::setRouterAddress(const QString& address) {
         return;
     m_routerAddress = address;
     m_routerAddressGiven = true;
+}
+
+RouterLinkChoice frmMain::routerLink() const {
+    if (!m_routerLink) {
+        const bool kept = settings::isOrdinaryFile(SettingsFile);
+        const auto read = [&](const char* key) {
+            return kept ? ReadSetting(kRouterSection, key, SettingsFile).trimmed() : QString();
+        };
+        RouterLinkChoice choice;
+        choice.serial = read(kRouterLinkKey) == QStringLiteral("serial");
+        // A port or speed damaged by hand is offered as none, or as the usual speed.
+        const QString port = read(kSerialPortKey);
+        if (!port.isEmpty() && flintor::SerialDevicePathOf(port.toStdString()).error.empty())
+            choice.port = port;
+        const unsigned speed = read(kSerialSpeedKey).toUInt();
+        if (std::find(flintor::kConsoleBaudRates.begin(), flintor::kConsoleBaudRates.end(), speed) !=
+            flintor::kConsoleBaudRates.end())
+            choice.baudRate = speed;
+        m_routerLink = choice;
+    }
+    return *m_routerLink;
+}
+
+void frmMain::setRouterLink(const RouterLinkChoice& choice) {
+    if (routerLink() == choice)
+        return;
+    m_routerLink = choice;
+    m_routerLinkGiven = true;
 }
 
 void frmMain::showLastResult() {

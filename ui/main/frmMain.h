@@ -101,6 +101,10 @@ public:
     QString routerAddress() const override;
     /// Keeps the router address; it is written to the settings file when the window closes.
     void setRouterAddress(const QString& address) override;
+    /// The way to the router kept in the settings file ([Router] Connection, Serial port, Speed).
+    RouterLinkChoice routerLink() const override;
+    /// Keeps the way to the router; it is written to the settings file when the window closes.
+    void setRouterLink(const RouterLinkChoice& choice) override;
     /// The comparison with the router's values, once the command has opened it; null before.
     CompareDialog* compareDialog() const;
     /// Whether a calculation is running (events are processed during it).
@@ -215,4 +219,7 @@ private:
     // closes only if the owner gave one, so that a settings file gains no section nobody used.
     mutable std::optional<QString> m_routerAddress;
     bool m_routerAddressGiven = false;
+    // The same for the way to the router.
+    mutable std::optional<RouterLinkChoice> m_routerLink;
+    bool m_routerLinkGiven = false;
 };

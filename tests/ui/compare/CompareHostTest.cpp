@@ -32,6 +32,8 @@ public:
     }
     QString routerAddress() const override { return QStringLiteral("127.0.0.1"); }
     void setRouterAddress(const QString&) override {}
+    RouterLinkChoice routerLink() const override { return {}; }
+    void setRouterLink(const RouterLinkChoice&) override {}
 
 private:
     std::optional<flintor::CalculationDetails> m_none;

@@ -7,12 +7,15 @@
 #include "OrvoSimpleButton.h"
 #include "QtPrinters.h"
 #include "RouterEnvironment.h"
+#include "RouterLinkChooser.h"
 #include "RouterSimulator.h"
 #include "RouterWriteConfirmation.h"
 #include "frmMain.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
@@ -25,6 +28,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#ifdef FLINTOR_CONSOLE_SIM
+#include "ConsoleSimulator.h"
+#endif
 
 namespace {
 
@@ -246,7 +253,7 @@ TEST_F(RouterDialog, RepairIsAskedForRecordedWrittenAndReadBackStoppingAtTheFirs
         m_confirm = false;
         m_asked.clear();
         press("writeRouterButton");
-        const QString asked = address() + " | SETENV mtd0," + kNewMtd0 +
+        const QString asked = "at " + address() + " | SETENV mtd0," + kNewMtd0 +
                               " | SETENV mtd1,0x90020090,0x90022000 | " + dialog()->recordFolder() +
                               "/flintor-router-";
         EXPECT_TRUE(m_asked.size() == 1 && m_asked[0].startsWith(asked)) << m_asked.join('\n').toStdString();
@@ -296,10 +303,10 @@ TEST_F(RouterDialog, NewControlsHaveNamesAndAccessKeysOfTheirOwn) {
     const struct {
         const char* object;
         const char* name;
-    } controls[] = {{"routerAddress", "Router address"},
-                    {"readRouterButton", "Read from router"},
-                    {"cancelRouterButton", "Cancel"},
-                    {"writeRouterButton", "Write repair to router..."}};
+    } controls[] = {{"networkOption", "Network"},     {"routerAddress", "Router address"},
+                    {"serialOption", "Serial port"},  {"serialPort", "Serial port"},
+                    {"serialSpeed", "Speed"},         {"readRouterButton", "Read from router"},
+                    {"cancelRouterButton", "Cancel"}, {"writeRouterButton", "Write repair to router..."}};
     for (const auto& c : controls)
         EXPECT_EQ(QAccessible::queryAccessibleInterface(part<QWidget>(c.object))->text(QAccessible::Name),
                   c.name);
@@ -313,9 +320,89 @@ TEST_F(RouterDialog, NewControlsHaveNamesAndAccessKeysOfTheirOwn) {
             keys += text[text.indexOf('&') + 1].toLower();
     }
     EXPECT_EQ(QSet<QChar>(keys.begin(), keys.end()).size(), keys.size()) << keys.toStdString();
-    for (const QChar key : {'a', 'r', 'l', 'w'})
+    for (const QChar key : {'a', 'r', 'l', 'w', 'k', 't', 'd'})
         EXPECT_TRUE(keys.contains(key)) << key.toLatin1();
 }
+
+#ifdef FLINTOR_CONSOLE_SIM
+
+// The serial port chosen by its key, a read and a repair over the console (read again before writing,
+// at the prompt the read left), and the choice kept for the next window.
+TEST_F(RouterDialog, OverTheSerialConsoleReadsAndRepairsAndTheChoiceIsKept) {
+    flintor::ConsoleSettings settings;
+    settings.adam2 = false;
+    settings.environment = flintor::SampleEnvironment(false);
+    settings.countdownStep = milliseconds(80);
+    settings.faults.powerOnDelay = milliseconds(300);
+    flintor::ConsoleSimulator console(settings);
+    const QString device = QString::fromStdString(console.devicePath());
+    auto* chooser = part<RouterLinkChooser>("routerConnection");
+    EXPECT_EQ(chooser->imageWriteRefusal(), "");
+    dialog()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == dialog(); }));
+    QTest::keyClick(dialog(), Qt::Key_T, Qt::AltModifier);
+    auto* port = part<QComboBox>("serialPort");
+    EXPECT_TRUE(part<QRadioButton>("serialOption")->isChecked());
+    EXPECT_TRUE(port->isVisible());
+    EXPECT_TRUE(port->isAncestorOf(QApplication::focusWidget()) || port->hasFocus());
+    EXPECT_TRUE(chooser->imageWriteRefusal().startsWith("Writing the image needs the network connection: "));
+    auto* speed = part<QComboBox>("serialSpeed");
+    EXPECT_EQ(speed->itemText(0), "38400");
+    speed->setCurrentText("115200");
+    port->setEditText(device);
+
+    press("readRouterButton", false);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return status().contains("Flintor presses ESC for you"); }, 5000))
+        << status().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !dialog()->talkingToRouter(); }, 10000));
+    EXPECT_EQ(status(), "Read from the router on the console " + device + ".");
+    EXPECT_EQ(part<QLabel>("bootloaderLabel")->text(), "PSP");
+    EXPECT_EQ(cell(0, 3), "\u2260 differs");
+    press("writeRouterButton");
+    ASSERT_EQ(m_asked.size(), 1);
+    EXPECT_TRUE(m_asked[0].startsWith("on the console " + device + " | setenv mtd0 " + kNewMtd0 + " | "))
+        << m_asked[0].toStdString();
+    EXPECT_TRUE(status().startsWith("Repaired: mtd0 reads back as calculated.")) << status().toStdString();
+    EXPECT_EQ(cell(0, 4), "\u2713 as calculated");
+    EXPECT_EQ(console.value("mtd0"), kNewMtd0);
+
+    m_window->close();
+    m_window = std::make_unique<frmMain>(nullptr, m_tmp.filePath("settings.ini"));
+    EXPECT_EQ(m_window->routerLink(), (RouterLinkChoice{true, device, 115200}));
+    QTest::mouseClick(m_window->cmdCompare, Qt::LeftButton);
+    EXPECT_TRUE(part<QRadioButton>("serialOption")->isChecked());
+    EXPECT_EQ(part<QComboBox>("serialPort")->currentText(), device);
+}
+
+// The ports present are listed each time the dialog opens, and the port named stays.
+TEST_F(RouterDialog, SerialPortListFollowsThePortsPresent) {
+    std::vector<std::string> present = {"/dev/ttyUSB0"};
+    auto* chooser = part<RouterLinkChooser>("routerConnection");
+    chooser->setPortLister([&present] { return present; });
+    auto* port = part<QComboBox>("serialPort");
+    const auto reopen = [&] {
+        dialog()->close();
+        QTest::mouseClick(m_window->cmdCompare, Qt::LeftButton);
+        QStringList items;
+        for (int i = 0; i < port->count(); ++i)
+            items << port->itemText(i);
+        return items;
+    };
+    EXPECT_EQ(reopen(), QStringList{"/dev/ttyUSB0"});
+    EXPECT_EQ(port->currentText(), "/dev/ttyUSB0") << "the first port present is offered";
+    present = {"/dev/ttyUSB1", "/dev/ttyS0"};
+    port->setEditText("/dev/pts/9");
+    EXPECT_EQ(reopen(), (QStringList{"/dev/ttyUSB1", "/dev/ttyS0"}));
+    EXPECT_EQ(port->currentText(), "/dev/pts/9");
+    // A port that is no name is refused before anything is opened.
+    part<QRadioButton>("serialOption")->click();
+    port->setEditText("");
+    press("readRouterButton");
+    EXPECT_TRUE(refused());
+    EXPECT_EQ(status(), "Choose or type the serial port that the router's console is on.");
+}
+
+#endif
 
 TEST(RouterWriteConfirmation, ListsTheCommandsAndTheRecordAndWritesOnlyWhenAsked) {
     QTemporaryDir tmp;
@@ -345,10 +432,15 @@ TEST(RouterAddressSetting, MissingOrDamagedGivesTheDefault) {
     const struct {
         QByteArray file;
         QString shown;
+        RouterLinkChoice link = {};
     } cases[] = {
         {"[Router]\nAddress=[::1]:2121\n", "[::1]:2121"},
         {"[Router]\nAddress=1.2.3.4:70000\n", "192.168.1.1"},
         {"[Router]\nAddress=\n", "192.168.1.1"},
+        {"[Router]\nConnection=serial\nSerial port=COM3\nSpeed=115200\n",
+         "192.168.1.1",
+         {true, "COM3", 115200}},
+        {"[Router]\nConnection=serial\nSerial port=tty\x01\nSpeed=38401\n", "192.168.1.1", {true, "", 38400}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file.toStdString());
@@ -358,6 +450,7 @@ TEST(RouterAddressSetting, MissingOrDamagedGivesTheDefault) {
         file.close();
         frmMain window(nullptr, file.fileName());
         EXPECT_EQ(window.routerAddress(), c.shown);
+        EXPECT_EQ(window.routerLink(), c.link);
     }
 }
 
