@@ -3,9 +3,9 @@
 // runs them. The input is the console's side in turns, cut at each byte 0xFE: a console speaks, then waits
 // for the PC. Each turn arrives whole and again in small pieces (never cut right after what could end a
 // prompt, where a console would be waiting): both must give the same commands and events. The bytes sent
-// are only ESC before the first Enter, then Enter, printenv, printenv NAME and the two setenv lines; each
-// request gets its answers; values are whole and bounded; messages and the transcript hold no raw control
-// bytes and stay within their limits.
+// are an Enter, ESCs alone up to the next Enter, then only printenv, printenv NAME and the two setenv
+// lines, each ending with Enter; each request gets its answers; values are whole and bounded; messages and
+// the transcript hold no raw control bytes and stay within their limits.
 //
 // The seeds in corpus/console_conversation/ are a console's side of such conversations as console-sim
 // plays them, for both boot loaders and its faults.
@@ -94,10 +94,14 @@ Run Converse(const std::vector<std::string>& turns, const std::vector<std::size_
 }
 
 void CheckSent(const std::string& sent) {
-    const std::size_t firstEnter = sent.find('\r');
-    const std::string_view escapes = std::string_view(sent).substr(0, firstEnter);
+    // The Enter for a console already at its prompt, then the break-in's ESCs until the Enter that clears
+    // them.
+    fuzz::check(sent.empty() || sent.front() == '\r', "a break-in that does not begin with Enter", sent);
+    const std::size_t firstEnter = sent.empty() ? std::string::npos : sent.find('\r', 1);
+    const std::string_view escapes =
+        sent.empty() ? std::string_view() : std::string_view(sent).substr(1, firstEnter - 1);
     fuzz::check(std::all_of(escapes.begin(), escapes.end(), [](char c) { return c == '\x1b'; }),
-                "something but ESC before the first Enter", sent);
+                "something but ESC in the break-in", sent);
     if (firstEnter == std::string::npos)
         return;
     std::size_t commands = 0;

@@ -300,12 +300,12 @@ TEST(RouterCommand, OverTheSerialConsoleReadsRepairsAndRefusesAsOverFtp) {
         const char* err;
         const char* mtd0After;
     } cases[] = {
-        {"read",
+        {"read after a firmware boot",
          nullptr,
          {},
          3,
          "mtd0       0x900A0000, 0x90400000  0x90022000",
-         "Flintor presses ESC for you",
+         "booted its firmware instead",
          "0x900a0000,0x90400000"},
         {"repaired",
          nullptr,
@@ -343,6 +343,8 @@ TEST(RouterCommand, OverTheSerialConsoleReadsRepairsAndRefusesAsOverFtp) {
         settings.adam2 = false;
         settings.environment = SampleEnvironment(false);
         settings.countdownStep = std::chrono::milliseconds(80);
+        settings.faults = {.bootsAnyway = c.status == 3 ? 1 : 0,
+                           .rebootDelay = std::chrono::milliseconds(100)};
         ConsoleSimulator console(settings);
         const std::string device = c.device ? c.device : console.devicePath();
 #else
@@ -368,6 +370,8 @@ TEST(RouterCommand, OverTheSerialConsoleReadsRepairsAndRefusesAsOverFtp) {
         if (c.status == 4) {
             EXPECT_TRUE(Has(err.str(), device)) << "the device is named";
         }
+        EXPECT_EQ(Has(err.str(), "switch the router on now; Flintor presses ESC for you"), !c.device)
+            << err.str();
 #ifdef FLINTOR_CONSOLE_SIM
         EXPECT_EQ(console.value("mtd0"), c.mtd0After ? c.mtd0After : "0x900a0000,0x90400000");
         for (const auto& command : console.commands()) {
