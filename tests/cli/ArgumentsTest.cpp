@@ -96,14 +96,6 @@ TEST(ParseArguments, WaitTakesFromNoTimeToAnHour) {
     }
 }
 
-TEST(ParseArguments, SerialTakesAPortAndItsSpeedAndTheOptionsOfARead) {
-    const CliOptions options =
-        Parsed({"--serial", "\\\\.\\COM12", "--baud=115200", "--apply", "--wait", "5", "fw.bin"});
-    EXPECT_EQ(options.serial, "\\\\.\\COM12");
-    EXPECT_EQ(options.baudRate, 115200u);
-    EXPECT_EQ(Parsed({"--serial", "COM3", "--record", "r.txt", "fw.bin"}).baudRate, 38400u);
-}
-
 TEST(ParseArguments, OptionsInAnyOrderWithSpaceOrEquals) {
     const CliOptions options = Parsed({"fw.bin", "--output=telnet", "--mtd5", "max", "--bootloader=psp",
                                        "--include-filename", "--json", "--flash=2MB"});

@@ -343,12 +343,10 @@ TEST_F(RouterDialog, OverTheSerialConsoleReadsAndRepairsAndTheChoiceIsKept) {
     QTest::keyClick(dialog(), Qt::Key_T, Qt::AltModifier);
     auto* port = part<QComboBox>("serialPort");
     EXPECT_TRUE(part<QRadioButton>("serialOption")->isChecked());
-    EXPECT_TRUE(port->isVisible());
-    EXPECT_TRUE(port->isAncestorOf(QApplication::focusWidget()) || port->hasFocus());
+    EXPECT_TRUE(port->isAncestorOf(QApplication::focusWidget())) << "the port list has no key of its own";
     EXPECT_TRUE(chooser->imageWriteRefusal().startsWith("Writing the image needs the network connection: "));
-    auto* speed = part<QComboBox>("serialSpeed");
-    EXPECT_EQ(speed->itemText(0), "38400");
-    speed->setCurrentText("115200");
+    EXPECT_EQ(part<QComboBox>("serialSpeed")->itemText(0), "38400");
+    part<QComboBox>("serialSpeed")->setCurrentText("115200");
     port->setEditText(device);
 
     press("readRouterButton", false);
@@ -356,12 +354,10 @@ TEST_F(RouterDialog, OverTheSerialConsoleReadsAndRepairsAndTheChoiceIsKept) {
         << status().toStdString();
     EXPECT_TRUE(QTest::qWaitFor([this] { return !dialog()->talkingToRouter(); }, 10000));
     EXPECT_EQ(status(), "Read from the router on the console " + device + ".");
-    EXPECT_EQ(part<QLabel>("bootloaderLabel")->text(), "PSP");
     EXPECT_EQ(cell(0, 3), "\u2260 differs");
     press("writeRouterButton");
-    ASSERT_EQ(m_asked.size(), 1);
-    EXPECT_TRUE(m_asked[0].startsWith("on the console " + device + " | setenv mtd0 " + kNewMtd0 + " | "))
-        << m_asked[0].toStdString();
+    EXPECT_TRUE(m_asked.size() == 1 &&
+                m_asked[0].startsWith("on the console " + device + " | setenv mtd0 " + kNewMtd0 + " | "));
     EXPECT_TRUE(status().startsWith("Repaired: mtd0 reads back as calculated.")) << status().toStdString();
     EXPECT_EQ(cell(0, 4), "\u2713 as calculated");
     EXPECT_EQ(console.value("mtd0"), kNewMtd0);
