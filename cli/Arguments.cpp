@@ -116,6 +116,18 @@ ParseResult Error(std::string text) {
     return ParseResult{std::nullopt, std::move(text)};
 }
 
+// What --write-image, --backup and --reboot need of each other.
+std::string ImageWriteChoicesProblem(CliOptions& options) {
+    options.apply = options.apply || options.writeImage;
+    if (options.reboot && !options.writeImage) {
+        return "--reboot needs --write-image";
+    }
+    if (options.backup && options.record && *options.backup == *options.record) {
+        return "--backup and --record name the same file";
+    }
+    return {};
+}
+
 } // namespace
 
 ParseResult ParseArguments(const std::vector<std::string>& args) {
@@ -145,7 +157,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
         const bool takesValue = name == "--flash" || name == "--bootloader" || name == "--mtd5" ||
                                 name == "--output" || name == "--compare" || name == "--router" ||
                                 name == "--user" || name == "--password" || name == "--wait" ||
-                                name == "--record";
+                                name == "--record" || name == "--backup";
         if (!takesValue) {
             if (value) {
                 return Error("option " + name + " takes no value");
@@ -156,6 +168,9 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
                 options.json = true;
             } else if (name == "--apply") {
                 options.apply = true;
+                routerOnly = name;
+            } else if (name == "--write-image" || name == "--reboot") {
+                (name == "--reboot" ? options.reboot : options.writeImage) = true;
                 routerOnly = name;
             } else if (name == "--help" || name == "-h") {
                 options.help = true;
@@ -221,6 +236,12 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             }
             options.record = *value;
             routerOnly = name;
+        } else if (name == "--backup") {
+            if (value->empty()) {
+                return Error("--backup takes the name of a file to create");
+            }
+            options.backup = *value;
+            routerOnly = name;
         } else if (name == "--mtd5") {
             const auto choice = IndexOf(kMtd5Choices, *value);
             if (!choice) {
@@ -247,6 +268,9 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
     if (!routerOnly.empty() && !options.router) {
         return Error(routerOnly + " needs --router");
     }
+    if (const std::string problem = ImageWriteChoicesProblem(options); !problem.empty()) {
+        return Error(problem);
+    }
     // As in the window, an mtd5 size can be requested only for the PSP boot loader; a comparison may
     // learn the boot loader from the router capture, and checks it then.
     const bool comparing = options.compare || options.router;
@@ -262,8 +286,9 @@ std::string UsageText() {
            "       flintor-calc --compare CAPTURE [--flash SIZE] [--bootloader adam2|psp] [--mtd5 CHOICE]\n"
            "                    [--output FORM] [--json] IMAGE\n"
            "       flintor-calc --router HOST[:PORT] [--user NAME] [--password WORD] [--wait SECONDS]\n"
-           "                    [--apply] [--record FILE] [--flash SIZE] [--bootloader adam2|psp]\n"
-           "                    [--mtd5 CHOICE] [--output FORM] [--json] IMAGE\n"
+           "                    [--apply | --write-image [--reboot]] [--backup FILE] [--record FILE]\n"
+           "                    [--flash SIZE] [--bootloader adam2|psp] [--mtd5 CHOICE] [--output FORM]\n"
+           "                    [--json] IMAGE\n"
            "       flintor-calc --help | --version\n";
 }
 
@@ -303,15 +328,26 @@ std::string HelpText() {
            "  --record FILE         save the router's values as read in FILE, a new file that --compare\n"
            "                        reads later; --apply saves them in\n"
            "                        flintor-router-YYYYMMDD-HHMMSS.txt when FILE is not given\n"
+           "  --write-image         write IMAGE into the router's image area (mtd4), then repair the\n"
+           "                        values as --apply does. Only an intact image (its checksum trailer,\n"
+           "                        when it has one, matches) with a kernel where mtd1 begins is written,\n"
+           "                        and only when the router's mtd2 and mtd3 are where the layout puts\n"
+           "                        them; mtd4 is set and read back before the first byte of the image.\n"
+           "                        The image is read back from the router where it can send it\n"
+           "  --backup FILE         before anything is written, copy the router's whole image area\n"
+           "                        (mtd4) into FILE, a new file; also without --write-image\n"
+           "  --reboot              with --write-image: restart the router as the last step, when every\n"
+           "                        step before it succeeded\n"
            "  --help                show this text\n"
            "  --version             show the version\n"
            "\n"
-           "Messages go to standard error. Exit status: 0 success, 1 the image, the choices or the\n"
-           "capture were rejected, 2 usage error, 3 (--compare, --router) the router's values differ\n"
-           "from the calculated ones, 4 (--router) the router could not be read and nothing was\n"
-           "written, 5 (--apply) a write was refused or broken off, or a value read back differs, 6\n"
-           "(--apply) the router's layout forbids the write: its mtd2 or mtd3 is not where the\n"
-           "calculated layout puts it, and nothing was written.\n";
+           "Messages and progress go to standard error. Exit status: 0 success, 1 the image, the\n"
+           "choices, the capture or a record or backup file were rejected, 2 usage error, 3 (--compare,\n"
+           "--router) the router's values differ from the calculated ones, 4 (--router) the router could\n"
+           "not be read, or could not send its image area for --backup, and nothing was written, 5\n"
+           "(--apply, --write-image) a write was refused or broken off, or what was written reads back\n"
+           "differently, 6 (--apply, --write-image) the router's layout forbids the write: its mtd2 or\n"
+           "mtd3 is not where the calculated layout puts it, and nothing was written.\n";
 }
 
 } // namespace flintor::cli

@@ -24,6 +24,8 @@ RouterProgressSink ProgressNotes(std::ostream& err) {
     };
 }
 
+} // namespace
+
 std::string ReadBackText(const PartitionWrite& write) {
     if (write.readBack) {
         return RangeText(*write.readBack) + (write.ok ? " (as calculated)" : " (not as calculated)");
@@ -76,8 +78,6 @@ Json AppliedJson(const ApplyResult& applied) {
     }
     return writes;
 }
-
-} // namespace
 
 int RunRouterCommand(CliOptions options, std::ostream& out, std::ostream& err) {
     const RouterAddressParsing address = ParseRouterAddress(*options.router);

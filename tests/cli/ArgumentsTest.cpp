@@ -73,6 +73,10 @@ TEST(ParseArguments, EverythingElseIsAUsageError) {
         {"--router", "r", "--user", "", "fw.bin"},
         {"--router", "r", "--user", "adam2\x01", "fw.bin"},
         {"--router", "r", "--password", "sec\r\nREBOOT", "fw.bin"},
+        {"--write-image", "fw.bin"},
+        {"--router", "r", "--apply", "--reboot", "fw.bin"},
+        {"--router", "r", "--backup=", "fw.bin"},
+        {"--router", "r", "--backup", "a.txt", "--record", "a.txt", "fw.bin"},
     };
     for (const auto& args : cases) {
         const ParseResult result = ParseArguments(args);
@@ -87,6 +91,10 @@ TEST(ParseArguments, WaitTakesFromNoTimeToAnHour) {
         EXPECT_EQ(Parsed({"--router", "r", "--wait", std::to_string(seconds), "fw.bin"}).waitSeconds,
                   seconds);
     }
+}
+
+TEST(ParseArguments, AnImageWriteIsARepairToo) {
+    EXPECT_TRUE(Parsed({"--router", "r", "--write-image", "--reboot", "fw.bin"}).apply);
 }
 
 TEST(ParseArguments, OptionsInAnyOrderWithSpaceOrEquals) {
