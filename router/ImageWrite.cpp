@@ -1,6 +1,7 @@
 #include "ImageWrite.h"
 
 #include "AsciiText.h"
+#include "FirmwareImage.h"
 #include "ImageChecks.h"
 #include "RouterEnvironment.h"
 
@@ -66,6 +67,30 @@ const char* ReadBackName(ImageReadBack readBack) {
         break;
     }
     return "not read";
+}
+
+std::optional<PartitionBounds> CalculatedImageArea(const RouterComparison& comparison) {
+    if (comparison.matched >= comparison.blocks.size()) {
+        return std::nullopt;
+    }
+    return Calculated(comparison.blocks[comparison.matched], 4);
+}
+
+std::string ImageWriteRefusal(const CalculationDetails& details, const RouterComparison& comparison) {
+    if (comparison.refusal) {
+        return comparison.refusal->message;
+    }
+    const auto area = CalculatedImageArea(comparison);
+    if (!area || SizeOf(*area) == 0) {
+        return "No image area (mtd4) was calculated.";
+    }
+    if (std::string problem = CalculatedImageProblem(details); !problem.empty()) {
+        return problem;
+    }
+    if (details.imageLength <= 0 || static_cast<std::uint64_t>(details.imageLength) > SizeOf(*area)) {
+        return "The image does not fit the image area " + PartitionLine(*area) + ".";
+    }
+    return {};
 }
 
 bool ImageWriteResult::imageAreaUnfinished() const {
@@ -250,8 +275,13 @@ ImageWriteResult WriteImage(RouterSession& session, const RouterComparison& comp
         result.storCommand = "STOR " + ImageNameForStor(plan.imageName) + " " + std::string(kImagePartition);
         result.sent = ftp->writeImage(plan.imageName, *plan.image, within(ImageWriteStep::Image));
         if (!result.sent->ok()) {
-            return fail(ImageWriteStep::Image, RefusalText(peer, result.sent->event, result.storCommand),
-                        result.sent->event.failure);
+            const ConversationEvent& event = result.sent->event;
+            return fail(ImageWriteStep::Image,
+                        result.sent->transferStarted && event.kind != ConversationEventKind::Failure
+                            ? Capitalised(peer) + " ended " + result.storCommand + " with \"" + event.reply +
+                                  "\": the image was not written whole."
+                            : RefusalText(peer, event, result.storCommand),
+                        event.failure);
         }
 
         if (stopBefore(ImageWriteStep::ReadBack, "the image was read back")) {

@@ -9,6 +9,7 @@
 // must be where the layout puts them.
 
 #include "RouterComparison.h"
+#include "Workflow.h"
 #include "RouterSession.h"
 
 #include <chrono>
@@ -89,6 +90,15 @@ struct ImageWriteResult {
     /// until a write succeeds.
     bool imageAreaUnfinished() const;
 };
+
+/// The calculated image area (mtd4) of a comparison's matched block; none without one.
+std::optional<PartitionBounds> CalculatedImageArea(const RouterComparison& comparison);
+
+/// Why an image write cannot be offered for the calculation details (of the image as last calculated) and
+/// comparison (made of ImageWriteLayout of the calculation, with the router's values): the comparison
+/// refuses a write, no image area was calculated, CalculatedImageProblem finds a problem, or the image is
+/// longer than the image area; empty when it can.
+std::string ImageWriteRefusal(const CalculationDetails& details, const RouterComparison& comparison);
 
 /// Receives each step's progress on the thread that talks to the router: the step, and what the link
 /// reports within it (the record and the copy on disk report a text alone).
