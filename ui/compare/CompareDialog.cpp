@@ -415,8 +415,8 @@ void CompareDialog::createControls() {
     readRow->addWidget(m_cancelRouter);
     readRow->addWidget(m_routerIcon);
     readRow->addStretch(1);
-    readRow->addWidget(m_writeImage);
     left->addLayout(readRow);
+    left->addWidget(m_writeImage, 0, Qt::AlignLeft);
     // A line of its own: a label that wraps beside others is given less height than its text needs.
     left->addWidget(m_routerStatus);
     left->addWidget(m_imageProgress);
@@ -853,6 +853,10 @@ void CompareDialog::writeImageToRouter() {
         return;
     }
     auto* task = new RouterTask(address, m_routerOptions, this);
+    connect(task, &RouterTask::writingStarted, this, [this, address] {
+        showRouterStatus(
+            QStringLiteral("Writing the image to the router at %1 ...").arg(addressText(address)), false);
+    });
     connect(task, &RouterTask::imageWriteProgressed, m_imageProgress, &ImageWriteProgress::showStep);
     connect(task, &RouterTask::imageWriteFinished, this,
             [this, order, address](const ImageWriteTaskOutcome& outcome) {

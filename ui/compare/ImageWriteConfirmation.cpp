@@ -76,9 +76,11 @@ ImageWriteConfirmation::ImageWriteConfirmation(const ImageWriteQuestion& questio
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     values->setFont(fixed);
     const QFontMetrics metrics(fixed);
-    values->setMinimumSize(metrics.horizontalAdvance(QStringLiteral("SETENV mtd0,0x90000000,0x90000000")) +
-                               4 * metrics.averageCharWidth(),
-                           metrics.lineSpacing() * (qMax(2, int(question.values.size())) + 1));
+    // As high as the commands, up to the five a write may send.
+    values->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("SETENV mtd0,0x90000000,0x90000000")) +
+                            4 * metrics.averageCharWidth());
+    values->setFixedHeight(metrics.lineSpacing() * (qBound(1, int(question.values.size()), 5) + 1) +
+                           2 * values->frameWidth());
     valuesLabel->setBuddy(values);
 
     auto* recordIntro = plainLabel(
@@ -115,7 +117,7 @@ ImageWriteConfirmation::ImageWriteConfirmation(const ImageWriteQuestion& questio
     layout->addLayout(grid);
     layout->addWidget(untouched);
     layout->addWidget(valuesLabel);
-    layout->addWidget(values, 1);
+    layout->addWidget(values);
     layout->addWidget(recordIntro);
     layout->addWidget(record);
     layout->addWidget(m_backup);

@@ -3,22 +3,33 @@
 #include "TextConversion.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStringList>
 
 ImageWriteSummary SummarizeImageWrite(const flintor::ImageWriteResult& result) {
     using Step = flintor::ImageWriteStep;
     QStringList steps;
-    const auto path = [](const std::string& file) { return QDir::toNativeSeparators(fromStd(file)); };
     if (!result.recordPath.empty())
-        steps << QStringLiteral("Record saved in %1.").arg(path(result.recordPath));
-    if (!result.backupPath.empty())
-        steps << QStringLiteral("Copy of the image area saved in %1.").arg(path(result.backupPath));
-    QStringList values;
-    for (const flintor::PartitionWrite& write : result.writes)
-        if (write.ok)
-            values << fromStd(write.name);
-    if (!values.isEmpty())
-        steps << QStringLiteral("%1 set and read back as calculated.").arg(values.join(QStringLiteral(", ")));
+        steps << QStringLiteral("Record saved in %1.")
+                     .arg(QDir::toNativeSeparators(fromStd(result.recordPath)));
+    if (!result.backupPath.empty()) {
+        const QFileInfo record(fromStd(result.recordPath)), backup(fromStd(result.backupPath));
+        steps << (record.absolutePath() == backup.absolutePath()
+                      ? QStringLiteral("Copy of the image area saved beside it as %1.").arg(backup.fileName())
+                      : QStringLiteral("Copy of the image area saved in %1.")
+                            .arg(QDir::toNativeSeparators(backup.filePath())));
+    }
+    // In the order they were written: mtd4 before the image, the others after it.
+    const auto written = [&result](bool imageArea) {
+        QStringList names;
+        for (const flintor::PartitionWrite& write : result.writes)
+            if (write.ok && (write.name == "mtd4") == imageArea)
+                names << fromStd(write.name);
+        return names.isEmpty() ? QString()
+                               : QStringLiteral("%1 set and read back as calculated.")
+                                     .arg(names.join(QStringLiteral(", ")));
+    };
+    steps << written(true);
     if (result.sent && result.sent->ok())
         steps << QStringLiteral("Image written (%1 bytes, %2).")
                      .arg(result.sent->bytes)
@@ -27,6 +38,7 @@ ImageWriteSummary SummarizeImageWrite(const flintor::ImageWriteResult& result) {
         steps << QStringLiteral("It reads back as sent.");
     else if (result.readBack == flintor::ImageReadBack::Unavailable)
         steps << fromStd(result.readBackNote);
+    steps << written(false);
     if (result.rebooted)
         steps << QStringLiteral("The router restarts.");
     else if (result.ok() && result.sent)
@@ -42,5 +54,6 @@ ImageWriteSummary SummarizeImageWrite(const flintor::ImageWriteResult& result) {
              result.stoppedAt != Step::Record && result.stoppedAt != Step::Backup &&
              result.stoppedAt != Step::BackupFile)
         steps << QStringLiteral("Nothing was written.");
+    steps.removeAll(QString());
     return {steps.join(QLatin1Char(' ')), !result.ok()};
 }

@@ -97,6 +97,7 @@ void RouterTask::writeImage(flintor::RouterReading expected, flintor::RouterComp
             plan.backupBesideRecord = backup;
             plan.reboot = reboot;
             m_writing = true;
+            post([this] { emit writingStarted(); });
             outcome.result = flintor::WriteImage(
                 m_session, comparison, plan,
                 [this](flintor::ImageWriteStep step, const flintor::RouterProgress& progress) {

@@ -69,7 +69,8 @@ public:
 signals:
     /// Where the conversation stands.
     void progressed(const flintor::RouterProgress& progress);
-    /// The record was written and the first write is about to go to the router.
+    /// The record was written and the first write is about to go to the router; for an image write, the
+    /// read before it showed the router as it was, and the write's steps begin.
     void writingStarted();
     /// The read has ended, with a reading or with why there is none.
     void readFinished(const flintor::RouterReadResult& result);
