@@ -59,13 +59,5 @@ TEST(FirmwareImage, OnlyAnIntactImageWithAKernelThatFitsTheImageAreaIsWritten) {
     }
 }
 
-TEST(FirmwareImage, ACombinedImageIsWrittenWithTheLayoutThatFindsItsKernel) {
-    for (const bool adam2 : {true, false}) {
-        const MtdLayout layout = ImageWriteLayout(*CalculateLayout(0x3000, 0x2000, 0x400000, adam2, 0));
-        ASSERT_EQ(layout.blocks.size(), 1u);
-        EXPECT_EQ(LayoutName(layout.blocks[0]), adam2 ? "Single images" : "");
-    }
-}
-
 } // namespace
 } // namespace flintor

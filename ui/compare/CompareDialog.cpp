@@ -815,33 +815,15 @@ void CompareDialog::writeImageToRouter() {
     const auto comparison = imageWriteComparison();
     if (m_task || !comparison || !imageWriteRefusal().isEmpty())
         return;
-    const flintor::CalculationDetails& last = *m_host.lastCalculation();
-    // The bytes checked are the bytes sent: the image is read here once, and checked again.
-    auto loading = flintor::LoadFirmwareImage(last.imagePath);
-    const flintor::PartitionBounds area = *flintor::CalculatedImageArea(*comparison);
-    const std::string problem =
-        loading.image ? flintor::ImageWriteProblem(*loading.image, last, area) : loading.error;
-    if (!problem.empty()) {
-        showRouterStatus(fromStd(problem), true);
+    const auto when = std::chrono::system_clock::now();
+    const PreparedImageWrite prepared = PrepareImageWrite(
+        *m_host.lastCalculation(), *comparison, addressText(m_read->address),
+        QDir::cleanPath(m_recordFolder + QLatin1Char('/') + fromStd(flintor::RecordFileName(when))));
+    if (!prepared.problem.isEmpty()) {
+        showRouterStatus(prepared.problem, true);
         return;
     }
-    const auto image = std::make_shared<const flintor::FirmwareImage>(std::move(*loading.image));
-    // mtd4 goes first, so that the image lands where the layout puts it; the others after the image.
-    std::vector<flintor::PartitionBounds> order = flintor::RepairPartitions(*comparison);
-    std::stable_partition(order.begin(), order.end(), [](const auto& bounds) { return bounds.number == 4; });
-    const auto when = std::chrono::system_clock::now();
-    const QString recordPath =
-        QDir::cleanPath(m_recordFolder + QLatin1Char('/') + fromStd(flintor::RecordFileName(when)));
-    ImageWriteQuestion question{addressText(m_read->address),
-                                fromStd(image->fileName),
-                                static_cast<qint64>(image->bytes.size()),
-                                fromStd(flintor::ChecksumState(image->scan)),
-                                area,
-                                {},
-                                recordPath,
-                                fromStd(flintor::BackupPathBeside(recordPath.toStdString()))};
-    for (const flintor::PartitionBounds& bounds : order)
-        question.values << fromStd(flintor::SetenvCommand(bounds));
+    const auto& [image, question, order, problem] = prepared;
     const flintor::RouterAddress address = m_read->address;
     const auto choice = m_confirmImageWrite ? m_confirmImageWrite(this, question) : std::nullopt;
     if (!choice)

@@ -1,5 +1,8 @@
 #include "ImageWriteConfirmation.h"
 
+#include "BootLoaderConversation.h"
+#include "ImageWrite.h"
+#include "RouterRecord.h"
 #include "TextConversion.h"
 
 #include <QCheckBox>
@@ -12,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -29,6 +33,38 @@ QLabel* plainLabel(const QString& text, const QString& name, QWidget* parent) {
 }
 
 } // namespace
+
+PreparedImageWrite PrepareImageWrite(const flintor::CalculationDetails& details,
+                                     const flintor::RouterComparison& comparison, const QString& address,
+                                     const QString& recordPath) {
+    PreparedImageWrite prepared;
+    const auto area = flintor::CalculatedImageArea(comparison);
+    // The bytes checked are the bytes sent: the image is read here once, and checked again.
+    flintor::FirmwareImageLoading loading = flintor::LoadFirmwareImage(details.imagePath);
+    const std::string problem = !area           ? flintor::ImageWriteRefusal(details, comparison)
+                                : loading.image ? flintor::ImageWriteProblem(*loading.image, details, *area)
+                                                : loading.error;
+    if (!problem.empty()) {
+        prepared.problem = fromStd(problem);
+        return prepared;
+    }
+    prepared.image = std::make_shared<const flintor::FirmwareImage>(std::move(*loading.image));
+    // mtd4 goes first, so that the image lands where the layout puts it; the others after the image.
+    prepared.order = flintor::RepairPartitions(comparison);
+    std::stable_partition(prepared.order.begin(), prepared.order.end(),
+                          [](const flintor::PartitionBounds& bounds) { return bounds.number == 4; });
+    prepared.question = {address,
+                         fromStd(prepared.image->fileName),
+                         static_cast<qint64>(prepared.image->bytes.size()),
+                         fromStd(flintor::ChecksumState(prepared.image->scan)),
+                         *area,
+                         {},
+                         recordPath,
+                         fromStd(flintor::BackupPathBeside(recordPath.toStdString()))};
+    for (const flintor::PartitionBounds& bounds : prepared.order)
+        prepared.question.values << fromStd(flintor::SetenvCommand(bounds));
+    return prepared;
+}
 
 ImageWriteConfirmation::ImageWriteConfirmation(const ImageWriteQuestion& question, QWidget* parent)
     : QDialog(parent) {

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "FirmwareImage.h"
+#include "RouterComparison.h"
 #include "modMTD.h"
 
 #include <QDialog>
 #include <QString>
 #include <QStringList>
+#include <memory>
+#include <vector>
 
 class QCheckBox;
 
@@ -19,6 +23,21 @@ struct ImageWriteQuestion {
     QString recordPath;                 ///< where the record of the router's values goes
     QString backupPath;                 ///< where the copy of the image area goes, if asked for
 };
+
+/// An image write made ready to be asked for, or why it cannot be.
+struct PreparedImageWrite {
+    std::shared_ptr<const flintor::FirmwareImage> image; ///< the bytes that are checked and sent
+    ImageWriteQuestion question;
+    std::vector<flintor::PartitionBounds> order; ///< the partitions to set: mtd4 first, before the image
+    QString problem;                             ///< why nothing can be written; empty when it can
+};
+
+/// Reads the image of the calculation details once and checks it against them (ImageWriteProblem), and
+/// makes the question for the router at address with comparison (of ImageWriteLayout) and the record going
+/// to recordPath.
+PreparedImageWrite PrepareImageWrite(const flintor::CalculationDetails& details,
+                                     const flintor::RouterComparison& comparison, const QString& address,
+                                     const QString& recordPath);
 
 /// What the owner chose besides writing.
 struct ImageWriteChoice {

@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# The real flintor window writing the PSP sample into router-sim's image area under Xvfb, from the
-# keyboard: a PSP calculation of the sample on 4MB, "Compare with router..." (Alt+R), "Read from router"
-# (Alt+R), "Write image to router..." (Alt+I) and "Write image" (Alt+W), the copy of the image area kept as
-# offered. router-sim programs its flash for 3 seconds, long enough to see the dialog while it does. It must
-# have been sent the copy's RETR, the STOR, the read-back's RETR and the SETENV of mtd0, in that order; the
-# record and the copy must be beside each other. Screenshots of the question, the progress and the outcome
-# are kept for people.
+# The real flintor window writing the PSP sample into router-sim's image area under Xvfb, as
+# router-under-xvfb.sh repairs it, then "Write image to router..." (Alt+I) and "Write image" (Alt+W), the
+# copy of the image area kept as offered: router-sim must get the copy's RETR, the STOR, the read-back's
+# RETR and the SETENV of mtd0, in that order, and the copy lies beside the record. The flash takes 3 seconds
+# to program; screenshots of the question, the flash being written and the outcome are kept for people.
 #   image-under-xvfb.sh FLINTOR_BINARY ROUTER_SIM_BINARY SAMPLES_DIR SCREENSHOT_PREFIX
 set -u
 for tool in Xvfb xdotool import; do
