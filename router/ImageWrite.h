@@ -9,8 +9,8 @@
 // must be where the layout puts them.
 
 #include "RouterComparison.h"
-#include "Workflow.h"
 #include "RouterSession.h"
+#include "Workflow.h"
 
 #include <chrono>
 #include <cstdint>
