@@ -117,6 +117,18 @@ ParseResult Error(std::string text) {
     return ParseResult{std::nullopt, std::move(text)};
 }
 
+// What --write-image, --backup and --reboot need of each other.
+std::string ImageWriteChoicesProblem(CliOptions& options) {
+    options.apply = options.apply || options.writeImage;
+    if (options.reboot && !options.writeImage) {
+        return "--reboot needs --write-image";
+    }
+    if (options.backup && options.record && *options.backup == *options.record) {
+        return "--backup and --record name the same file";
+    }
+    return {};
+}
+
 } // namespace
 
 ParseResult ParseArguments(const std::vector<std::string>& args) {
@@ -124,6 +136,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
     bool mtd5Given = false;
     std::string linkOnly;  // an option that only a link to the router uses (--router or --serial)
     std::string loginOnly; // an option of the FTP login, which the console does not ask for
+    std::string routerOnly; // an option of the image area, which only the FTP server reads and writes
     bool baudGiven = false;
     bool writeImage = false; // the image goes over the network only, never through the console
     bool optionsEnded = false;
@@ -150,7 +163,8 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
         const bool takesValue = name == "--flash" || name == "--bootloader" || name == "--mtd5" ||
                                 name == "--output" || name == "--compare" || name == "--router" ||
                                 name == "--user" || name == "--password" || name == "--wait" ||
-                                name == "--record" || name == "--serial" || name == "--baud";
+                                name == "--record" || name == "--serial" || name == "--baud" ||
+                                name == "--backup";
         if (!takesValue) {
             if (value) {
                 return Error("option " + name + " takes no value");
@@ -162,6 +176,9 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             } else if (name == "--apply") {
                 options.apply = true;
                 linkOnly = name;
+            } else if (name == "--write-image" || name == "--reboot") {
+                (name == "--reboot" ? options.reboot : options.writeImage) = true;
+                routerOnly = name;
             } else if (name == "--help" || name == "-h") {
                 options.help = true;
             } else if (name == "--version") {
@@ -251,6 +268,12 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             }
             options.record = *value;
             linkOnly = name;
+        } else if (name == "--backup") {
+            if (value->empty()) {
+                return Error("--backup takes the name of a file to create");
+            }
+            options.backup = *value;
+            routerOnly = name;
         } else if (name == "--mtd5") {
             const auto choice = IndexOf(kMtd5Choices, *value);
             if (!choice) {
@@ -285,11 +308,17 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
     if (!linkOnly.empty() && !options.router && !options.serial) {
         return Error(linkOnly + " needs --router or --serial");
     }
+    if (!routerOnly.empty() && !options.router) {
+        return Error(routerOnly + " needs --router: the image area is read and written over the network only");
+    }
     if (!loginOnly.empty() && !options.router) {
         return Error(loginOnly + " needs --router: the serial console asks for no login");
     }
     if (baudGiven && !options.serial) {
         return Error("--baud needs --serial");
+    }
+    if (const std::string problem = ImageWriteChoicesProblem(options); !problem.empty()) {
+        return Error(problem);
     }
     // As in the window, an mtd5 size can be requested only for the PSP boot loader; a comparison may
     // learn the boot loader from the router capture, and checks it then.
@@ -306,8 +335,9 @@ std::string UsageText() {
            "       flintor-calc --compare CAPTURE [--flash SIZE] [--bootloader adam2|psp] [--mtd5 CHOICE]\n"
            "                    [--output FORM] [--json] IMAGE\n"
            "       flintor-calc --router HOST[:PORT] [--user NAME] [--password WORD] [--wait SECONDS]\n"
-           "                    [--apply] [--record FILE] [--flash SIZE] [--bootloader adam2|psp]\n"
-           "                    [--mtd5 CHOICE] [--output FORM] [--json] IMAGE\n"
+           "                    [--apply | --write-image [--reboot]] [--backup FILE] [--record FILE]\n"
+           "                    [--flash SIZE] [--bootloader adam2|psp] [--mtd5 CHOICE] [--output FORM]\n"
+           "                    [--json] IMAGE\n"
            "       flintor-calc --serial DEVICE [--baud N] [--wait SECONDS] [--apply] [--record FILE]\n"
            "                    [--flash SIZE] [--bootloader adam2|psp] [--mtd5 CHOICE] [--output FORM]\n"
            "                    [--json] IMAGE\n"
@@ -357,16 +387,27 @@ std::string HelpText() {
            "  --record FILE         save the router's values as read in FILE, a new file that --compare\n"
            "                        reads later; --apply saves them in\n"
            "                        flintor-router-YYYYMMDD-HHMMSS.txt when FILE is not given\n"
+           "  --write-image         write IMAGE into the router's image area (mtd4), then repair the\n"
+           "                        values as --apply does. Only an intact image (its checksum trailer,\n"
+           "                        when it has one, matches) with a kernel where mtd1 begins is written,\n"
+           "                        and only when the router's mtd2 and mtd3 are where the layout puts\n"
+           "                        them; mtd4 is set and read back before the first byte of the image.\n"
+           "                        The image is read back from the router where it can send it\n"
+           "  --backup FILE         before anything is written, copy the router's whole image area\n"
+           "                        (mtd4) into FILE, a new file; also without --write-image\n"
+           "  --reboot              with --write-image: restart the router as the last step, when every\n"
+           "                        step before it succeeded\n"
            "  --help                show this text\n"
            "  --version             show the version\n"
            "\n"
-           "Messages go to standard error. Exit status: 0 success, 1 the image, the choices, the\n"
-           "capture or the serial port's name were rejected, 2 usage error, 3 (--compare, --router,\n"
-           "--serial) the router's values differ from the calculated ones, 4 (--router, --serial) the\n"
-           "router could not be read (or its serial port not opened) and nothing was written, 5\n"
-           "(--apply) a write was refused or broken off, or a value read back differs, 6 (--apply) the\n"
-           "router's layout forbids the write: its mtd2 or mtd3 is not where the calculated layout puts\n"
-           "it, and nothing was written.\n";
+           "Messages and progress go to standard error. Exit status: 0 success, 1 the image, the\n"
+           "choices, the capture, the serial port's name or a record or backup file were rejected, 2\n"
+           "usage error, 3 (--compare, --router, --serial) the router's values differ from the\n"
+           "calculated ones, 4 (--router, --serial) the router could not be read (or its serial port not\n"
+           "opened, or it could not send its image area for --backup) and nothing was written, 5\n"
+           "(--apply, --write-image) a write was refused or broken off, or what was written reads back\n"
+           "differently, 6 (--apply, --write-image) the router's layout forbids the write: its mtd2 or\n"
+           "mtd3 is not where the calculated layout puts it, and nothing was written.\n";
 }
 
 } // namespace flintor::cli

@@ -30,6 +30,9 @@ struct CliOptions {
     int waitSeconds = 60;               ///< --wait: how long the router may take to answer at power-on
     bool apply = false;                 ///< --apply: write the repair to the router
     std::optional<std::string> record;  ///< --record: the file that keeps the router's values as read
+    bool writeImage = false;            ///< --write-image: write IMAGE into mtd4 (implies apply)
+    std::optional<std::string> backup;  ///< --backup: the new file that keeps a copy of the router's mtd4
+    bool reboot = false;                ///< --reboot: restart the router after a write that succeeded
     std::optional<std::string> image;   ///< the IMAGE operand; none when missing
 };
 

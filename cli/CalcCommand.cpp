@@ -2,6 +2,7 @@
 
 #include "Calculation.h"
 #include "CompareCommand.h"
+#include "ImageWriteCommand.h"
 #include "RouterCommand.h"
 
 #ifndef FLINTOR_VERSION
@@ -11,6 +12,9 @@
 namespace flintor::cli {
 
 int RunCalculation(CliOptions options, std::ostream& out, std::ostream& err, std::istream& in) {
+    if (options.router && (options.writeImage || options.backup)) {
+        return RunImageWriteCommand(std::move(options), out, err);
+    }
     if (options.router || options.serial) {
         return RunRouterCommand(std::move(options), out, err);
     }

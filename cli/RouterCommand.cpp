@@ -53,6 +53,8 @@ std::unique_ptr<RouterSession> OpenSession(const CliOptions& options, std::ostre
     return std::make_unique<RouterSession>(*address.address, sessionOptions);
 }
 
+} // namespace
+
 std::string ReadBackText(const PartitionWrite& write) {
     if (write.readBack) {
         return RangeText(*write.readBack) + (write.ok ? " (as calculated)" : " (not as calculated)");
@@ -119,8 +121,6 @@ Json AppliedJson(const ApplyResult& applied) {
     }
     return writes;
 }
-
-} // namespace
 
 int RunRouterCommand(CliOptions options, std::ostream& out, std::ostream& err) {
     int status = kExitRejected;

@@ -5,8 +5,13 @@
 // --apply the repair written and read back after the router's values were saved in a record.
 
 #include "Arguments.h"
+#include "CommandOutput.h"
+#include "RouterComparison.h"
+#include "RouterSession.h"
 
+#include <optional>
 #include <ostream>
+#include <string>
 
 namespace flintor::cli {
 
@@ -15,5 +20,17 @@ namespace flintor::cli {
 /// name that is unusable, 4 when the router could not be read, 5 when a write failed, 6 when the
 /// router's layout forbids the write.
 int RunRouterCommand(CliOptions options, std::ostream& out, std::ostream& err);
+
+/// How a partition written reads back: "0x90022000, 0x90400000 (as calculated)".
+std::string ReadBackText(const PartitionWrite& write);
+/// The comparison, what was written and how it reads back, the restore commands and the record.
+std::string AppliedText(const RouterComparison& comparison, const ApplyResult& applied,
+                        const std::string& recordPath);
+/// The --json document's "session": where the router was reached, its greeting and the login.
+Json SessionJson(RouterSession& session, const RouterReading& reading);
+/// The --json document's "refused": null, or why nothing may be written.
+Json RefusedJson(const std::optional<WriteRefusal>& refusal);
+/// The --json document's "applied": each partition written.
+Json AppliedJson(const ApplyResult& applied);
 
 } // namespace flintor::cli

@@ -536,6 +536,7 @@ struct RouterConnection::Impl {
         }
         reportStep(progress, command, result.event);
         result.imageAreaTouched = true;
+        result.transferStarted = true;
         {
             // From the first byte on, stopping would leave the image area half written.
             std::lock_guard lock(cancelMutex);
@@ -612,6 +613,7 @@ struct RouterConnection::Impl {
             closeData();
             return result;
         }
+        result.transferStarted = true;
         const std::uint64_t most = size + std::min(kImageReadSlack, UINT64_MAX - size);
         dataBuffer.resize(64 * 1024);
         report(progress, RouterProgress::Stage::ReadingImage, "reading the image area back (0 %)", 0, size);

@@ -71,6 +71,8 @@ struct ImageTransferResult {
     std::uint64_t bytes = 0; ///< the bytes that went over the data connection
     /// A write only: the router accepted the STOR (150), so mtd4 may no longer hold what it held.
     bool imageAreaTouched = false;
+    /// The router answered the STOR or RETR with 150: a refusal after it is a broken transfer.
+    bool transferStarted = false;
     bool ok() const { return event.kind == ConversationEventKind::TransferDone; }
 };
 

@@ -188,25 +188,28 @@ Written WriteNew(const std::string& path, std::string_view text) {
 
 #endif
 
-std::string ExistsMessage(const std::string& path) {
-    return "The record file " + path + " exists already; Flintor never writes over a file. Name a new one.";
+// what: "record file", "backup file".
+std::string ExistsMessage(const std::string& path, const char* what = "record file") {
+    return std::string("The ") + what + " " + path +
+           " exists already; Flintor never writes over a file. Name a new one.";
 }
 
-RecordWriting Write(const std::string& path, std::string_view text, int& error) {
+RecordWriting Write(const std::string& path, std::string_view text, int& error,
+                    const char* what = "record file") {
     RecordWriting writing;
     error = 0;
     if (NamesNoFile(path)) {
         error = ENOENT;
-        writing.error = "No record file is named.";
+        writing.error = std::string("No ") + what + " is named.";
         return writing;
     }
     const Written written = WriteNew(path, text);
     error = written.error;
     if (error == EEXIST) {
-        writing.error = ExistsMessage(path);
+        writing.error = ExistsMessage(path, what);
     } else if (error != 0) {
-        writing.error =
-            "The record file " + path + " could not be " + written.step + ": " + std::strerror(error) + ".";
+        writing.error = std::string("The ") + what + " " + path + " could not be " + written.step + ": " +
+                        std::strerror(error) + ".";
     } else {
         writing.path = path;
     }
@@ -266,6 +269,28 @@ std::string RecordPathProblem(const std::string& path) {
         return ExistsMessage(path);
     }
     return {};
+}
+
+std::string BackupPathProblem(const std::string& path) {
+    if (path.empty()) {
+        return "No backup file is named.";
+    }
+    int error = 0;
+    if (StatusOfPath(path, error)) {
+        return ExistsMessage(path, "backup file");
+    }
+    return {};
+}
+
+RecordWriting WriteBackupFile(const std::string& path, std::string_view bytes) {
+    int error = 0;
+    return Write(path, bytes, error, "backup file");
+}
+
+std::string BackupPathBeside(const std::string& recordPath) {
+    const std::string stem =
+        recordPath.ends_with(".txt") ? recordPath.substr(0, recordPath.size() - 4) : recordPath;
+    return stem + "-mtd4.bin";
 }
 
 RecordWriting WriteRecordFile(const std::string& path, std::string_view text) {

@@ -1,7 +1,8 @@
 #pragma once
 
 // What a read of the router gave, as a capture that the capture reader takes, and the record file kept
-// before anything is written to the router: the way back to what it held.
+// before anything is written to the router: the way back to what it held. A copy of the image area, kept
+// before an image is written, goes to the disk the same way.
 
 #include "RouterAddress.h"
 
@@ -68,6 +69,18 @@ std::string RecordPathProblem(const std::string& path);
 /// Writes text to a new file at path (UTF-8), never over an existing one. Success means the whole text
 /// was written and flushed to the disk; a failed write leaves no file behind.
 RecordWriting WriteRecordFile(const std::string& path, std::string_view text);
+
+/// Why a copy of the router's image area cannot go to path (a file or folder of that name exists); empty
+/// when it can.
+std::string BackupPathProblem(const std::string& path);
+
+/// Writes the bytes of a copy of the image area to a new file at path, as WriteRecordFile writes a record:
+/// never over an existing file, flushed to the disk, no file left behind by a failed write.
+RecordWriting WriteBackupFile(const std::string& path, std::string_view bytes);
+
+/// Where the copy of the image area goes beside a record: "flintor-router-20240102-030405-mtd4.bin" for
+/// "flintor-router-20240102-030405.txt".
+std::string BackupPathBeside(const std::string& recordPath);
 
 /// Writes text to a new file named RecordFileName(when) in folder (empty: the current folder), or with
 /// "-2", "-3" ... before ".txt" when that name is taken.

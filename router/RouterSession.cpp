@@ -183,6 +183,11 @@ void RouterSession::stopAfterCurrent() {
     }
 }
 
+bool RouterSession::stopRequested() const {
+    std::lock_guard lock(m_mutex);
+    return m_stopRequested;
+}
+
 const RouterAddress& RouterSession::address() const {
     static const RouterAddress none{};
     return m_address ? *m_address : none;

@@ -82,6 +82,10 @@ public:
     /// Stops as soon as nothing is left half done: a wait or a read ends at once (as cancel()); during
     /// apply() the partition in hand is written and read back, and no further one is begun.
     void stopAfterCurrent();
+    /// stopAfterCurrent() was called.
+    bool stopRequested() const;
+    /// What the last read() gave; none before it, or when it failed.
+    const std::optional<RouterReading>& lastReading() const { return m_lastReading; }
 
     /// The FTP server's address; an empty one for a session over the console.
     const RouterAddress& address() const;
@@ -99,7 +103,7 @@ private:
     std::optional<RouterAddress> m_address;
     std::unique_ptr<RouterLink> m_link;
     std::optional<RouterReading> m_lastReading;
-    std::mutex m_mutex; // guards the two flags below
+    mutable std::mutex m_mutex; // guards the two flags below
     bool m_stopRequested = false;
     bool m_writing = false;
 };

@@ -80,6 +80,11 @@ TEST(ParseArguments, EverythingElseIsAUsageError) {
         {"--serial", "COM3", "--baud", "38401", "fw.bin"},
         {"--router", "r", "--baud", "38400", "fw.bin"},
         {"--serial=", "fw.bin"},
+        {"--write-image", "fw.bin"},
+        {"--serial", "COM3", "--backup", "b.bin", "fw.bin"},
+        {"--router", "r", "--apply", "--reboot", "fw.bin"},
+        {"--router", "r", "--backup=", "fw.bin"},
+        {"--router", "r", "--backup", "a.txt", "--record", "a.txt", "fw.bin"},
     };
     for (const auto& args : cases) {
         const ParseResult result = ParseArguments(args);
@@ -94,6 +99,10 @@ TEST(ParseArguments, WaitTakesFromNoTimeToAnHour) {
         EXPECT_EQ(Parsed({"--router", "r", "--wait", std::to_string(seconds), "fw.bin"}).waitSeconds,
                   seconds);
     }
+}
+
+TEST(ParseArguments, AnImageWriteIsARepairToo) {
+    EXPECT_TRUE(Parsed({"--router", "r", "--write-image", "--reboot", "fw.bin"}).apply);
 }
 
 TEST(ParseArguments, OptionsInAnyOrderWithSpaceOrEquals) {

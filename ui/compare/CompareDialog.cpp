@@ -2,6 +2,8 @@
 
 #include "AsciiText.h"
 #include "FileDrop.h"
+#include "ImageWriteOutcome.h"
+#include "ImageWriteProgress.h"
 #include "OrvoPartitions.h"
 #include "RouterTask.h"
 #include "RouterWriteConfirmation.h"
@@ -195,6 +197,13 @@ CompareDialog::CompareDialog(CompareHost& host, QWidget* parent) : QDialog(paren
     m_confirmWrite = [](QWidget* parent, const QString& where, const QStringList& commands,
                         const QString& recordPath) {
         return RouterWriteConfirmation(where, commands, recordPath, parent).exec() == QDialog::Accepted;
+    };
+    m_confirmImageWrite = [](QWidget* parent,
+                             const ImageWriteQuestion& question) -> std::optional<ImageWriteChoice> {
+        ImageWriteConfirmation asking(question, parent);
+        if (asking.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return asking.choice();
     };
     createControls();
     // The window's choices decide the settings check, the output form and the comparison, and each
@@ -397,8 +406,10 @@ void CompareDialog::createControls() {
     readRow->addWidget(m_routerIcon);
     readRow->addStretch(1);
     left->addLayout(readRow);
+    left->addWidget(m_writeImage, 0, Qt::AlignLeft);
     // A line of its own: a label that wraps beside others is given less height than its text needs.
     left->addWidget(m_routerStatus);
+    left->addWidget(m_imageProgress);
     left->addWidget(settingsBox);
     left->addWidget(notesLabel);
     left->addWidget(m_notes, 1);
@@ -449,7 +460,8 @@ void CompareDialog::createControls() {
     setTabOrder(m_open, m_connection->firstControl());
     setTabOrder(m_connection->lastControl(), m_readRouter);
     setTabOrder(m_readRouter, m_cancelRouter);
-    setTabOrder(m_cancelRouter, m_useSettings);
+    setTabOrder(m_cancelRouter, m_writeImage);
+    setTabOrder(m_writeImage, m_useSettings);
     setTabOrder(m_useSettings, m_notes);
     setTabOrder(m_notes, m_table);
     setTabOrder(m_table, m_repair);
@@ -464,6 +476,8 @@ void CompareDialog::createRouterControls() {
     m_connection = new RouterLinkChooser(m_host, this);
     m_connection->setObjectName(QStringLiteral("routerConnection"));
     connect(m_connection, &RouterLinkChooser::submitted, this, &CompareDialog::readFromRouter);
+    // Image writing follows the way chosen.
+    connect(m_connection, &RouterLinkChooser::choiceChanged, this, &CompareDialog::showRouterControls);
     m_readRouter = button(this, QStringLiteral("&Read from router"), QStringLiteral("readRouterButton"));
     m_readRouter->setToolTip(
         QStringLiteral("Wait for the router's boot loader and read its partition values"));
@@ -486,6 +500,21 @@ void CompareDialog::createRouterControls() {
     m_writeRouter->setToolTip(writeTip());
     m_writeRouter->setEnabled(false);
     connect(m_writeRouter, &QPushButton::clicked, this, &CompareDialog::writeToRouter);
+    m_writeImage =
+        button(this, QStringLiteral("Write &image to router..."), QStringLiteral("writeImageButton"));
+    m_writeImage->setEnabled(false);
+    connect(m_writeImage, &QPushButton::clicked, this, &CompareDialog::writeImageToRouter);
+    m_imageProgress = new ImageWriteProgress(this);
+    m_imageProgress->setObjectName(QStringLiteral("imageWriteProgress"));
+    // Once the first byte of the image went out, Cancel stays off until the write has ended.
+    connect(m_imageProgress, &ImageWriteProgress::cancellableChanged, this,
+            [this](bool cancellable, const QString& reason) {
+                m_cancelRouter->setEnabled(cancellable);
+                m_cancelRouter->setToolTip(
+                    cancellable
+                        ? QStringLiteral("Stop waiting for the router; a write in hand is finished first")
+                        : reason);
+            });
 }
 
 QString CompareDialog::writeTip() {
@@ -556,12 +585,18 @@ void CompareDialog::stopRouter() {
     m_task->stop();
     if (m_task->writing())
         showRouterStatus(
-            QStringLiteral("Stopping: the partition in hand is written and read back, then nothing "
-                           "more is written."),
+            m_imageProgress->isVisible()
+                ? QStringLiteral("Stopping: the step in hand is finished, then nothing more is "
+                                 "written.")
+                : QStringLiteral("Stopping: the partition in hand is written and read back, then "
+                                 "nothing more is written."),
             false);
 }
 
 void CompareDialog::done(int result) {
+    // While the router writes its flash, closing can only stop what comes after: the owner is asked.
+    if (m_task && !m_imageProgress->confirmStop(this))
+        return;
     if (m_task && m_task->writing()) {
         // A write cut short would leave the owner not knowing what the router holds: the dialog stays
         // until the partition in hand is done, and says how far the repair went.
@@ -736,6 +771,13 @@ void CompareDialog::showRouterControls() {
     m_writeRouter->setEnabled(!busy && !routerRepair().empty() && refusal.isEmpty());
     m_writeRouter->setToolTip(refusal.isEmpty() ? writeTip()
                                                 : QStringLiteral("Nothing can be written: %1").arg(refusal));
+    const QString imageRefusal = imageWriteRefusal();
+    m_writeImage->setEnabled(!busy && imageRefusal.isEmpty());
+    m_writeImage->setToolTip(
+        imageRefusal.isEmpty()
+            ? QStringLiteral("Write the image last calculated into the router's image area, read it back and "
+                             "set the values; asks first, and keeps a record of the router's values")
+            : QStringLiteral("No image can be written: %1").arg(imageRefusal));
     if (!busy && refusal != m_shownRefusal) {
         if (!refusal.isEmpty())
             showRouterStatus(refusal, true);
@@ -743,6 +785,90 @@ void CompareDialog::showRouterControls() {
             showRouterStatus(QString(), false);
         m_shownRefusal = refusal;
     }
+}
+
+std::optional<flintor::RouterComparison> CompareDialog::imageWriteComparison() const {
+    const auto& last = m_host.lastCalculation();
+    if (!m_read || !m_read->reading || !m_environment || !last)
+        return std::nullopt;
+    return flintor::CompareWithRouter(flintor::ImageWriteLayout(last->layout), *m_environment,
+                                      m_host.inputs().outputForm);
+}
+
+QString CompareDialog::imageWriteRefusal() const {
+    // The image goes over the FTP server only, read there first.
+    if (const QString network = m_connection->imageWriteRefusal(); !network.isEmpty())
+        return network;
+    if (m_read && !m_read->reach.address)
+        return QStringLiteral("Writing the image needs the network connection: the router was read at its "
+                              "console. Choose \"Network\" and read it there.");
+    const auto comparison = imageWriteComparison();
+    if (!comparison)
+        return QStringLiteral("read the router first, with an image calculated in the main window.");
+    return fromStd(flintor::ImageWriteRefusal(*m_host.lastCalculation(), *comparison));
+}
+
+void CompareDialog::writeImageToRouter() {
+    const auto comparison = imageWriteComparison();
+    if (m_task || !comparison || !imageWriteRefusal().isEmpty())
+        return;
+    const auto when = std::chrono::system_clock::now();
+    const RouterReach reach = m_read->reach;
+    const PreparedImageWrite prepared = PrepareImageWrite(
+        *m_host.lastCalculation(), *comparison, reach.where(),
+        QDir::cleanPath(m_recordFolder + QLatin1Char('/') + fromStd(flintor::RecordFileName(when))));
+    if (!prepared.problem.isEmpty()) {
+        showRouterStatus(prepared.problem, true);
+        return;
+    }
+    const auto& [image, question, order, problem] = prepared;
+    const auto choice = m_confirmImageWrite ? m_confirmImageWrite(this, question) : std::nullopt;
+    if (!choice)
+        return;
+    const auto now = imageWriteComparison();
+    if (m_task || !now || flintor::RepairPartitions(*now) != flintor::RepairPartitions(*comparison)) {
+        showRouterStatus(QStringLiteral("The values changed while you were asked; nothing was written."),
+                         true);
+        return;
+    }
+    auto* task = new RouterTask(reach.session(m_routerOptions), this);
+    connect(task, &RouterTask::writingStarted, this, [this, reach] {
+        showRouterStatus(QStringLiteral("Writing the image to the router %1 ...").arg(reach.where()), false);
+    });
+    connect(task, &RouterTask::imageWriteProgressed, m_imageProgress, &ImageWriteProgress::showStep);
+    connect(task, &RouterTask::imageWriteFinished, this,
+            [this, order, reach](const ImageWriteTaskOutcome& outcome) {
+                finishImageWrite(outcome, order, reach);
+            });
+    startTask(task, reach);
+    m_imageProgress->begin();
+    task->writeImage(*m_read->reading, *comparison, image, choice->backup, choice->reboot, m_recordFolder,
+                     when);
+}
+
+void CompareDialog::finishImageWrite(const ImageWriteTaskOutcome& outcome,
+                                     const std::vector<flintor::PartitionBounds>& order,
+                                     const RouterReach& reach) {
+    endTask();
+    m_imageProgress->end();
+    if (!outcome.result) {
+        // As a repair that was not begun.
+        finishWrite({outcome.read, outcome.changedSinceRead, outcome.stoppedBeforeWriting, {}, {}}, order,
+                    reach);
+        return;
+    }
+    const flintor::ImageWriteResult& result = *outcome.result;
+    if (!result.nothingWritten()) {
+        // The router holds other values than those read: a write needs a new read.
+        if (m_read)
+            m_read->reading.reset();
+        m_repairBegun = order;
+        m_writes = result.writes;
+    }
+    const ImageWriteSummary summary = SummarizeImageWrite(result);
+    showRouterStatus(summary.text, summary.refusal);
+    showTable();
+    showRouterControls();
 }
 
 void CompareDialog::chooseCaptureFile() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CompareHost.h"
+#include "ImageWriteConfirmation.h"
 #include "RouterComparison.h"
 #include "RouterEnvironment.h"
 #include "RouterLinkChooser.h"
@@ -21,7 +22,9 @@ class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
 class QTimer;
+class ImageWriteProgress;
 class RouterTask;
+struct ImageWriteTaskOutcome;
 struct RouterWriteOutcome;
 
 /// The router's current partition values beside the main window's last calculation: the owner pastes
@@ -35,7 +38,10 @@ struct RouterWriteOutcome;
 /// the text box as a paste would, and "Write repair to router..." (after a read, when something differs)
 /// asks first, keeps a record of the router's values under the user's data folder, writes the repair and
 /// shows how each partition reads back. Closing the dialog while it waits for the router cancels; closing
-/// it during the writes finishes the partition in hand, then stops and says so.
+/// it during the writes finishes the partition in hand, then stops and says so. "Write image to router..."
+/// writes the image last calculated into the router's image area (ImageWriteConfirmation, then
+/// ImageWriteProgress while it runs, ImageWriteOutcome after); closing while the router writes its flash
+/// asks first.
 ///
 /// The parts have object names ("captureText", "partitionTable", "routerMap", ...) by which tests and
 /// accessibility tools find them.
@@ -64,6 +70,13 @@ public:
                                                  const QStringList& commands, const QString& recordPath)>;
     /// Replaces the confirmation before writing (RouterWriteConfirmation), so that tests answer it.
     void setWriteConfirmation(WriteConfirmation confirmation) { m_confirmWrite = std::move(confirmation); }
+    /// Asks the owner whether to write an image; the choices to write, none not to.
+    using ImageWriteConfirmationHook =
+        std::function<std::optional<ImageWriteChoice>(QWidget* parent, const ImageWriteQuestion& question)>;
+    /// Replaces the confirmation before an image write (ImageWriteConfirmation), so that tests answer it.
+    void setImageWriteConfirmation(ImageWriteConfirmationHook confirmation) {
+        m_confirmImageWrite = std::move(confirmation);
+    }
     /// The login and the times of the conversations begun from now on.
     void setRouterOptions(const flintor::RouterSessionOptions& options) { m_routerOptions = options; }
     /// The folder the records of the router's values go to; by default "records" in the user's data
@@ -87,6 +100,8 @@ public slots:
     void readFromRouter();
     /// Asks, then writes the repair to the router that was read.
     void writeToRouter();
+    /// Asks, then writes the image last calculated into the image area of the router that was read.
+    void writeImageToRouter();
     /// Cancels a wait or a read; stops writes after the partition in hand.
     void stopRouter();
 
@@ -119,6 +134,11 @@ private:
     QString writeRefusal() const;
     static QString writeTip();
     void showReadBack(int number);
+    // The comparison an image write goes by, of the router's own reading; none without a read.
+    std::optional<flintor::RouterComparison> imageWriteComparison() const;
+    QString imageWriteRefusal() const;
+    void finishImageWrite(const ImageWriteTaskOutcome& outcome,
+                          const std::vector<flintor::PartitionBounds>& order, const RouterReach& reach);
     // The repair for the router's own reading and the main window's last calculation.
     std::vector<flintor::PartitionBounds> routerRepair() const;
 
@@ -177,4 +197,7 @@ private:
     QLabel* m_routerIcon = nullptr;
     QLabel* m_routerStatus = nullptr;
     QPushButton* m_writeRouter = nullptr;
+    QPushButton* m_writeImage = nullptr;
+    ImageWriteProgress* m_imageProgress = nullptr;
+    ImageWriteConfirmationHook m_confirmImageWrite;
 };

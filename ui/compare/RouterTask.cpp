@@ -78,6 +78,39 @@ void RouterTask::write(flintor::RouterReading expected, std::vector<flintor::Par
     });
 }
 
+void RouterTask::writeImage(flintor::RouterReading expected, flintor::RouterComparison comparison,
+                            std::shared_ptr<const flintor::FirmwareImage> image, bool backup, bool reboot,
+                            QString recordFolder, std::chrono::system_clock::time_point when) {
+    run([this, expected = std::move(expected), comparison = std::move(comparison), image = std::move(image),
+         backup, reboot, recordFolder, when] {
+        ImageWriteTaskOutcome outcome;
+        outcome.read = m_session->read(progressSink());
+        if (!outcome.read.reading) {
+            // Nothing more: the failure is the read's.
+        } else if (!outcome.read.reading->sameValues(expected)) {
+            outcome.changedSinceRead = true;
+        } else if (m_stopRequested) {
+            outcome.stoppedBeforeWriting = true;
+        } else {
+            QDir().mkpath(recordFolder);
+            flintor::ImageWritePlan plan;
+            plan.image = std::span<const std::uint8_t>(image->bytes);
+            plan.imageName = image->fileName;
+            plan.record = flintor::RecordTarget{{}, QFile::encodeName(recordFolder).toStdString(), when};
+            plan.backupBesideRecord = backup;
+            plan.reboot = reboot;
+            m_writing = true;
+            post([this] { emit writingStarted(); });
+            outcome.result = flintor::WriteImage(
+                *m_session, comparison, plan,
+                [this](flintor::ImageWriteStep step, const flintor::RouterProgress& progress) {
+                    post([this, step, progress] { emit imageWriteProgressed(step, progress); });
+                });
+        }
+        post([this, outcome = std::move(outcome)] { emit imageWriteFinished(outcome); });
+    });
+}
+
 void RouterTask::stop() {
     m_stopRequested = true;
     m_session->stopAfterCurrent();

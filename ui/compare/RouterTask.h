@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FirmwareImage.h"
+#include "ImageWrite.h"
 #include "RouterSession.h"
 
 #include <QObject>
@@ -20,6 +22,14 @@ struct RouterWriteOutcome {
     bool stoppedBeforeWriting = false; ///< stopped on request after that read: nothing was written
     flintor::RecordWriting record;     ///< the record of that read (its path, or why it failed)
     std::optional<flintor::ApplyResult> applied; ///< the writes; none when none were begun
+};
+
+/// What an image write came to: the read just before it, and the write's steps.
+struct ImageWriteTaskOutcome {
+    flintor::RouterReadResult read;    ///< the router read again before anything is written
+    bool changedSinceRead = false;     ///< it no longer held the values the owner saw: nothing was written
+    bool stoppedBeforeWriting = false; ///< stopped on request after that read: nothing was written
+    std::optional<flintor::ImageWriteResult> result; ///< the write; none when it was not begun
 };
 
 /// One conversation with the router's boot loader on a thread of its own, so that the window never waits
@@ -43,6 +53,13 @@ public:
     /// writeFinished() follows. One read or write per task.
     void write(flintor::RouterReading expected, std::vector<flintor::PartitionBounds> repair,
                QString recordFolder, std::chrono::system_clock::time_point when);
+    /// Reads the router again and, only when it still holds the values of `expected`, writes `image` as
+    /// WriteImage does, with `comparison` (made of that reading) and the record as a new file in
+    /// `recordFolder` (named for `when`), a copy of the image area beside it when `backup`, and a restart at
+    /// the end when `reboot`; imageWriteFinished() follows. One read or write per task.
+    void writeImage(flintor::RouterReading expected, flintor::RouterComparison comparison,
+                    std::shared_ptr<const flintor::FirmwareImage> image, bool backup, bool reboot,
+                    QString recordFolder, std::chrono::system_clock::time_point when);
     /// Ends a wait or a read at once; once writing, the partition in hand is written and read back and
     /// no other is begun. Callable at any time.
     void stop();
@@ -54,12 +71,17 @@ public:
 signals:
     /// Where the conversation stands.
     void progressed(const flintor::RouterProgress& progress);
-    /// The record was written and the first write is about to go to the router.
+    /// The record was written and the first write is about to go to the router; for an image write, the
+    /// read before it showed the router as it was, and the write's steps begin.
     void writingStarted();
     /// The read has ended, with a reading or with why there is none.
     void readFinished(const flintor::RouterReadResult& result);
     /// The repair has ended.
     void writeFinished(const RouterWriteOutcome& outcome);
+    /// Where an image write stands.
+    void imageWriteProgressed(flintor::ImageWriteStep step, const flintor::RouterProgress& progress);
+    /// The image write has ended.
+    void imageWriteFinished(const ImageWriteTaskOutcome& outcome);
 
 private:
     void run(std::function<void()> work);

@@ -1,9 +1,12 @@
 // The comparison dialog talking to a simulated boot loader on 127.0.0.1, offscreen, through the real
 // main window: a read fills the capture as a paste would, refused reads and cancelled waits, a repair
-// written after confirming and read back, writes that fail or are cut short, and where the router's
-// address and records are kept.
+// written after confirming and read back, writes that fail or are cut short, an image written into the
+// image area with its progress and the cancel it allows, and where the router's address and records are
+// kept.
 #include "CompareDialog.h"
 #include "FileList.h"
+#include "ImageWriteConfirmation.h"
+#include "ImageWriteProgress.h"
 #include "OrvoSimpleButton.h"
 #include "QtPrinters.h"
 #include "RouterEnvironment.h"
@@ -22,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -303,10 +307,16 @@ TEST_F(RouterDialog, NewControlsHaveNamesAndAccessKeysOfTheirOwn) {
     const struct {
         const char* object;
         const char* name;
-    } controls[] = {{"networkOption", "Network"},     {"routerAddress", "Router address"},
-                    {"serialOption", "Serial port"},  {"serialPort", "Serial port"},
-                    {"serialSpeed", "Speed"},         {"readRouterButton", "Read from router"},
-                    {"cancelRouterButton", "Cancel"}, {"writeRouterButton", "Write repair to router..."}};
+    } controls[] = {{"networkOption", "Network"},
+                    {"routerAddress", "Router address"},
+                    {"serialOption", "Serial port"},
+                    {"serialPort", "Serial port"},
+                    {"serialSpeed", "Speed"},
+                    {"readRouterButton", "Read from router"},
+                    {"cancelRouterButton", "Cancel"},
+                    {"writeRouterButton", "Write repair to router..."},
+                    {"writeImageButton", "Write image to router..."},
+                    {"imageWriteBar", "Image write progress"}};
     for (const auto& c : controls)
         EXPECT_EQ(QAccessible::queryAccessibleInterface(part<QWidget>(c.object))->text(QAccessible::Name),
                   c.name);
@@ -320,7 +330,7 @@ TEST_F(RouterDialog, NewControlsHaveNamesAndAccessKeysOfTheirOwn) {
             keys += text[text.indexOf('&') + 1].toLower();
     }
     EXPECT_EQ(QSet<QChar>(keys.begin(), keys.end()).size(), keys.size()) << keys.toStdString();
-    for (const QChar key : {'a', 'r', 'l', 'w', 'k', 't', 'd'})
+    for (const QChar key : {'a', 'r', 'l', 'w', 'k', 't', 'd', 'i'})
         EXPECT_TRUE(keys.contains(key)) << key.toLatin1();
 }
 
@@ -355,6 +365,11 @@ TEST_F(RouterDialog, OverTheSerialConsoleReadsAndRepairsAndTheChoiceIsKept) {
     EXPECT_TRUE(QTest::qWaitFor([this] { return !dialog()->talkingToRouter(); }, 10000));
     EXPECT_EQ(status(), "Read from the router on the console " + device + ".");
     EXPECT_EQ(cell(0, 3), "\u2260 differs");
+    // What was read at the console is no way to write an image, whatever is chosen now.
+    part<QRadioButton>("networkOption")->click();
+    EXPECT_FALSE(part<QPushButton>("writeImageButton")->isEnabled());
+    EXPECT_TRUE(part<QPushButton>("writeImageButton")->toolTip().contains("read at its console"));
+    part<QRadioButton>("serialOption")->click();
     press("writeRouterButton");
     EXPECT_TRUE(m_asked.size() == 1 &&
                 m_asked[0].startsWith("on the console " + device + " | setenv mtd0 " + kNewMtd0 + " | "));
@@ -399,6 +414,154 @@ TEST_F(RouterDialog, SerialPortListFollowsThePortsPresent) {
 }
 
 #endif
+
+TEST_F(RouterDialog, ImageIsAskedForCopiedWrittenReadBackAndSummedUp) {
+    EXPECT_FALSE(part<QPushButton>("writeImageButton")->isEnabled()) << "nothing read from the router yet";
+    flintor::RouterSimulator& router = simulate();
+    // Another boot loader chosen: the router's configuration block is elsewhere, nothing is offered.
+    m_window->chkAdam2->setChecked(true);
+    QTest::mouseClick(m_window->cmdRead, Qt::LeftButton);
+    press("readRouterButton");
+    EXPECT_FALSE(part<QPushButton>("writeImageButton")->isEnabled());
+    EXPECT_TRUE(part<QPushButton>("writeImageButton")->toolTip().contains("The router's mtd3"));
+    m_window->chkPSP->setChecked(true);
+    QTest::mouseClick(m_window->cmdRead, Qt::LeftButton);
+    ASSERT_TRUE(part<QPushButton>("writeImageButton")->isEnabled());
+
+    std::optional<ImageWriteQuestion> asked;
+    dialog()->setImageWriteConfirmation([&asked](QWidget*, const ImageWriteQuestion& question) {
+        asked = question;
+        return ImageWriteChoice{true, true};
+    });
+    press("writeImageButton");
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(asked->imageName, "psp-4mb.bin");
+    EXPECT_EQ(asked->imageSize, 12288);
+    EXPECT_EQ(asked->checksumState, "checksum 0xCC862F94 right");
+    EXPECT_EQ(asked->imageArea, (flintor::PartitionBounds{4, 0x90020000u, 0x90400000u}));
+    EXPECT_EQ(asked->values, QStringList{"SETENV mtd0,0x90022000,0x90400000"});
+    EXPECT_TRUE(asked->backupPath.endsWith("-mtd4.bin") &&
+                asked->backupPath.startsWith(asked->recordPath.chopped(4)));
+    // Each step in the order it went.
+    for (const char* step : {"Copy of the image area saved beside it as flintor-router-",
+                             "Image written (12288 bytes, 226 Transfer complete.). It reads back as sent. "
+                             "mtd0 set and read back "
+                             "as calculated. The router restarts."})
+        EXPECT_TRUE(status().contains(step)) << status().toStdString();
+    EXPECT_FALSE(refused());
+    EXPECT_EQ(cell(0, 4), "\u2713 as calculated");
+    EXPECT_EQ(router.commands().back(), "REBOOT");
+    EXPECT_TRUE(QFile::exists(asked->backupPath));
+    // The router holds other values now: a write needs a new read.
+    EXPECT_FALSE(part<QPushButton>("writeImageButton")->isEnabled());
+}
+
+TEST_F(RouterDialog, CancelWorksUntilTheFirstByteOfTheImageAndClosingAsksWhileTheFlashIsWritten) {
+    const QString writingFlash = "The router is writing its flash; do not switch it off";
+    const struct {
+        const char* name;
+        flintor::SimulatorFaults faults;
+        QString cancelAt;                   // the step shown when Cancel is pressed; empty: not pressed
+        std::optional<bool> stopAfterImage; // closing while the flash is written, and the answer
+        const char* status;
+        bool landed;
+    } cases[] = {
+        {"cancelled before the first byte",
+         {.replyDelay = milliseconds(150)},
+         "Sending the image",
+         {},
+         "Cancelled",
+         false},
+        {"closing, kept writing",
+         {.flashTime = milliseconds(1000)},
+         {},
+         false,
+         "It reads back as sent.",
+         true},
+        {"closing, stopped after the image",
+         {.flashTime = milliseconds(1000)},
+         {},
+         true,
+         "Stopped on request before the image was read back.",
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        flintor::RouterSimulator& router = simulate(c.faults);
+        press("readRouterButton");
+        const std::vector<std::uint8_t> before = router.flash();
+        dialog()->setImageWriteConfirmation(
+            [](QWidget*, const ImageWriteQuestion&) { return ImageWriteChoice{}; });
+        int asked = 0;
+        auto* progress = part<ImageWriteProgress>("imageWriteProgress");
+        progress->setStopQuestion([&asked, &c](QWidget*) {
+            ++asked;
+            return *c.stopAfterImage;
+        });
+        auto* cancel = part<QPushButton>("cancelRouterButton");
+        const auto stage = [this] { return part<QLabel>("imageWriteStage")->text(); };
+        press("writeImageButton", false);
+        if (!c.cancelAt.isEmpty()) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return stage() == c.cancelAt; }, 5000))
+                << stage().toStdString();
+            EXPECT_TRUE(cancel->isEnabled());
+            press("cancelRouterButton");
+        } else {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return stage() == writingFlash; }, 5000))
+                << stage().toStdString();
+            EXPECT_FALSE(cancel->isEnabled());
+            EXPECT_TRUE(part<QLabel>("imageWriteReason")->isVisible());
+            EXPECT_TRUE(cancel->toolTip().contains("half written"));
+            dialog()->close();
+            EXPECT_EQ(asked, 1);
+            EXPECT_TRUE(dialog()->isVisible());
+            EXPECT_TRUE(QTest::qWaitFor([this] { return !dialog()->talkingToRouter(); }, 10000));
+        }
+        EXPECT_TRUE(status().contains(c.status)) << status().toStdString();
+        EXPECT_EQ(router.flash() != before, c.landed);
+        EXPECT_TRUE(cancel->isEnabled());
+        EXPECT_FALSE(progress->isVisible());
+        const auto commands = router.commands();
+        EXPECT_EQ(std::count(commands.begin(), commands.end(), "RETR mtd4"),
+                  c.stopAfterImage.value_or(true) ? 0 : 1);
+        dialog()->show();
+    }
+}
+
+TEST(ImageWriteConfirmation, NamesTheImageItsRangeAndTheRecordAndWritesOnlyWhenAsked) {
+    const ImageWriteQuestion question{"192.168.1.1",
+                                      "fw.bin",
+                                      12288,
+                                      "checksum 0xCC862F94 right",
+                                      {4, 0x90020000u, 0x90400000u},
+                                      {"SETENV mtd0,0x90022000,0x90400000"},
+                                      "/r/flintor-router-20240102-030405.txt",
+                                      "/r/flintor-router-20240102-030405-mtd4.bin"};
+    ImageWriteConfirmation asking(question, nullptr);
+    const auto text = [&asking](const char* name) { return asking.findChild<QLabel*>(name)->text(); };
+    EXPECT_EQ(text("imageLabel"),
+              "fw.bin, " + QLocale().toString(12288) + " bytes, checksum 0xCC862F94 right");
+    EXPECT_EQ(text("rangeLabel"),
+              "0x90020000 - 0x90023000, in the image area mtd4 (0x90020000 - 0x90400000)");
+    EXPECT_TRUE(text("untouchedLabel").contains("mtd2") && text("untouchedLabel").contains("mtd3"));
+    EXPECT_EQ(asking.findChild<QPlainTextEdit*>("valuesText")->toPlainText(),
+              "SETENV mtd0,0x90022000,0x90400000");
+    EXPECT_EQ(text("recordPathLabel"), QDir::toNativeSeparators(question.recordPath));
+    QString keys;
+    for (const auto* control : asking.findChildren<QAbstractButton*>()) {
+        EXPECT_FALSE(QAccessible::queryAccessibleInterface(const_cast<QAbstractButton*>(control))
+                         ->text(QAccessible::Name)
+                         .isEmpty());
+        keys += control->text()[control->text().indexOf('&') + 1].toLower();
+    }
+    EXPECT_EQ(keys, "krwc");
+    EXPECT_TRUE(asking.findChild<QPushButton*>("cancelButton")->isDefault());
+    asking.findChild<QCheckBox*>("rebootBox")->setChecked(true);
+    EXPECT_TRUE(asking.choice().backup && asking.choice().reboot);
+    asking.show();
+    QTest::keyClick(&asking, Qt::Key_Return);
+    EXPECT_EQ(asking.result(), QDialog::Rejected) << "Enter does not write";
+}
 
 TEST(RouterWriteConfirmation, ListsTheCommandsAndTheRecordAndWritesOnlyWhenAsked) {
     QTemporaryDir tmp;
