@@ -3,6 +3,7 @@
 // What the fuzz targets share: cutting the fuzzer's bytes into texts, a private scratch folder, a
 // GUI application for the targets that draw, and the check that a result's addresses are sound.
 
+#include <algorithm>
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
@@ -25,6 +26,20 @@ namespace fuzz {
 inline void check(bool condition, const char* what, std::string_view detail = {}) {
     if (!condition)
         fail(what, detail);
+}
+
+/// Hands the bytes to receive in pieces of the given lengths, cycled (0: all that is left), and calls after
+/// once after each piece: a conversation must not depend on how its bytes arrive.
+template <typename Receive, typename After>
+void feedInPieces(std::string_view bytes, const std::vector<std::size_t>& pieces, Receive receive, After after) {
+    std::size_t piece = 0;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t length = pieces[piece++ % pieces.size()];
+        const std::size_t take = length == 0 ? bytes.size() - at : std::min(length, bytes.size() - at);
+        receive(bytes.substr(at, take));
+        at += take;
+        after();
+    }
 }
 
 /// The bytes cut at each `separator`: "a\0b" gives {"a", "b"}; an empty input gives one empty text.

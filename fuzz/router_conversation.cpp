@@ -76,14 +76,8 @@ Run Converse(std::string_view bytes, const std::vector<std::size_t>& pieces) {
         }
         run.sent += conversation.takeOutgoing();
     };
-    std::size_t piece = 0;
-    for (std::size_t at = 0; at < bytes.size();) {
-        const std::size_t length = pieces[piece++ % pieces.size()];
-        const std::size_t take = length == 0 ? bytes.size() - at : std::min(length, bytes.size() - at);
-        conversation.receive(bytes.substr(at, take));
-        at += take;
-        drive();
-    }
+    fuzz::feedInPieces(
+        bytes, pieces, [&](std::string_view piece) { conversation.receive(piece); }, drive);
     conversation.connectionClosed();
     drive();
     run.transcript = conversation.transcript();

@@ -113,15 +113,9 @@ bool BootLoaderConversation::awaitingReply() const {
     case State::LoggingIn:
     case State::Reading:
     case State::Writing:
-    case State::SettingType:
-    case State::SettingMedia:
-    case State::Opening:
-    case State::Storing:
-    case State::Retrieving:
-    case State::Rebooting:
         return true;
     default:
-        return false;
+        return transferring();
     }
 }
 
@@ -170,7 +164,7 @@ std::string BootLoaderConversation::login(std::string_view user, std::string_vie
     m_pendingPassword = password;
     m_password = password;
     // What came before the login is shown masked too.
-    m_transcript = masked(std::move(m_transcript));
+    m_transcript.rewrite([this](std::string text) { return masked(std::move(text)); });
     m_banner = masked(std::move(m_banner));
     m_passwordSent = false;
     m_state = State::LoggingIn;
@@ -740,18 +734,7 @@ ConversationEvent BootLoaderConversation::end(ConversationEventKind kind, Failur
 }
 
 void BootLoaderConversation::record(char direction, std::string_view text) {
-    if (m_transcriptFull) {
-        return;
-    }
-    if (m_transcript.size() + text.size() + 3 > kLongestTranscript) {
-        m_transcriptFull = true;
-        m_transcript += "* further lines are left out of this transcript\n";
-        return;
-    }
-    m_transcript += direction;
-    m_transcript += ' ';
-    m_transcript += text;
-    m_transcript += '\n';
+    m_transcript.add(direction, text);
 }
 
 } // namespace flintor

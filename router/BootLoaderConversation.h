@@ -4,6 +4,7 @@
 // input or output of its own: the bytes that arrived go in, the bytes to send and what happened come out.
 // The transport (RouterConnection) moves the bytes and keeps the time.
 
+#include "Transcript.h"
 #include "modMTD.h"
 
 #include <cstddef>
@@ -20,8 +21,6 @@ namespace flintor {
 inline constexpr std::size_t kLongestReplyLine = 4096;
 /// Most text the router may send ahead of what was asked before the conversation ends.
 inline constexpr std::size_t kMostUnaskedText = 64 * 1024;
-/// Longest transcript kept; later lines are counted, not kept.
-inline constexpr std::size_t kLongestTranscript = 256 * 1024;
 
 /// What ended a conversation, as far as the caller acts on it.
 enum class FailureKind {
@@ -184,7 +183,7 @@ public:
     const std::string& banner() const { return m_banner; }
     /// Commands sent ("> GETENV mtd0", "> PASS ****"), lines received ("< 200 ...") and notes ("* ..."),
     /// LF after each line.
-    const std::string& transcript() const { return m_transcript; }
+    const std::string& transcript() const { return m_transcript.text(); }
 
     /// A variable name GETENV may ask for: 1 to 64 letters, digits and '_'.
     static bool IsVariableName(std::string_view name);
@@ -243,8 +242,7 @@ private:
     std::string m_valueLine;            // the line it came on, as shown
     std::string m_outgoing;
     std::deque<ConversationEvent> m_events;
-    std::string m_transcript;
-    bool m_transcriptFull = false;
+    Transcript m_transcript;
     bool m_binaryType = false;                  // TYPE I was accepted
     bool m_flashMedia = false;                  // MEDIA FLSH was accepted
     std::optional<std::uint16_t> m_passivePort; // from the last 227, until STOR or RETR takes it

@@ -507,18 +507,7 @@ ConversationEvent ConsoleConversation::end(FailureKind failure, const std::strin
 }
 
 void ConsoleConversation::record(char direction, std::string_view text) {
-    if (m_transcriptFull) {
-        return;
-    }
-    if (m_transcript.size() + text.size() + 3 > kLongestTranscript) {
-        m_transcriptFull = true;
-        m_transcript += "* further lines are left out of this transcript\n";
-        return;
-    }
-    m_transcript += direction;
-    m_transcript += ' ';
-    m_transcript += text;
-    m_transcript += '\n';
+    m_transcript.add(direction, text);
 }
 
 } // namespace flintor

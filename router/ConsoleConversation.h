@@ -7,6 +7,7 @@
 // can drive either.
 
 #include "BootLoaderConversation.h"
+#include "Transcript.h"
 
 #include <chrono>
 #include <cstddef>
@@ -102,7 +103,7 @@ public:
     /// The single form "printenv NAME" is known not to be understood by this boot loader.
     bool singleFormRefused() const { return m_singleFormRefused; }
     /// Commands sent ("> printenv"), lines received ("< ...", escaped) and notes ("* ..."), LF after each.
-    const std::string& transcript() const { return m_transcript; }
+    const std::string& transcript() const { return m_transcript.text(); }
 
     /// The prompt a console line ends its output with ("(psbl)", "Adam2_AR7RD >"), control bytes and
     /// blanks at its end aside; empty when the line is none.
@@ -152,8 +153,7 @@ private:
     std::string m_outgoing;
     std::deque<ConversationEvent> m_events;
     std::deque<ConsoleNotice> m_notices;
-    std::string m_transcript;
-    bool m_transcriptFull = false;
+    Transcript m_transcript;
 };
 
 } // namespace flintor

@@ -3,6 +3,7 @@
 // stopped (Ctrl+C).
 
 #include "ConsoleSimulator.h"
+#include "SimulatorOptions.h"
 
 #include <asio/io_context.hpp>
 #include <asio/signal_set.hpp>
@@ -43,26 +44,13 @@ int Usage(const std::string& problem) {
     return 2;
 }
 
-// A decimal number from least to most with nothing after it.
-std::optional<long long> ReadNumber(const char* text, long long least, long long most) {
-    if (text == nullptr) {
-        return std::nullopt;
-    }
-    char* end = nullptr;
-    const long long number = std::strtoll(text, &end, 10);
-    if (end == text || *end != '\0' || number < least || number > most) {
-        return std::nullopt;
-    }
-    return number;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     flintor::ConsoleSettings settings;
     settings.faults.powerOnDelay = std::chrono::milliseconds(1000);
     settings.faults.rebootDelay = std::chrono::milliseconds(3000);
-    std::vector<std::pair<std::string, std::optional<std::string>>> changes;
+    flintor::VariableChanges changes;
     for (int i = 1; i < argc; ++i) {
         const std::string_view option = argv[i];
         const auto argument = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -88,7 +76,7 @@ int main(int argc, char** argv) {
             faults.silence = true;
         } else if (option == "--power-on" || option == "--step" || option == "--reboot" ||
                    option == "--slow") {
-            const auto number = ReadNumber(argument(), 0, 24LL * 3600 * 1000);
+            const auto number = flintor::ReadWholeNumber(argument(), 0, 24LL * 3600 * 1000);
             if (!number) {
                 return Usage(std::string(option) + " needs a number of milliseconds");
             }
@@ -97,37 +85,22 @@ int main(int argc, char** argv) {
              : option == "--reboot" ? faults.rebootDelay
                                     : faults.charDelay) = std::chrono::milliseconds(*number);
         } else if (option == "--countdown" || option == "--boots-anyway") {
-            const auto number = ReadNumber(argument(), option == "--countdown" ? 1 : 0, 100);
+            const auto number = flintor::ReadWholeNumber(argument(), option == "--countdown" ? 1 : 0, 100);
             if (!number) {
                 return Usage(std::string(option) + " needs a number from " +
                              (option == "--countdown" ? "1" : "0") + " to 100");
             }
             (option == "--countdown" ? settings.countdown : faults.bootsAnyway) = static_cast<int>(*number);
         } else if (option == "--set" || option == "--unset") {
-            const char* value = argument();
-            const std::string text = value ? value : "";
-            const std::size_t equals = text.find('=');
-            if (text.empty() || (option == "--set" && (equals == std::string::npos || equals == 0))) {
-                return Usage(std::string(option) +
-                             (option == "--set" ? " needs NAME=VALUE" : " needs a name"));
-            }
-            if (option == "--set") {
-                changes.emplace_back(text.substr(0, equals), text.substr(equals + 1));
-            } else {
-                changes.emplace_back(text, std::nullopt);
+            if (const std::string problem = changes.take(option, argument()); !problem.empty()) {
+                return Usage(problem);
             }
         } else {
             return Usage("unknown option " + std::string(option));
         }
     }
     settings.environment = flintor::SampleEnvironment(settings.adam2);
-    for (const auto& [name, value] : changes) {
-        if (value) {
-            flintor::SetVariable(settings.environment, name, *value);
-        } else {
-            flintor::UnsetVariable(settings.environment, name);
-        }
-    }
+    changes.applyTo(settings.environment);
 
     try {
         flintor::ConsoleSimulator simulator(settings);

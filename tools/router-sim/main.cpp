@@ -4,6 +4,7 @@
 
 #include "RouterEnvironment.h"
 #include "RouterSimulator.h"
+#include "SimulatorOptions.h"
 
 #include <asio/io_context.hpp>
 #include <asio/ip/address_v4.hpp>
@@ -56,19 +57,6 @@ int Usage(const std::string& problem) {
     return 2;
 }
 
-// A decimal number from least to most with nothing after it.
-std::optional<long long> ReadNumber(const char* text, long long least, long long most) {
-    if (text == nullptr) {
-        return std::nullopt;
-    }
-    char* end = nullptr;
-    const long long number = std::strtoll(text, &end, 10);
-    if (end == text || *end != '\0' || number < least || number > most) {
-        return std::nullopt;
-    }
-    return number;
-}
-
 // A count of bytes, decimal or 0x hexadecimal, with nothing after it.
 std::optional<long long> ReadBytes(const char* text, long long least, long long most) {
     if (text == nullptr || *text == '-') {
@@ -84,7 +72,7 @@ std::optional<long long> ReadBytes(const char* text, long long least, long long 
 }
 
 bool ReadMilliseconds(const char* text, std::chrono::milliseconds& value) {
-    const auto number = ReadNumber(text, 0, std::numeric_limits<long long>::max());
+    const auto number = flintor::ReadWholeNumber(text, 0, std::numeric_limits<long long>::max());
     if (!number) {
         return false;
     }
@@ -104,7 +92,7 @@ std::string RangeValue(const flintor::PartitionBounds& bounds) {
 int main(int argc, char** argv) {
     flintor::SimulatorSettings settings;
     std::optional<std::string> capture;
-    std::vector<std::pair<std::string, std::optional<std::string>>> changes;
+    flintor::VariableChanges changes;
     for (int i = 1; i < argc; ++i) {
         const std::string_view option = argv[i];
         const auto argument = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -170,7 +158,7 @@ int main(int argc, char** argv) {
             }
         } else if (option == "--port") {
             const char* value = argument();
-            const auto port = ReadNumber(value, 1, 65535);
+            const auto port = flintor::ReadWholeNumber(value, 1, 65535);
             if (!port) {
                 return Usage("--port needs a number from 1 to 65535");
             }
@@ -194,17 +182,8 @@ int main(int argc, char** argv) {
             }
             capture = value;
         } else if (option == "--set" || option == "--unset") {
-            const char* value = argument();
-            const std::string text = value ? value : "";
-            const std::size_t equals = text.find('=');
-            if (text.empty() || (option == "--set" && (equals == std::string::npos || equals == 0))) {
-                return Usage(std::string(option) +
-                             (option == "--set" ? " needs NAME=VALUE" : " needs a name"));
-            }
-            if (option == "--set") {
-                changes.emplace_back(text.substr(0, equals), text.substr(equals + 1));
-            } else {
-                changes.emplace_back(text, std::nullopt);
+            if (const std::string problem = changes.take(option, argument()); !problem.empty()) {
+                return Usage(problem);
             }
         } else {
             return Usage("unknown option " + std::string(option));
@@ -229,13 +208,7 @@ int main(int argc, char** argv) {
             settings.environment.emplace_back("mtd" + std::to_string(bounds.number), RangeValue(bounds));
         }
     }
-    for (const auto& [name, value] : changes) {
-        if (value) {
-            flintor::SetVariable(settings.environment, name, *value);
-        } else {
-            flintor::UnsetVariable(settings.environment, name);
-        }
-    }
+    changes.applyTo(settings.environment);
 
     try {
         flintor::RouterSimulator simulator(settings);

@@ -3,6 +3,7 @@
 #include "BootLoaderConversation.h"
 #include "ImageWrite.h"
 #include "RouterRecord.h"
+#include "RouterWriteConfirmation.h"
 #include "TextConversion.h"
 
 #include <QCheckBox>
@@ -136,17 +137,8 @@ ImageWriteConfirmation::ImageWriteConfirmation(const ImageWriteQuestion& questio
     m_reboot->setObjectName(QStringLiteral("rebootBox"));
     m_reboot->setToolTip(QStringLiteral("Sent only when every step before it succeeded"));
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* write = buttons->addButton(QStringLiteral("&Write image"), QDialogButtonBox::AcceptRole);
-    write->setObjectName(QStringLiteral("writeImageButton"));
-    write->setAutoDefault(false);
-    QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    cancel->setText(QStringLiteral("&Cancel"));
-    // Enter does not write: the owner asks for it by name.
-    cancel->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons =
+        WriteOrCancelButtons(this, QStringLiteral("&Write image"), QStringLiteral("writeImageButton"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(intro);
@@ -160,7 +152,7 @@ ImageWriteConfirmation::ImageWriteConfirmation(const ImageWriteQuestion& questio
     layout->addWidget(m_reboot);
     layout->addWidget(buttons);
     setMinimumWidth(metrics.averageCharWidth() * 70);
-    cancel->setFocus();
+    buttons->button(QDialogButtonBox::Cancel)->setFocus();
 }
 
 ImageWriteChoice ImageWriteConfirmation::choice() const {

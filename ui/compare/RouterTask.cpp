@@ -43,18 +43,23 @@ void RouterTask::read() {
     });
 }
 
+bool RouterTask::readAgain(const flintor::RouterReading& expected, flintor::RouterReadResult& read,
+                           bool& changedSinceRead, bool& stoppedBeforeWriting) {
+    read = m_session->read(progressSink());
+    if (!read.reading) {
+        // Nothing more: the failure is the read's.
+        return false;
+    }
+    changedSinceRead = !read.reading->sameValues(expected);
+    stoppedBeforeWriting = !changedSinceRead && m_stopRequested;
+    return !changedSinceRead && !stoppedBeforeWriting;
+}
+
 void RouterTask::write(flintor::RouterReading expected, std::vector<flintor::PartitionBounds> repair,
                        QString recordFolder, std::chrono::system_clock::time_point when) {
     run([this, expected = std::move(expected), repair = std::move(repair), recordFolder, when] {
         RouterWriteOutcome outcome;
-        outcome.read = m_session->read(progressSink());
-        if (!outcome.read.reading) {
-            // Nothing more: the failure is the read's.
-        } else if (!outcome.read.reading->sameValues(expected)) {
-            outcome.changedSinceRead = true;
-        } else if (m_stopRequested) {
-            outcome.stoppedBeforeWriting = true;
-        } else {
+        if (readAgain(expected, outcome.read, outcome.changedSinceRead, outcome.stoppedBeforeWriting)) {
             // The way back is on the disk before the router is changed; without it nothing is written.
             QDir().mkpath(recordFolder);
             const std::string text = flintor::RecordText(*outcome.read.reading, m_session->where(),
@@ -84,14 +89,7 @@ void RouterTask::writeImage(flintor::RouterReading expected, flintor::RouterComp
     run([this, expected = std::move(expected), comparison = std::move(comparison), image = std::move(image),
          backup, reboot, recordFolder, when] {
         ImageWriteTaskOutcome outcome;
-        outcome.read = m_session->read(progressSink());
-        if (!outcome.read.reading) {
-            // Nothing more: the failure is the read's.
-        } else if (!outcome.read.reading->sameValues(expected)) {
-            outcome.changedSinceRead = true;
-        } else if (m_stopRequested) {
-            outcome.stoppedBeforeWriting = true;
-        } else {
+        if (readAgain(expected, outcome.read, outcome.changedSinceRead, outcome.stoppedBeforeWriting)) {
             QDir().mkpath(recordFolder);
             flintor::ImageWritePlan plan;
             plan.image = std::span<const std::uint8_t>(image->bytes);

@@ -88,6 +88,10 @@ private:
     // Calls `deliver` on the task's own thread, after the events already waiting there.
     void post(std::function<void()> deliver);
     flintor::RouterProgressSink progressSink();
+    // Reads the router again just before a write (on the task's thread): true when it still holds the
+    // values of expected and no stop came; otherwise the flags say why not.
+    bool readAgain(const flintor::RouterReading& expected, flintor::RouterReadResult& read,
+                   bool& changedSinceRead, bool& stoppedBeforeWriting);
 
     std::unique_ptr<flintor::RouterSession> m_session;
     std::unique_ptr<QThread> m_thread;

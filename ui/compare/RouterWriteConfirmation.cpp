@@ -11,6 +11,21 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+QDialogButtonBox* WriteOrCancelButtons(QDialog* dialog, const QString& writeText, const QString& writeName) {
+    auto* buttons = new QDialogButtonBox(dialog);
+    QPushButton* write = buttons->addButton(writeText, QDialogButtonBox::AcceptRole);
+    write->setObjectName(writeName);
+    write->setAutoDefault(false);
+    QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    cancel->setText(QStringLiteral("&Cancel"));
+    // Enter does not write: the owner asks for it by name.
+    cancel->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
+
 RouterWriteConfirmation::RouterWriteConfirmation(const QString& where, const QStringList& commands,
                                                  const QString& recordPath, QWidget* parent)
     : QDialog(parent), m_recordPath(recordPath) {
@@ -62,17 +77,8 @@ RouterWriteConfirmation::RouterWriteConfirmation(const QString& where, const QSt
     open->setPalette(linkColour);
     connect(open, &QPushButton::clicked, this, &RouterWriteConfirmation::openRecordFolder);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* write = buttons->addButton(QStringLiteral("&Write"), QDialogButtonBox::AcceptRole);
-    write->setObjectName(QStringLiteral("writeButton"));
-    write->setAutoDefault(false);
-    QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    cancel->setText(QStringLiteral("&Cancel"));
-    // Enter does not write: the owner asks for it by name.
-    cancel->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons =
+        WriteOrCancelButtons(this, QStringLiteral("&Write"), QStringLiteral("writeButton"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(intro);
@@ -81,7 +87,7 @@ RouterWriteConfirmation::RouterWriteConfirmation(const QString& where, const QSt
     layout->addWidget(path);
     layout->addWidget(open, 0, Qt::AlignLeft);
     layout->addWidget(buttons);
-    cancel->setFocus();
+    buttons->button(QDialogButtonBox::Cancel)->setFocus();
 }
 
 void RouterWriteConfirmation::openRecordFolder() {

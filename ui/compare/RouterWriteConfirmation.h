@@ -4,8 +4,13 @@
 #include <QString>
 #include <QStringList>
 
+class QDialogButtonBox;
 class QPlainTextEdit;
 class QPushButton;
+
+/// The buttons of a question before a write: writeText (named writeName) accepts the dialog, "Cancel"
+/// (named "cancelButton") rejects it and is the default, so that Enter never writes.
+QDialogButtonBox* WriteOrCancelButtons(QDialog* dialog, const QString& writeText, const QString& writeName);
 
 /// Asks the owner before anything is written to the router: the exact commands that will be sent, where
 /// the record of the router's values goes (with a link that opens its folder), and "Write" or "Cancel",
