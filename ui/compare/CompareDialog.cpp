@@ -821,8 +821,9 @@ void CompareDialog::writeImageToRouter() {
         showRouterStatus(prepared.problem, true);
         return;
     }
-    const auto& [image, question, order, problem] = prepared;
-    const auto choice = m_confirmImageWrite ? m_confirmImageWrite(this, question) : std::nullopt;
+    // Named, not bound: clang 14 captures no structured binding in a lambda.
+    const std::vector<flintor::PartitionBounds>& order = prepared.order;
+    const auto choice = m_confirmImageWrite ? m_confirmImageWrite(this, prepared.question) : std::nullopt;
     if (!choice)
         return;
     const auto now = imageWriteComparison();
@@ -842,8 +843,8 @@ void CompareDialog::writeImageToRouter() {
             });
     startTask(task, reach);
     m_imageProgress->begin();
-    task->writeImage(*m_read->reading, *comparison, image, choice->backup, choice->reboot, m_recordFolder,
-                     when);
+    task->writeImage(*m_read->reading, *comparison, prepared.image, choice->backup, choice->reboot,
+                     m_recordFolder, when);
 }
 
 void CompareDialog::finishImageWrite(const ImageWriteTaskOutcome& outcome,
