@@ -9,7 +9,7 @@ namespace flintor {
 
 namespace {
 
-bool IsBlank(char c) {
+bool IsBlankOrLineEnd(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
@@ -149,7 +149,7 @@ LenientNumber ReadLenientNumber(std::string_view text) {
     std::string packed;
     packed.reserve(text.size());
     for (char c : text) {
-        if (!IsBlank(c)) {
+        if (!IsBlankOrLineEnd(c)) {
             packed += c;
         }
     }

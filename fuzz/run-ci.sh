@@ -9,8 +9,11 @@ seconds="${1:-25}"
 build="${FLINTOR_FUZZ_BUILD_DIR:-$here/build-fuzz}"
 jobs="${FLINTOR_FUZZ_JOBS:-2}"
 
-CC=clang-14 CXX=clang++-14 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DFLINTOR_FUZZ=ON -DFLINTOR_WITH_TESTS=OFF -DFLINTOR_WITH_BENCH=OFF >/dev/null
+# A build folder configured with FLINTOR_FUZZ already (CI's sanitizer build) is used as it is.
+if ! grep -qs '^FLINTOR_FUZZ:BOOL=ON$' "$build/CMakeCache.txt"; then
+  CC=clang-14 CXX=clang++-14 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DFLINTOR_FUZZ=ON -DFLINTOR_WITH_TESTS=OFF -DFLINTOR_WITH_BENCH=OFF >/dev/null
+fi
 # Only the targets and what they link: the programs and tests of this tree are built elsewhere.
 targets=()
 for corpus in "$here"/fuzz/corpus/*/; do
@@ -27,30 +30,46 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}"
 
 scratch="$(mktemp -d /tmp/flintor-fuzz-ci.XXXXXX)"
 trap 'rm -rf "$scratch"' EXIT
-failed=()
-for corpus in "$here"/fuzz/corpus/*/; do
-  name="$(basename "$corpus")"
-  binary="$build/fuzz/fuzz_$name"
-  if [ ! -x "$binary" ]; then
-    echo "fuzz: $name was not built, skipped"
-    continue
-  fi
-  mkdir -p "$scratch/$name"
-  dict=()
+# Each target runs in one process of its own, as many at once as there are jobs.
+fuzz_one() {
+  local name="$1" corpus="$2" binary="$build/fuzz/fuzz_$1"
+  local dict=()
   if [ -f "$here/fuzz/$name.dict" ]; then
     dict=("-dict=$here/fuzz/$name.dict")
   fi
-  echo "fuzz: $name for ${seconds}s"
+  mkdir -p "$scratch/$name"
   if ! (cd "$scratch" && "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$scratch/$name-" "${dict[@]}" \
         "$scratch/$name" "$corpus" >"$scratch/$name.log" 2>&1); then
+    touch "$scratch/$name.failed"
+  fi
+}
+names=()
+for corpus in "$here"/fuzz/corpus/*/; do
+  name="$(basename "$corpus")"
+  if [ ! -x "$build/fuzz/fuzz_$name" ]; then
+    echo "fuzz: $name was not built, skipped"
+    continue
+  fi
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do
+    wait -n || true
+  done
+  echo "fuzz: $name for ${seconds}s"
+  names+=("$name")
+  fuzz_one "$name" "$corpus" &
+done
+wait
+
+failed=()
+for name in "${names[@]}"; do
+  if [ -e "$scratch/$name.failed" ]; then
     failed+=("$name")
     tail -n 60 "$scratch/$name.log"
     for artifact in "$scratch/$name"-*; do
       [ -e "$artifact" ] && echo "fuzz: $name finding $(basename "$artifact"): $(base64 -w0 "$artifact")"
     done
   fi
-  grep -E '^(stat::number_of_executed_units|#[0-9]+[[:space:]]+DONE)' "$scratch/$name.log" || true
+  echo "fuzz: $name: $(grep -E '^stat::number_of_executed_units' "$scratch/$name.log" || echo 'no statistics')"
 done
 if [ "${#failed[@]}" -gt 0 ]; then
   echo "fuzz: findings in ${failed[*]}" >&2

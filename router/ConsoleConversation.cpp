@@ -12,7 +12,7 @@ namespace flintor {
 namespace {
 
 // Lines of a banner kept; the transcript keeps the rest.
-constexpr std::size_t kMostBannerLines = 32;
+constexpr std::size_t kMostConsoleBannerLines = 32;
 // Lines printed instead of values kept for a message.
 constexpr std::size_t kMostQuotedLines = 3;
 // A prompt is short; a longer line is none, whatever it ends with.
@@ -41,13 +41,13 @@ bool HasBootLoaderWords(std::string_view line) {
                        [line](std::string_view word) { return ContainsIgnoringCase(line, word); });
 }
 
-struct ValueLine {
+struct PrintedVariable {
     std::string_view name;
     std::string_view value; // blanks at its ends aside; empty for a name alone
 };
 
 // "mtd0              0x90020000,0x903f0000" or "mtd0=...": printenv's shape of a variable.
-std::optional<ValueLine> ParseValueLine(std::string_view line) {
+std::optional<PrintedVariable> ParsePrintedVariable(std::string_view line) {
     line = Trimmed(line);
     const auto wordEnd = std::find_if_not(line.begin(), line.end(), IsWordCharacter) - line.begin();
     const std::string_view name = line.substr(0, static_cast<std::size_t>(wordEnd));
@@ -61,7 +61,7 @@ std::optional<ValueLine> ParseValueLine(std::string_view line) {
     if (!rest.empty() && rest.front() == '=') {
         rest.remove_prefix(1);
     }
-    return ValueLine{name, Trimmed(rest)};
+    return PrintedVariable{name, Trimmed(rest)};
 }
 
 } // namespace
@@ -284,7 +284,7 @@ void ConsoleConversation::handleLine(const std::string& line) {
     case State::Ready: {
         // What nothing asked for may be harmless text; a variable or a prompt means the output of a
         // command was taken to have ended where it had not.
-        const auto value = ParseValueLine(line);
+        const auto value = ParsePrintedVariable(line);
         if ((value && !value->value.empty()) || !PromptOf(line).empty()) {
             end(FailureKind::NotUnderstood, Capitalised(m_peer) + " printed " + QuotedShort(line) +
                                                 " when nothing was asked; the conversation was not "
@@ -319,7 +319,7 @@ void ConsoleConversation::handleWaitingLine(const std::string& line) {
         m_bannerLines.clear();
         m_notices.push_back(ConsoleNotice::BootLoaderSeen);
     }
-    if (m_bannerLines.size() < kMostBannerLines) {
+    if (m_bannerLines.size() < kMostConsoleBannerLines) {
         m_bannerLines.push_back(Escaped(Trimmed(line)));
     }
 }
@@ -334,7 +334,7 @@ void ConsoleConversation::handleOutputLine(const std::string& line) {
         }
     }
     if (m_state == State::Reading) {
-        if (const auto value = ParseValueLine(line); value && !value->value.empty()) {
+        if (const auto value = ParsePrintedVariable(line); value && !value->value.empty()) {
             ++m_valueLines;
             const auto named = std::find(m_names.begin(), m_names.end(), value->name);
             if (named != m_names.end()) {

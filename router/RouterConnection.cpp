@@ -1,5 +1,7 @@
 #include "RouterConnection.h"
 
+#include "Durations.h"
+
 #include <algorithm>
 #include <array>
 #include <asio/connect.hpp>
@@ -19,23 +21,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-// "10 seconds", "1 second", "150 ms".
-std::string DurationText(milliseconds duration) {
-    const auto ms = duration.count();
-    if (ms >= 120'000 && ms % 60'000 == 0) {
-        return std::to_string(ms / 60'000) + " minutes";
-    }
-    if (ms % 1000 != 0) {
-        return std::to_string(ms) + " ms";
-    }
-    return std::to_string(ms / 1000) + (ms == 1000 ? " second" : " seconds");
-}
-
-// Whole seconds, rounded up, so that a countdown shows 1 until the end.
-long long SecondsLeft(milliseconds left) {
-    return (left.count() + 999) / 1000;
-}
 
 bool IsDisconnection(const std::error_code& error) {
     return error == asio::error::eof || error == asio::error::connection_reset ||

@@ -1,6 +1,7 @@
 #include "SerialConnection.h"
 
 #include "AsciiText.h"
+#include "Durations.h"
 
 #include <algorithm>
 #include <array>
@@ -30,18 +31,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-std::string DurationText(milliseconds duration) {
-    const auto ms = duration.count();
-    if (ms % 1000 != 0) {
-        return std::to_string(ms) + " ms";
-    }
-    return std::to_string(ms / 1000) + (ms == 1000 ? " second" : " seconds");
-}
-
-long long SecondsLeft(milliseconds left) {
-    return (left.count() + 999) / 1000;
-}
 
 // "COM12" -> 12; 0 for anything else. Windows numbers its ports from 1 to 255.
 int ComNumber(std::string_view name) {

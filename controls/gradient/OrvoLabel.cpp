@@ -10,7 +10,7 @@
 
 namespace {
 
-const QString kDefaultCaption = QStringLiteral("Orvo Label");
+const QString kDefaultLabelCaption = QStringLiteral("Orvo Label");
 constexpr bool kDefaultDrawBorder = false;
 constexpr int kDefaultAlignment = 0;
 constexpr bool kDefaultTriColour = false;
@@ -20,7 +20,7 @@ constexpr bool kDefaultDrawOuter = false;
 } // namespace
 
 OrvoLabel::OrvoLabel(QWidget* parent)
-    : GradientControl(parent, kDefaultCaption), m_labelFont(font()), m_drawBorder(kDefaultDrawBorder),
+    : GradientControl(parent, kDefaultLabelCaption), m_labelFont(font()), m_drawBorder(kDefaultDrawBorder),
       m_alignment(kDefaultAlignment), m_triColour(kDefaultTriColour), m_outerColour(kDefaultOuterColour),
       m_drawOuter(kDefaultDrawOuter) {
     static const bool accessibleFactoryInstalled = [] {
@@ -37,13 +37,21 @@ void OrvoLabel::setOuterColour(ColourValue colour) {
     storeAndRedraw(m_outerColour, ResolveColour(colour), "OuterColour");
 }
 
-void OrvoLabel::setDrawBorder(bool draw) { storeAndRedraw(m_drawBorder, draw, "DrawBorder"); }
+void OrvoLabel::setDrawBorder(bool draw) {
+    storeAndRedraw(m_drawBorder, draw, "DrawBorder");
+}
 
-void OrvoLabel::setAlignment(int alignment) { storeAndRedraw(m_alignment, alignment, "Alignment"); }
+void OrvoLabel::setAlignment(int alignment) {
+    storeAndRedraw(m_alignment, alignment, "Alignment");
+}
 
-void OrvoLabel::setTriColour(bool triColour) { storeAndRedraw(m_triColour, triColour, "TriColour"); }
+void OrvoLabel::setTriColour(bool triColour) {
+    storeAndRedraw(m_triColour, triColour, "TriColour");
+}
 
-void OrvoLabel::setDrawOuter(bool draw) { storeAndRedraw(m_drawOuter, draw, "DrawOuter"); }
+void OrvoLabel::setDrawOuter(bool draw) {
+    storeAndRedraw(m_drawOuter, draw, "DrawOuter");
+}
 
 void OrvoLabel::setLabelFont(const QFont& font) {
     m_hasLabelFont = true;

@@ -17,7 +17,7 @@
 
 namespace {
 
-const QString kDefaultCaption = QStringLiteral("Button");
+const QString kDefaultButtonCaption = QStringLiteral("Button");
 constexpr bool kDefaultEnabled = true;
 constexpr ColourValue kDefaultHoverColour = 0x59C4FA;
 constexpr ColourValue kDefaultPressedColour = 0xD9E1E2;
@@ -56,7 +56,7 @@ std::optional<QChar> AccessKeyOf(const QString& caption) {
 }
 
 OrvoSimpleButton::OrvoSimpleButton(QWidget* parent)
-    : GradientControl(parent, kDefaultCaption), m_enabled(kDefaultEnabled),
+    : GradientControl(parent, kDefaultButtonCaption), m_enabled(kDefaultEnabled),
       m_hoverColour(kDefaultHoverColour), m_pressedColour(kDefaultPressedColour),
       m_disabledColour(kDefaultDisabledColour), m_focusColour(kDefaultFocusColour),
       m_tmrRelease(new QTimer(this)), m_pointerSource([] { return QCursor::pos(); }) {

@@ -105,7 +105,7 @@ RouterLinkChooser::RouterLinkChooser(CompareHost& host, QWidget* parent)
 
     for (QRadioButton* option : {m_network, m_serial}) {
         option->installEventFilter(this);
-        connect(option, &QRadioButton::toggled, this, [this, option](bool checked) {
+        connect(option, &QRadioButton::toggled, this, [this](bool checked) {
             if (!checked)
                 return;
             showChoice();
