@@ -366,15 +366,13 @@ TEST_F(Browser, LinkLoopsAreNotFollowed) {
     EXPECT_EQ(m_dir1->path(), m_fw);
 }
 
-TEST_F(Browser, ThousandsOfFilesAreListedSortedAndQuickly) {
+// How long it takes is measured by the window benchmark.
+TEST_F(Browser, ThousandsOfFilesAreListedSorted) {
     const QString many = m_root + "/many";
     makeFolder(many);
     for (int i = 0; i < 5000; ++i)
         touch(many + QStringLiteral("/fw%1.bin").arg(i));
-    const auto start = std::chrono::steady_clock::now();
     m_browser->ShowFolder(many);
-    const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(took, std::chrono::seconds(2));
     ASSERT_EQ(m_file1->ListCount(), 5000);
     EXPECT_EQ(m_file1->List(0), "fw0.bin");
     EXPECT_EQ(m_file1->List(2), "fw2.bin"); // numbers in order, not fw10 after fw1
