@@ -15,6 +15,7 @@
 #include <fstream>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -46,26 +47,33 @@ public:
         while (::read(pipe[0], &c, 1) == 1 && c != '\n') {
             line += c;
         }
-        m_output = pipe[0];
         const std::size_t colon = line.rfind(':');
         if (colon != std::string::npos && line.find("127.0.0.1") != std::string::npos) {
             m_port = static_cast<std::uint16_t>(std::atoi(line.c_str() + colon + 1));
         }
+        // The rest of what it prints is read and dropped: a full pipe would stop it, at the latest when
+        // it prints its summary on the way out while this process waits for it.
+        m_drain = std::thread([output = pipe[0]] {
+            char buffer[4096];
+            while (::read(output, buffer, sizeof buffer) > 0) {
+            }
+            ::close(output);
+        });
     }
     ~SimulatorProcess() {
         if (m_pid > 0) {
             ::kill(m_pid, SIGTERM);
             ::waitpid(m_pid, nullptr, 0);
         }
-        if (m_output >= 0) {
-            ::close(m_output);
+        if (m_drain.joinable()) {
+            m_drain.join();
         }
     }
     std::uint16_t port() const { return m_port; }
 
 private:
     pid_t m_pid = -1;
-    int m_output = -1;
+    std::thread m_drain;
     std::uint16_t m_port = 0;
 };
 
