@@ -94,6 +94,8 @@ struct PartitionBounds {
     std::uint32_t start = 0;
     std::uint32_t end = 0;
 
+    /// Its size in bytes; 0 for bounds that end before they start.
+    std::uint64_t size() const { return end > start ? end - start : 0; }
     bool operator==(const PartitionBounds&) const = default;
 };
 

@@ -82,12 +82,7 @@ std::string WrittenText(const RouterComparison& comparison, const ImageWriteResu
             if (i == result.writes.size()) {
                 break;
             }
-            const PartitionWrite& write = result.writes[i];
-            const std::string indent(write.name.size(), ' ');
-            text << write.name << "  sent:      " << write.sent << '\n'
-                 << indent << "  reply:     " << (write.reply.empty() ? "sent, no reply" : write.reply)
-                 << '\n'
-                 << indent << "  read back: " << ReadBackText(write) << '\n';
+            text << WriteLines(result.writes[i]);
         }
         if (result.rebooted) {
             text << "REBOOT reply: " << result.rebootReply << '\n';
@@ -121,11 +116,12 @@ Json ImageWriteJson(const ImageWriteResult& result, const std::optional<Firmware
 } // namespace
 
 int RunImageWriteCommand(CliOptions options, std::ostream& out, std::ostream& err) {
-    const RouterAddressParsing address = ParseRouterAddress(*options.router);
-    if (!address.address) {
-        err << kPrefix << "--router: " << address.error << '\n' << UsageText();
-        return kExitUsage;
+    int status = kExitRejected;
+    const std::unique_ptr<RouterSession> opened = OpenSession(options, err, status);
+    if (!opened) {
+        return status;
     }
+    RouterSession& session = *opened;
     // What can be refused without the router is refused before the owner switches it on.
     for (const auto& [path, problem] :
          {std::pair{options.record, &RecordPathProblem}, std::pair{options.backup, &BackupPathProblem}}) {
@@ -153,18 +149,12 @@ int RunImageWriteCommand(CliOptions options, std::ostream& out, std::ostream& er
     }
 
     ProgressLines lines(err, IsTerminal(err));
-    RouterSessionOptions sessionOptions;
-    sessionOptions.user = options.user;
-    sessionOptions.password = options.password;
-    sessionOptions.connection.wait = std::chrono::seconds(options.waitSeconds);
-    RouterSession session(*address.address, sessionOptions);
-    const RouterReadResult read = session.read([&lines](const RouterProgress& p) { lines.show(p); });
+    const RouterReadResult read = session.read(lines.sink());
     lines.finish();
     if (!read.reading) {
         err << kPrefix << read.message << '\n';
         return kExitRouterUnreadable;
     }
-    int status = kExitRejected;
     std::optional<RouterCapture> capture =
         PrepareComparison(options, ReadRouterEnvironment(CaptureText(*read.reading), false), err, status);
     if (!capture) {

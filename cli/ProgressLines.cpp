@@ -25,7 +25,8 @@ void ProgressLines::show(const RouterProgress& progress) {
     if (wait && m_waiting) {
         return;
     }
-    m_waiting = wait;
+    // What the console shows meanwhile (a firmware booted instead) is told, and the wait goes on.
+    m_waiting = wait || (m_waiting && progress.stage == Stage::Notice);
     const bool percent = (progress.stage == Stage::SendingImage || progress.stage == Stage::ReadingImage) &&
                          progress.bytesTotal > 0;
     if (!percent) {

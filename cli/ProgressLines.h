@@ -21,6 +21,10 @@ public:
 
     /// Shows one event. The wait is told when it begins, not again at every second that passes.
     void show(const RouterProgress& progress);
+    /// show() as a sink for the session; the sink must not outlive this object.
+    RouterProgressSink sink() {
+        return [this](const RouterProgress& progress) { show(progress); };
+    }
     /// Ends a line left open by the percentages, so that what follows starts a line of its own.
     void finish();
 

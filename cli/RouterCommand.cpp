@@ -3,6 +3,7 @@
 #include "AsciiText.h"
 #include "Calculation.h"
 #include "CompareCommand.h"
+#include "ProgressLines.h"
 #include "RouterSession.h"
 
 #include <chrono>
@@ -11,23 +12,6 @@
 
 namespace flintor::cli {
 
-namespace {
-
-// Each step once: the wait is told when it begins, not again at every second that passes; what the
-// console shows meanwhile (a firmware booted instead) is told each time.
-RouterProgressSink ProgressNotes(std::ostream& err) {
-    return [&err, waiting = false](const RouterProgress& progress) mutable {
-        const bool wait = progress.stage == RouterProgress::Stage::Waiting;
-        if (!wait || !waiting) {
-            err << kNote << progress.text << '\n';
-            err.flush();
-        }
-        waiting = wait || (waiting && progress.stage == RouterProgress::Stage::Notice);
-    };
-}
-
-// The session over the link the command line names; none when the name or address is refused, with
-// the exit status.
 std::unique_ptr<RouterSession> OpenSession(const CliOptions& options, std::ostream& err, int& status) {
     if (options.serial) {
         if (const SerialDevicePath device = SerialDevicePathOf(*options.serial); !device.error.empty()) {
@@ -53,8 +37,6 @@ std::unique_ptr<RouterSession> OpenSession(const CliOptions& options, std::ostre
     return std::make_unique<RouterSession>(*address.address, sessionOptions);
 }
 
-} // namespace
-
 std::string ReadBackText(const PartitionWrite& write) {
     if (write.readBack) {
         return RangeText(*write.readBack) + (write.ok ? " (as calculated)" : " (not as calculated)");
@@ -63,16 +45,20 @@ std::string ReadBackText(const PartitionWrite& write) {
                                : "could not be read";
 }
 
+std::string WriteLines(const PartitionWrite& write) {
+    const std::string indent(write.name.size(), ' ');
+    return write.name + "  sent:      " + write.sent + '\n' + indent +
+           "  reply:     " + (write.reply.empty() ? "sent, no reply" : write.reply) + '\n' + indent +
+           "  read back: " + ReadBackText(write) + '\n';
+}
+
 // What was sent for each partition, the reply and what the router holds now, then the way back.
 std::string AppliedText(const RouterComparison& comparison, const ApplyResult& applied,
                         const std::string& recordPath) {
     std::ostringstream text;
     text << ComparisonTable(comparison) << "\nWritten:\n";
     for (const PartitionWrite& write : applied.writes) {
-        text << write.name << "  sent:      " << write.sent << '\n'
-             << std::string(write.name.size(), ' ')
-             << "  reply:     " << (write.reply.empty() ? "sent, no reply" : write.reply) << '\n'
-             << std::string(write.name.size(), ' ') << "  read back: " << ReadBackText(write) << '\n';
+        text << WriteLines(write);
     }
     text << "\nRestore:\n" << RestoreLines(comparison) << "\nRecord: " << recordPath << '\n';
     return text.str();
@@ -140,7 +126,8 @@ int RunRouterCommand(CliOptions options, std::ostream& out, std::ostream& err) {
         return kExitRejected;
     }
 
-    const RouterReadResult read = session.read(ProgressNotes(err));
+    ProgressLines lines(err, IsTerminal(err));
+    const RouterReadResult read = session.read(lines.sink());
     if (!read.reading) {
         err << kPrefix << read.message << '\n';
         return kExitRouterUnreadable;
@@ -181,7 +168,7 @@ int RunRouterCommand(CliOptions options, std::ostream& out, std::ostream& err) {
     if (refused) {
         err << kPrefix << comparison.refusal->message << '\n';
     } else if (options.apply && !repair.empty()) {
-        applied = session.apply(repair, nullptr, ProgressNotes(err));
+        applied = session.apply(repair, nullptr, lines.sink());
         if (applied->ok) {
             err << kNote << "every repaired partition reads back as calculated.\n";
         } else {

@@ -9,6 +9,7 @@
 #include "RouterComparison.h"
 #include "RouterSession.h"
 
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -21,8 +22,13 @@ namespace flintor::cli {
 /// router's layout forbids the write.
 int RunRouterCommand(CliOptions options, std::ostream& out, std::ostream& err);
 
+/// The session over the link the command line names (--serial or --router); none when the device name
+/// or address is refused, with the message on err and the exit status in status. Nothing is sent yet.
+std::unique_ptr<RouterSession> OpenSession(const CliOptions& options, std::ostream& err, int& status);
 /// How a partition written reads back: "0x90022000, 0x90400000 (as calculated)".
 std::string ReadBackText(const PartitionWrite& write);
+/// What was sent for a partition, the reply and how it reads back, a line each.
+std::string WriteLines(const PartitionWrite& write);
 /// The comparison, what was written and how it reads back, the restore commands and the record.
 std::string AppliedText(const RouterComparison& comparison, const ApplyResult& applied,
                         const std::string& recordPath);

@@ -47,7 +47,7 @@ bool MayCut(std::string_view turn, std::size_t at) {
 }
 
 Run Converse(const std::vector<std::string>& turns, const std::vector<std::size_t>& pieces) {
-    ConsoleConversation conversation("the console on /dev/ttyS0");
+    ConsoleConversation conversation("the console on a pseudo-terminal");
     Run run;
     std::size_t step = 0;
     auto now = ConsoleConversation::TimePoint{} + std::chrono::hours(1);

@@ -107,7 +107,7 @@ std::string ImageWriteProblem(const FirmwareImage& image, const CalculationDetai
         image.scan.filesystemOffset != details.filesystemOffset) {
         return std::string(texts::kFileChanged) + " Calculate again." + kNotWritten;
     }
-    const std::uint64_t room = imageArea.end > imageArea.start ? imageArea.end - imageArea.start : 0;
+    const std::uint64_t room = imageArea.size();
     if (image.bytes.size() > room) {
         return "The image (" + std::to_string(image.bytes.size()) + " bytes) is longer than the image area " +
                PartitionLine(imageArea) + " (" + std::to_string(room) + " bytes)." + kNotWritten;

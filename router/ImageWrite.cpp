@@ -18,10 +18,6 @@ using Stage = RouterProgress::Stage;
 constexpr std::uint64_t kLargestImageArea = 256u * 1024 * 1024;
 constexpr const char* kNothingWritten = " Nothing was written to the router.";
 
-std::uint64_t SizeOf(const PartitionBounds& bounds) {
-    return bounds.end > bounds.start ? bounds.end - bounds.start : 0;
-}
-
 bool Overlap(const PartitionBounds& a, const PartitionBounds& b) {
     return a.start < b.end && b.start < a.end;
 }
@@ -81,13 +77,13 @@ std::string ImageWriteRefusal(const CalculationDetails& details, const RouterCom
         return comparison.refusal->message;
     }
     const auto area = CalculatedImageArea(comparison);
-    if (!area || SizeOf(*area) == 0) {
+    if (!area || area->size() == 0) {
         return "No image area (mtd4) was calculated.";
     }
     if (std::string problem = CalculatedImageProblem(details); !problem.empty()) {
         return problem;
     }
-    if (details.imageLength <= 0 || static_cast<std::uint64_t>(details.imageLength) > SizeOf(*area)) {
+    if (details.imageLength <= 0 || static_cast<std::uint64_t>(details.imageLength) > area->size()) {
         return "The image does not fit the image area " + PartitionLine(*area) + ".";
     }
     return {};
@@ -166,7 +162,7 @@ ImageWriteResult WriteImage(RouterSession& session, const RouterComparison& comp
             comparison.matched < comparison.blocks.size() ? &comparison.blocks[comparison.matched] : nullptr;
         const auto area = block ? Calculated(*block, 4) : std::nullopt;
         const auto kernel = block ? Calculated(*block, 1) : std::nullopt;
-        if (!area || SizeOf(*area) == 0) {
+        if (!area || area->size() == 0) {
             return fail(ImageWriteStep::Checks,
                         "No image area (mtd4) was calculated." + std::string(kNothingWritten));
         }
@@ -177,7 +173,7 @@ ImageWriteResult WriteImage(RouterSession& session, const RouterComparison& comp
                             HexAddress(area->start + static_cast<std::uint32_t>(kKernelHeader)) + ")." +
                             kNothingWritten);
         }
-        if (plan.image->empty() || plan.image->size() > SizeOf(*area)) {
+        if (plan.image->empty() || plan.image->size() > area->size()) {
             return fail(ImageWriteStep::Checks, "The image (" + std::to_string(plan.image->size()) +
                                                     " bytes) does not fit the image area " +
                                                     PartitionLine(*area) + "." + kNothingWritten);
@@ -211,13 +207,13 @@ ImageWriteResult WriteImage(RouterSession& session, const RouterComparison& comp
             return result;
         }
         const auto routerArea = RouterImageArea(*reading);
-        if (!routerArea || SizeOf(*routerArea) == 0 || SizeOf(*routerArea) > kLargestImageArea) {
+        if (!routerArea || routerArea->size() == 0 || routerArea->size() > kLargestImageArea) {
             return fail(ImageWriteStep::Backup,
                         Capitalised(peer) + " holds no mtd4 that a copy could be made of" +
                             (routerArea ? " (" + RangeText(*routerArea) + ")" : std::string()) + "." +
                             kNothingWritten);
         }
-        const std::uint64_t size = SizeOf(*routerArea);
+        const std::uint64_t size = routerArea->size();
         std::string bytes;
         bytes.reserve(static_cast<std::size_t>(size));
         const ImageTransferResult read = ftp->readImage(
@@ -292,7 +288,7 @@ ImageWriteResult WriteImage(RouterSession& session, const RouterComparison& comp
         std::optional<std::uint64_t> differs;
         std::uint8_t got = 0;
         const ImageTransferResult read = ftp->readImage(
-            SizeOf(result.imageArea),
+            result.imageArea.size(),
             [&](std::span<const std::uint8_t> piece) {
                 if (!differs && at < image.size()) {
                     const std::size_t count = std::min<std::uint64_t>(piece.size(), image.size() - at);

@@ -303,7 +303,7 @@ TEST(RouterCommand, OverTheSerialConsoleReadsRepairsAndRefusesAsOverFtp) {
          0,
          "read back mtd0: 0x90022000"},
         {nullptr, {"--apply", "--bootloader", "adam2"}, 6, "Flintor never moves"},
-        {kWindowsDeviceNames ? "/dev/ttyUSB0" : "/dev/ttyUSB\x01",
+        {kWindowsDeviceNames ? "/dev/flintor-no-port" : "/dev/ttyUSB\x01",
          {"--apply"},
          1,
          kWindowsDeviceNames ? "write it as COM3" : "no usable serial port name"},

@@ -22,6 +22,7 @@ namespace {
 
 using std::chrono::milliseconds;
 
+// Names only: nothing here is opened.
 TEST(SerialConnection, TakesWindowsPortNamesAndPathsElsewhere) {
     const struct {
         const char* name;
